@@ -1,0 +1,66 @@
+#include "app/commandline.h"
+
+#include "comms/portmap.h"
+
+QString commandLineUsage()
+{
+    return QStringLiteral(
+        "Usage: halvern-console [--port N=DEVICE]... [--help] [--version]\n"
+        "Console for the Halvern VHF telemetry receiver.\n"
+        "\n"
+        "  --port N=DEVICE  use DEVICE (for example /dev/ttyUSB0 or a pseudo-terminal\n"
+        "                   such as /dev/pts/3) as port N, N from 1 to 10; repeatable.\n"
+        "                   Ports not named keep the machine's serial devices in order.\n"
+        "  --help           show this text and exit\n"
+        "  --version        show the version and exit\n");
+}
+
+namespace {
+std::variant<CommandLine, CommandLineError> addPort(CommandLine options, const QString &value)
+{
+    const qsizetype equals = value.indexOf(QLatin1Char('='));
+    if (equals < 0)
+        return CommandLineError{QStringLiteral("--port wants N=DEVICE, got \"%1\"").arg(value)};
+    bool ok = false;
+    const int number = value.left(equals).toInt(&ok);
+    if (!ok || number < kFirstPort || number > kLastPort)
+        return CommandLineError{QStringLiteral("--port: port number must be 1 to 10, got \"%1\"").arg(value.left(equals))};
+    const QString device = value.mid(equals + 1);
+    if (device.isEmpty())
+        return CommandLineError{QStringLiteral("--port %1= names no device").arg(number)};
+    if (options.ports.contains(number))
+        return CommandLineError{QStringLiteral("--port: port %1 is given twice").arg(number)};
+    options.ports.insert(number, device);
+    return options;
+}
+} // namespace
+
+std::variant<CommandLine, CommandLineError> parseCommandLine(const QStringList &arguments)
+{
+    CommandLine options;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        std::variant<CommandLine, CommandLineError> next = options;
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            options.help = true;
+            continue;
+        }
+        if (argument == QLatin1String("--version")) {
+            options.version = true;
+            continue;
+        }
+        if (argument == QLatin1String("--port")) {
+            if (i + 1 >= arguments.size())
+                return CommandLineError{QStringLiteral("--port wants N=DEVICE")};
+            next = addPort(options, arguments.at(++i));
+        } else if (argument.startsWith(QLatin1String("--port="))) {
+            next = addPort(options, argument.mid(7));
+        } else {
+            return CommandLineError{QStringLiteral("unknown argument \"%1\"").arg(argument)};
+        }
+        if (auto *error = std::get_if<CommandLineError>(&next))
+            return *error;
+        options = std::get<CommandLine>(next);
+    }
+    return options;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The console's optional arguments. Without any it behaves as it always has.
+//   --port N=DEVICE   port N (1..10) is DEVICE, e.g. a pseudo-terminal (repeatable)
+//   --help, --version
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <variant>
+
+struct CommandLine {
+    QMap<int, QString> ports;
+    bool help = false;
+    bool version = false;
+};
+
+struct CommandLineError { QString message; };
+
+// Parses the arguments after the program name.
+std::variant<CommandLine, CommandLineError> parseCommandLine(const QStringList &arguments);
+
+QString commandLineUsage();

@@ -1,0 +1,23 @@
+#include "app/mainscreen.h"
+
+#include "app/numbers.h"
+#include "monitor/frmmonitor.h"
+
+#include <QTimer>
+
+// Start-up, in this order: no monitor yet and frozen, the clock once, the
+// current minute remembered for the quarter-hour snapshot, the port probe
+// 10 down to 1, then "Off", which probes again and leaves no port open.
+// The timers start last.
+void Mainscreen::Form_Load()
+{
+    g.monform = nullptr;
+    g.monfreeze = true;
+    modFunctions.UpdateClock();
+    g.lastlogmin = int(leadingNumber(g.minstr));
+    for (int n = 10; n >= 1; --n)
+        optcom_Click(n);
+    optoff_Click();
+    tmrcomms->start();
+    tmrpctime->start();
+}

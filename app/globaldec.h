@@ -1,0 +1,58 @@
+#pragma once
+// The program-wide variables, one set for the run, owned by the main window.
+// Every procedure reads and writes them from the user-interface thread only.
+#include <QByteArray>
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <cstdint>
+
+class Frmmonitor;
+
+struct GlobalDec {
+    // Receive poll and framing
+    QByteArray instring;                  // bytes of the current message, empty between messages
+    std::array<int, 1001> rxbytes{};      // byte values by position from 1; never cleared
+    std::int32_t rxcount = 0;             // count latch, then the current message's length
+    bool crcok = false;
+    std::uint8_t crclo = 0;               // CRC register halves, shared by the receive
+    std::uint8_t crchi = 0;               // check and the command CRC
+
+    // The current telemetry message
+    QString msgtext;
+    std::int32_t txno = 0;
+    int txstatus = 0;
+    int slevel = 0;
+    double tempvalue = 0;
+    std::int64_t logvalue = 0;
+    std::int32_t lowadc = 0;
+    std::int32_t highadc = 0;
+    QString ch1text;
+    QString ch2text;
+
+    // Display table
+    bool txfound = false;
+    int rowidx = 0;
+
+    // Signal history: entry 36 is the newest of the 37 used
+    std::array<int, 1001> sighist{};
+    std::array<std::int32_t, 1001> txhist{};
+    int histidx = 0;
+
+    // Logging
+    QString logfilename;
+    int lastlogmin = 0;
+
+    // Clock texts, set only by UpdateClock
+    QString timestr, hourstr, minstr, secstr;
+    QString daystr, monthstr, yearstr;
+
+    // Receiver commands
+    QByteArray cmdstring;
+    std::int32_t progaddr = 0, addrhigh = 0, addrmid = 0, addrlow = 0;
+
+    // Signal monitor
+    bool monfreeze = false;
+    QPointer<Frmmonitor> monform;
+    std::int32_t barwidth = 0;
+};

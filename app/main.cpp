@@ -1,0 +1,41 @@
+// The Halvern VHF receiver console: one main window, the receiver on a serial port.
+#include "app/clock.h"
+#include "app/commandline.h"
+#include "app/mainscreen.h"
+#include "app/quitonsignal.h"
+#include "comms/qtcommsport.h"
+
+#include <QApplication>
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("halvern-console"));
+    QApplication::setApplicationVersion(QStringLiteral(HALVERN_VERSION));
+
+    const auto parsed = parseCommandLine(app.arguments().mid(1));
+    if (const auto *error = std::get_if<CommandLineError>(&parsed)) {
+        std::fprintf(stderr, "halvern-console: %s\n%s", qPrintable(error->message), qPrintable(commandLineUsage()));
+        return 2;
+    }
+    const CommandLine &options = std::get<CommandLine>(parsed);
+    if (options.help) {
+        std::fputs(qPrintable(commandLineUsage()), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("halvern-console %s\n", HALVERN_VERSION);
+        return 0;
+    }
+
+    quitApplicationOnSignals();
+    QtCommsPort commsport{PortMap(options.ports)};
+    SystemClock clock;
+    Mainscreen mainscreen(commsport, clock);
+    mainscreen.Form_Load();
+    mainscreen.show();
+    const int status = app.exec();
+    commsport.setPortOpen(false);
+    return status;
+}

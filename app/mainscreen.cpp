@@ -1,0 +1,90 @@
+#include "app/mainscreen.h"
+
+#include "app/widgetlook.h"
+#include "comms/commsport.h"
+#include "logging/logwriter.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+Mainscreen::Mainscreen(CommsPort &port, const Clock &clock_, QWidget *parent)
+    : QWidget(parent), commsport(port), clock(clock_), log(std::make_unique<LogWriter>()),
+      modFunctions(g, *this, port, clock_, *log)
+{
+    buildControls();
+
+    tmrcomms = new QTimer(this);
+    tmrcomms->setObjectName(QStringLiteral("tmrcomms"));
+    tmrcomms->setInterval(10);
+    tmrcomms->setTimerType(Qt::PreciseTimer);
+    tmrpctime = new QTimer(this);
+    tmrpctime->setObjectName(QStringLiteral("tmrpctime"));
+    tmrpctime->setInterval(1000);
+    tmrreopen = new QTimer(this);
+    tmrreopen->setObjectName(QStringLiteral("tmrreopen"));
+    tmrreopen->setInterval(1000);
+
+    connectHandlers();
+}
+
+Mainscreen::~Mainscreen() = default;
+
+int Mainscreen::twips(int value) const
+{
+    return twipsToPixels(this, value);
+}
+
+void Mainscreen::connectHandlers()
+{
+    connect(tmrcomms, &QTimer::timeout, this, &Mainscreen::tmrcomms_Timer);
+    connect(tmrpctime, &QTimer::timeout, this, &Mainscreen::tmrpctime_Timer);
+    connect(tmrreopen, &QTimer::timeout, this, &Mainscreen::tmrreopen_Timer);
+    connect(&commsport, &CommsPort::lost, this, &Mainscreen::portLost);
+
+    for (int n = 1; n <= 10; ++n)
+        connect(optcom[n], &QRadioButton::clicked, this, [this, n] { optcom_Click(n); });
+    connect(optoff, &QRadioButton::clicked, this, &Mainscreen::optoff_Click);
+    connect(opt4800, &QRadioButton::clicked, this, &Mainscreen::opt4800_Click);
+    connect(opt9600, &QRadioButton::clicked, this, &Mainscreen::opt9600_Click);
+    connect(opt19k2, &QRadioButton::clicked, this, &Mainscreen::opt19k2_Click);
+
+    for (int row = 0; row < kDisplayRows; ++row)
+        connect(txttx[row], &QLineEdit::textChanged, this, [this, row] { txttx_Change(row); });
+    txtmask->installEventFilter(this);
+    connect(txtaddfilter, &QLineEdit::textChanged, this, &Mainscreen::txtaddfilter_Change);
+
+    connect(cmdlogscreen, &QPushButton::clicked, this, &Mainscreen::cmdlogscreen_Click);
+    connect(cmdprogmode, &QPushButton::clicked, this, &Mainscreen::cmdprogmode_Click);
+    connect(cmdprogadd, &QPushButton::clicked, this, &Mainscreen::cmdprogadd_Click);
+    connect(cmdprog8chadd, &QPushButton::clicked, this, &Mainscreen::cmdprog8chadd_Click);
+    connect(cmdseqadd, &QPushButton::clicked, this, &Mainscreen::cmdseqadd_Click);
+    connect(cmdsigmon, &QPushButton::clicked, this, &Mainscreen::cmdsigmon_Click);
+}
+
+bool Mainscreen::eventFilter(QObject *watched, QEvent *event)
+{
+    // The clock box has no click signal of its own.
+    if (watched == txtmask && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+        txtmask_Click();
+    return QWidget::eventFilter(watched, event);
+}
+
+void Mainscreen::closeEvent(QCloseEvent *event)
+{
+    // A port left open keeps its exclusive-access flag after the process ends.
+    if (commsport.portOpen())
+        commsport.setPortOpen(false);
+    QWidget::closeEvent(event);
+}
+
+void Mainscreen::tmrcomms_Timer()
+{
+    modFunctions.ReadComms();
+}

@@ -1,0 +1,104 @@
+#pragma once
+// The main window: every control but the signal monitor's, built from the
+// layout tables in mainscreen_layout.cpp. Its handlers are defined beside
+// the subsystem each belongs to; the window itself only builds and forwards.
+#include <QWidget>
+#include <array>
+#include <memory>
+
+#include "app/globaldec.h"
+#include "app/modfunctions.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+class CommsPort;
+class Clock;
+class LogWriter;
+
+inline constexpr int kDisplayRows = 42;
+
+class Mainscreen : public QWidget {
+    Q_OBJECT
+public:
+    Mainscreen(CommsPort &commsport, const Clock &clock, QWidget *parent = nullptr);
+    ~Mainscreen() override;
+
+    GlobalDec &state() { return g; }
+    ModFunctions &mod() { return modFunctions; }
+    CommsPort &port() { return commsport; }
+    LogWriter &logWriter() { return *log; }
+
+    // Twips (1/1440 inch) to pixels at the screen's logical DPI.
+    int twips(int value) const;
+
+    // Controls, by the names the procedures use.
+    QGroupBox *frmcomms = nullptr, *frmbaud = nullptr, *frmhalvernmode = nullptr;
+    QRadioButton *optoff = nullptr;
+    std::array<QRadioButton *, 11> optcom{};        // 1..10
+    QRadioButton *opt4800 = nullptr, *opt9600 = nullptr, *opt19k2 = nullptr;
+    QPushButton *cmdseqadd = nullptr, *cmdlogscreen = nullptr, *cmdsigmon = nullptr;
+    QPushButton *cmdprogadd = nullptr, *cmdprog8chadd = nullptr, *cmdprogmode = nullptr;
+    QCheckBox *chklogen = nullptr;
+    QRadioButton *opt15min = nullptr, *optall = nullptr, *opttxonly = nullptr;
+    QLineEdit *txtfilepath = nullptr, *txtpulsefilename = nullptr, *txtmode = nullptr;
+    std::array<QLineEdit *, 9> txtadd{};            // 1..8
+    QLineEdit *txtmask = nullptr, *txtaddfilter = nullptr, *txtinstring = nullptr;
+    QLabel *lbllogqueue = nullptr;                  // lines waiting for the log folder
+    std::array<QLineEdit *, kDisplayRows> txttx{}, txsignal{}, txtlog{}, txtcount{}, txtzero{};
+    QTimer *tmrcomms = nullptr, *tmrpctime = nullptr;
+    QTimer *tmrreopen = nullptr;                    // retries a lost port once a second
+
+    // Start-up (app/formload.cpp)
+    void Form_Load();
+    void tmrcomms_Timer();
+
+    // Port and baud rate (comms/portselection.cpp)
+    void optcom_Click(int n);
+    void optoff_Click();
+    void opt4800_Click();
+    void opt9600_Click();
+    void opt19k2_Click();
+    void portLost(const QString &device);
+    void tmrreopen_Timer();
+
+    // Display table (reception/tablehandlers.cpp)
+    void txttx_Change(int index);
+    void txtmask_Click();
+    void txtaddfilter_Change();
+
+    // Clock tick and snapshots (logging/snapshothandlers.cpp)
+    void tmrpctime_Timer();
+    void cmdlogscreen_Click();
+
+    // Receiver commands (config/commandhandlers.cpp)
+    void cmdprogmode_Click();
+    void cmdprogadd_Click();
+    void cmdprog8chadd_Click();
+
+    // Sequential address (reception/seqadd.cpp)
+    void cmdseqadd_Click();
+
+    // Signal monitor (monitor/openmonitor.cpp)
+    void cmdsigmon_Click();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void connectHandlers();
+    void setBaud(const QString &settings);
+
+    GlobalDec g;
+    CommsPort &commsport;
+    const Clock &clock;
+    std::unique_ptr<LogWriter> log;
+    ModFunctions modFunctions;
+    int lostPort = 0;                               // port number waiting to come back
+};

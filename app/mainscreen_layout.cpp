@@ -1,0 +1,211 @@
+// The main window's controls, laid out in twips as tables: name, caption or
+// text, geometry, colours and font. Frames' children are placed relative to
+// their frame.
+#include "app/mainscreen.h"
+#include "app/widgetlook.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+const QColor kWindowBlue(128, 128, 255);
+const QColor kPaleBlue(192, 192, 255);
+const QColor kWhite(255, 255, 255);
+const QColor kTableOrange(255, 192, 128);
+const QColor kTablePale(255, 224, 192);
+
+struct OptionSpec { const char *name; const char *caption; Twips at; };
+struct ButtonSpec { const char *name; const char *caption; Twips at; QColor face; };
+struct BoxSpec { const char *name; const char *text; Twips at; FontSpec font; };
+struct LabelSpec { const char *name; const char *caption; Twips at; QColor text; FontSpec font; };
+struct ColumnSpec { const char *name; const char *heading; int boxLeft[2]; int width; const char *text;
+                    QColor background; int headingLeft[2]; int headingWidth; };
+
+const FontSpec kDefaultFont{};
+const FontSpec kSansSerif{"MS Sans Serif", 9.75, false};
+const FontSpec kSansSerifBold{"MS Sans Serif", 9.75, true};
+const FontSpec kSansSerif12{"MS Sans Serif", 12, false};
+const FontSpec kArialBold{"Arial", 9.75, true};
+
+// Port buttons, in frmcomms: odd numbers on the first row, even on the second.
+constexpr int kPortColumns[5] = {720, 1320, 1920, 2520, 3120};
+
+const OptionSpec kBaudOptions[] = {
+    {"opt4800", "4800", {120, 240, 735, 255}},
+    {"opt9600", "9600", {1080, 240, 855, 255}},
+    {"opt19k2", "19200", {2040, 240, 855, 255}},
+};
+
+const OptionSpec kLogOptions[] = {
+    {"opt15min", "Log Display Every 15 mins", {7560, 240, 2535, 375}},
+    {"optall", "Log Every Message Received", {7560, 600, 2535, 375}},
+    {"opttxonly", "Log Displayed Tx. Separately", {7560, 960, 2535, 375}},
+};
+
+const ButtonSpec kButtons[] = {
+    {"cmdseqadd", "Sequential Address", {240, 1680, 1575, 375}, QColor(255, 255, 0)},
+    {"cmdlogscreen", "Log Display data", {5760, 240, 1695, 375}, QColor(224, 224, 224)},
+    {"cmdprogadd", "Set 3ch Add", {10440, 360, 1215, 375}, kWindowBlue},
+    {"cmdprogmode", "Set Mode", {10440, 1440, 1215, 255}, kWindowBlue},
+    {"cmdsigmon", "Signal Monitor", {13920, 1200, 975, 495}, QColor(255, 128, 128)},
+};
+
+const BoxSpec kBoxes[] = {
+    {"txtfilepath", "", {5040, 720, 2415, 285}, kDefaultFont},   // text set from the platform's log folder
+    {"txtpulsefilename", "halvernlog", {5400, 1080, 1695, 285}, kDefaultFont},
+    {"txtadd1", "0", {11760, 360, 975, 285}, kSansSerif},
+    {"txtadd2", "0", {12840, 360, 975, 285}, kSansSerif},
+    {"txtadd3", "0", {13920, 360, 975, 285}, kSansSerif},
+    {"txtmode", "0", {11760, 1440, 975, 285}, kSansSerif},
+    {"txtaddfilter", "0", {3240, 10200, 1215, 420}, kSansSerif12},
+    {"txtinstring", "", {4680, 10200, 10335, 405}, kSansSerif12},
+};
+
+// Address boxes 4 to 8 sit in frmhalvernmode (at 10320, 120); given here
+// relative to the window, as the layout states them.
+const BoxSpec kFramedAddressBoxes[] = {
+    {"txtadd4", "0", {11760, 720, 975, 285}, kSansSerif},
+    {"txtadd5", "0", {12840, 720, 975, 285}, kSansSerif},
+    {"txtadd6", "0", {13920, 720, 975, 285}, kSansSerif},
+    {"txtadd7", "0", {11760, 1080, 975, 285}, kSansSerif},
+    {"txtadd8", "0", {12840, 1080, 975, 285}, kSansSerif},
+};
+
+const LabelSpec kLabels[] = {
+    {"lblfilepath", "File Path", {4200, 720, 735, 255}, kWhite, kDefaultFont},
+    {"lblfilename", "File Name", {4440, 1080, 855, 255}, kWhite, kDefaultFont},
+    {"lbladdfilter", "Address Filter", {3000, 9960, 1575, 255}, Qt::black, kSansSerifBold},
+    {"lblinstring", "Message Received", {4680, 9960, 2535, 255}, Qt::black, kSansSerifBold},
+};
+
+const ColumnSpec kColumns[] = {
+    {"txttx", "Tx. No", {480, 7920}, 1095, "0", kTableOrange, {480, 7920}, 1215},
+    {"txsignal", "S Level", {1680, 9120}, 855, "0", kTableOrange, {1680, 9120}, 855},
+    {"txtlog", "Received Time", {2640, 10080}, 1575, "", kTableOrange, {2520, 9960}, 1815},
+    {"txtcount", "Value 1", {4320, 11760}, 1575, "", kTableOrange, {4200, 11640}, 1695},
+    {"txtzero", "Value 2", {6000, 13440}, 1215, "", kTablePale, {6000, 13440}, 1215},
+};
+constexpr const char *kHeadingNames[] = {"lbltxno", "lbl_signal", "lbllogtime", "lblplsecnt", "lblzero"};
+
+constexpr int kRowsPerBlock = 21;
+constexpr int kTableTop = 2280;
+constexpr int kRowPitch = 360;
+constexpr int kRowHeight = 330;
+
+Twips relativeTo(Twips at, Twips frame) { return {at.left - frame.left, at.top - frame.top, at.width, at.height}; }
+
+} // namespace
+
+void Mainscreen::buildControls()
+{
+    setObjectName(QStringLiteral("Mainscreen"));
+    setWindowTitle(QStringLiteral("Halvern VHF Receiver  V13"));
+    setFixedSize(twips(15210), twips(10740));
+    paintBackground(this, kWindowBlue);
+
+    // Panels behind the table and the outline of the logging area come first,
+    // so every other control lies above them.
+    for (int half = 0; half < 2; ++half)
+        makeRectangle(this, QStringLiteral("Shape1_%1").arg(half), {half == 0 ? 240 : 7680, 1920, 7215, 8055}, kWhite);
+    makeOutline(this, QStringLiteral("Shape_logging"), {4080, 120, 6135, 1335}, kWhite);
+
+    // Communications port frame and its option group.
+    frmcomms = makeFrame(this, "frmcomms", "Communications Port", {120, 0, 3855, 855}, kWindowBlue, kWhite);
+    auto *comms = new QButtonGroup(this);
+    optoff = makeOption(frmcomms, "optoff", "Off", {120, 240, 615, 255}, kWindowBlue, kWhite);
+    comms->addButton(optoff);
+    for (int n = 1; n <= 10; ++n) {
+        const Twips at{kPortColumns[(n - 1) / 2], n % 2 ? 240 : 480, 495, 255};
+        optcom[n] = makeOption(frmcomms, QStringLiteral("optcom%1").arg(n).toLatin1(), QByteArray::number(n), at,
+                               kWindowBlue, kWhite);
+        comms->addButton(optcom[n]);
+    }
+    optoff->setChecked(true);
+
+    frmbaud = makeFrame(this, "frmbaud", "Baudrate", {120, 960, 3495, 615}, kWindowBlue, kWhite);
+    auto *baud = new QButtonGroup(this);
+    for (const OptionSpec &spec : kBaudOptions)
+        baud->addButton(makeOption(frmbaud, spec.name, spec.caption, spec.at, kWindowBlue, kWhite));
+    opt4800 = findChild<QRadioButton *>(QStringLiteral("opt4800"));
+    opt9600 = findChild<QRadioButton *>(QStringLiteral("opt9600"));
+    opt19k2 = findChild<QRadioButton *>(QStringLiteral("opt19k2"));
+    opt9600->setChecked(true);
+
+    // Logging options: one group of their own, none chosen at start.
+    chklogen = makeCheck(this, "chklogen", "Enable Logging", {4200, 240, 1575, 375}, kWindowBlue, kWhite);
+    auto *logging = new QButtonGroup(this);
+    for (const OptionSpec &spec : kLogOptions)
+        logging->addButton(makeOption(this, spec.name, spec.caption, spec.at, kWindowBlue, kWhite));
+    opt15min = findChild<QRadioButton *>(QStringLiteral("opt15min"));
+    optall = findChild<QRadioButton *>(QStringLiteral("optall"));
+    opttxonly = findChild<QRadioButton *>(QStringLiteral("opttxonly"));
+
+    // Receiver configuration frame, under the controls that sit over it.
+    const Twips frameAt{10320, 120, 4695, 1695};
+    frmhalvernmode = makeFrame(this, "frmhalvernmode", "Halvern Receiver Configuration", frameAt, kPaleBlue, Qt::black);
+    cmdprog8chadd = makeButton(frmhalvernmode, "cmdprog8chadd", "Set 8ch Add",
+                               relativeTo({10440, 840, 1215, 375}, frameAt), kWindowBlue);
+    for (const BoxSpec &spec : kFramedAddressBoxes)
+        makeBox(frmhalvernmode, spec.name, spec.text, relativeTo(spec.at, frameAt), spec.font);
+
+    for (const ButtonSpec &spec : kButtons)
+        makeButton(this, spec.name, spec.caption, spec.at, spec.face);
+    for (const BoxSpec &spec : kBoxes)
+        makeBox(this, spec.name, spec.text, spec.at, spec.font);
+    for (const LabelSpec &spec : kLabels)
+        makeLabel(this, spec.name, spec.caption, spec.at, spec.text, spec.font);
+
+    cmdseqadd = findChild<QPushButton *>(QStringLiteral("cmdseqadd"));
+    cmdlogscreen = findChild<QPushButton *>(QStringLiteral("cmdlogscreen"));
+    cmdprogadd = findChild<QPushButton *>(QStringLiteral("cmdprogadd"));
+    cmdprogmode = findChild<QPushButton *>(QStringLiteral("cmdprogmode"));
+    cmdsigmon = findChild<QPushButton *>(QStringLiteral("cmdsigmon"));
+    txtfilepath = findChild<QLineEdit *>(QStringLiteral("txtfilepath"));
+    txtpulsefilename = findChild<QLineEdit *>(QStringLiteral("txtpulsefilename"));
+    txtmode = findChild<QLineEdit *>(QStringLiteral("txtmode"));
+    txtaddfilter = findChild<QLineEdit *>(QStringLiteral("txtaddfilter"));
+    txtinstring = findChild<QLineEdit *>(QStringLiteral("txtinstring"));
+    for (int n = 1; n <= 8; ++n)
+        txtadd[n] = findChild<QLineEdit *>(QStringLiteral("txtadd%1").arg(n));
+    txtfilepath->setText(defaultLogFolder());
+
+    // Transmitter display table: five columns of 42 boxes, rows 0-20 on the
+    // left half, 21-41 on the right, each half with its headings.
+    std::array<QLineEdit *, kDisplayRows> *columns[] = {&txttx, &txsignal, &txtlog, &txtcount, &txtzero};
+    for (int c = 0; c < 5; ++c) {
+        const ColumnSpec &spec = kColumns[c];
+        for (int half = 0; half < 2; ++half)
+            makeLabel(this, QStringLiteral("%1_%2").arg(QLatin1String(kHeadingNames[c])).arg(half).toLatin1(),
+                      spec.heading, {spec.headingLeft[half], 2040, spec.headingWidth, 255}, Qt::black, kArialBold);
+        for (int row = 0; row < kDisplayRows; ++row) {
+            const int half = row / kRowsPerBlock;
+            const Twips at{spec.boxLeft[half], kTableTop + kRowPitch * (row % kRowsPerBlock), spec.width, kRowHeight};
+            QLineEdit *box = makeBox(this, QStringLiteral("%1_%2").arg(QLatin1String(spec.name)).arg(row).toLatin1(),
+                                     spec.text, at, kArialBold);
+            setBoxColours(box, spec.background, Qt::black);
+            (*columns[c])[row] = box;
+        }
+    }
+
+    // The clock, and below the logging area the notice of lines waiting to be logged.
+    txtmask = makeBox(this, "txtmask", "00:00:00", {720, 10200, 2055, 480}, {"Times New Roman", 24, false});
+    setBoxColours(txtmask, kWindowBlue, kWhite);
+    lbllogqueue = makeLabel(this, "lbllogqueue", "", {4080, 1500, 6135, 300}, Qt::yellow, kSansSerifBold);
+    lbllogqueue->hide();
+}
+
+QString defaultLogFolder()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("c:\\logger\\");
+#else
+    return QDir::homePath() + QStringLiteral("/logger/");
+#endif
+}

@@ -1,0 +1,135 @@
+#include "app/widgetlook.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <cmath>
+
+int twipsToPixels(const QWidget *widget, int twips)
+{
+    return int(std::lround(twips * widget->logicalDpiX() / 1440.0));
+}
+
+void placeAt(QWidget *widget, Twips at)
+{
+    widget->setGeometry(twipsToPixels(widget, at.left), twipsToPixels(widget, at.top),
+                        twipsToPixels(widget, at.width), twipsToPixels(widget, at.height));
+}
+
+void paintBackground(QWidget *widget, const QColor &background)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, background);
+    palette.setColor(QPalette::Button, background);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+void setTextColour(QWidget *widget, const QColor &text)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::ButtonText, text);
+    widget->setPalette(palette);
+}
+
+void setBoxColours(QLineEdit *box, const QColor &background, const QColor &text)
+{
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, background);
+    palette.setColor(QPalette::Text, text);
+    box->setPalette(palette);
+}
+
+void applyFont(QWidget *widget, const FontSpec &font)
+{
+    if (!font.family)
+        return;
+    QFont f(QString::fromLatin1(font.family));
+    f.setPointSizeF(font.points);
+    f.setBold(font.bold);
+    widget->setFont(f);
+}
+
+namespace {
+template <typename W>
+W *named(W *widget, const QString &name, Twips at)
+{
+    widget->setObjectName(name);
+    placeAt(widget, at);
+    return widget;
+}
+} // namespace
+
+QFrame *makeRectangle(QWidget *parent, const QString &name, Twips at, const QColor &fill)
+{
+    auto *shape = named(new QFrame(parent), name, at);
+    paintBackground(shape, fill);
+    return shape;
+}
+
+QFrame *makeOutline(QWidget *parent, const QString &name, Twips at, const QColor &line)
+{
+    auto *shape = named(new QFrame(parent), name, at);
+    shape->setStyleSheet(QStringLiteral("QFrame#%1 { border: 1px solid %2; }").arg(name, line.name()));
+    return shape;
+}
+
+QGroupBox *makeFrame(QWidget *parent, const char *name, const char *caption, Twips at,
+                     const QColor &background, const QColor &captionColour)
+{
+    auto *frame = named(new QGroupBox(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
+    paintBackground(frame, background);
+    setTextColour(frame, captionColour);
+    return frame;
+}
+
+QRadioButton *makeOption(QWidget *parent, const char *name, const char *caption, Twips at,
+                         const QColor &background, const QColor &text)
+{
+    auto *option = named(new QRadioButton(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
+    paintBackground(option, background);
+    setTextColour(option, text);
+    return option;
+}
+
+QCheckBox *makeCheck(QWidget *parent, const char *name, const char *caption, Twips at,
+                     const QColor &background, const QColor &text)
+{
+    auto *check = named(new QCheckBox(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
+    paintBackground(check, background);
+    setTextColour(check, text);
+    return check;
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &face)
+{
+    auto *button = named(new QPushButton(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Button, face);
+    palette.setColor(QPalette::ButtonText, Qt::black);
+    button->setPalette(palette);
+    return button;
+}
+
+QLineEdit *makeBox(QWidget *parent, const char *name, const char *text, Twips at, const FontSpec &font)
+{
+    auto *box = named(new QLineEdit(QString::fromLatin1(text), parent), QString::fromLatin1(name), at);
+    applyFont(box, font);
+    box->setAccessibleName(QString::fromLatin1(name));
+    return box;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const char *caption, Twips at,
+                  const QColor &text, const FontSpec &font)
+{
+    auto *label = named(new QLabel(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
+    setTextColour(label, text);
+    applyFont(label, font);
+    return label;
+}

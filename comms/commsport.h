@@ -1,0 +1,48 @@
+#pragma once
+// The serial port component `commsport`: exactly the operations the console
+// uses, so the port can be real (QSerialPort) or a fake in tests.
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class CommsPort : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // CommPort: the port number (1..10) the next open uses; set only while closed.
+    virtual void setCommPort(int number) = 0;
+    virtual int commPort() const = 0;
+
+    // Settings: line settings such as "9600,n,8,1"; set only while closed,
+    // applied from the next open.
+    virtual void setSettings(const QString &settings) = 0;
+    virtual QString settings() const = 0;
+
+    // PortOpen. Opening fails (returns false) when the port is absent or in
+    // use; closing always succeeds.
+    virtual bool portOpen() const = 0;
+    virtual bool setPortOpen(bool open) = 0;
+
+    // InBufferCount: bytes waiting, 0 while closed. Setting it to 0 discards them.
+    virtual int inBufferCount() = 0;
+    virtual void clearInBuffer() = 0;
+
+    // Input: every waiting byte, in arrival order, removed from the buffer.
+    virtual QByteArray input() = 0;
+
+    // Output: sends the bytes as they are. Returns false, sending nothing,
+    // when no port is open.
+    virtual bool output(const QByteArray &bytes) = 0;
+
+    // The device behind a port number, for tooltips and messages ("" if none).
+    virtual QString deviceName(int number) const = 0;
+
+signals:
+    // The open device vanished (adapter unplugged, other end gone). The port
+    // is already closed when this is emitted.
+    void lost(const QString &device);
+};
+
+// The receive buffer's size: a flooding receiver waits in the driver beyond it.
+inline constexpr int kReceiveBufferBytes = 1024;

@@ -1,0 +1,73 @@
+#include "comms/fakecommsport.h"
+
+bool FakeCommsPort::setPortOpen(bool open)
+{
+    if (!open) {
+        m_open = false;
+        return true;
+    }
+    if (m_open || failingPorts.contains(m_commPort))
+        return false;
+    m_open = true;
+    opens.append(QStringLiteral("%1@%2").arg(m_commPort).arg(m_settings));
+    return true;
+}
+
+int FakeCommsPort::inBufferCount()
+{
+    return m_open ? int(m_buffer.size()) : 0;
+}
+
+void FakeCommsPort::clearInBuffer()
+{
+    m_buffer.clear();
+    m_backlog.clear();
+}
+
+QByteArray FakeCommsPort::input()
+{
+    if (!m_open)
+        return {};
+    QByteArray bytes;
+    bytes.swap(m_buffer);
+    refill();
+    return bytes;
+}
+
+bool FakeCommsPort::output(const QByteArray &bytes)
+{
+    if (!m_open)
+        return false;
+    writes.append(bytes);
+    return true;
+}
+
+QString FakeCommsPort::deviceName(int number) const
+{
+    return failingPorts.contains(number) ? QString() : QStringLiteral("/dev/fake%1").arg(number);
+}
+
+void FakeCommsPort::receive(const QByteArray &bytes)
+{
+    if (!m_open)
+        return;   // nothing listens on a closed port
+    m_backlog.append(bytes);
+    refill();
+}
+
+void FakeCommsPort::vanish()
+{
+    if (!m_open)
+        return;
+    m_open = false;
+    m_buffer.clear();
+    m_backlog.clear();
+    emit lost(deviceName(m_commPort));
+}
+
+void FakeCommsPort::refill()
+{
+    const qsizetype room = kReceiveBufferBytes - m_buffer.size();
+    m_buffer.append(m_backlog.left(room));
+    m_backlog.remove(0, qMin(room, m_backlog.size()));
+}

@@ -1,0 +1,89 @@
+// Port and baud-rate selection. Opening a port is also how the console finds
+// out which ports exist: a port that cannot be opened has its button hidden.
+#include "app/mainscreen.h"
+#include "comms/commsport.h"
+
+#include <QButtonGroup>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTimer>
+
+namespace {
+// An exclusive group will not let its checked button be unchecked directly.
+void deselect(QRadioButton *option)
+{
+    QButtonGroup *group = option->group();
+    if (group)
+        group->setExclusive(false);
+    option->setChecked(false);
+    if (group)
+        group->setExclusive(true);
+}
+} // namespace
+
+void Mainscreen::optcom_Click(int n)
+{
+    lostPort = 0;                      // a new choice ends any wait for a lost port
+    tmrreopen->stop();
+    if (commsport.portOpen())
+        commsport.setPortOpen(false);
+    commsport.setCommPort(n);
+    const bool opened = commsport.setPortOpen(true);
+    QRadioButton *own = optcom[n];
+    own->setToolTip(commsport.deviceName(n));
+    own->setEnabled(opened);
+    own->setVisible(opened);
+    if (!opened)
+        deselect(own);
+}
+
+void Mainscreen::optoff_Click()
+{
+    for (int n = 10; n >= 1; --n)
+        optcom_Click(n);
+    if (commsport.portOpen())
+        commsport.setPortOpen(false);
+}
+
+void Mainscreen::opt4800_Click() { setBaud(QStringLiteral("4800,n,8,1")); }
+void Mainscreen::opt9600_Click() { setBaud(QStringLiteral("9600,n,8,1")); }
+void Mainscreen::opt19k2_Click() { setBaud(QStringLiteral("19200,n,8,1")); }
+
+// A rate chosen while no port is open waits for the next open. An open port
+// is reopened at once with the new rate; should that fail, the console goes
+// on waiting for the port as for a lost one.
+void Mainscreen::setBaud(const QString &settings)
+{
+    if (!commsport.portOpen()) {
+        if (lostPort != 0)
+            commsport.setSettings(settings);   // the port we wait for comes back at this rate
+        return;
+    }
+    commsport.setPortOpen(false);
+    commsport.setSettings(settings);
+    if (!commsport.setPortOpen(true))
+        portLost(commsport.deviceName(commsport.commPort()));
+}
+
+// The open device vanished. The port is closed already; its button stays
+// selected and the console tries the same device once a second.
+void Mainscreen::portLost(const QString &device)
+{
+    lostPort = commsport.commPort();
+    txtinstring->setText(QStringLiteral("Port %1 (%2) lost: waiting for it to come back").arg(lostPort).arg(device));
+    tmrreopen->start();
+}
+
+void Mainscreen::tmrreopen_Timer()
+{
+    if (lostPort == 0 || commsport.portOpen()) {
+        tmrreopen->stop();
+        return;
+    }
+    commsport.setCommPort(lostPort);
+    if (!commsport.setPortOpen(true))
+        return;
+    txtinstring->setText(QStringLiteral("Port %1 (%2) is back").arg(lostPort).arg(commsport.deviceName(lostPort)));
+    lostPort = 0;
+    tmrreopen->stop();
+}

@@ -1,0 +1,77 @@
+#include "comms/qtcommsport.h"
+
+QtCommsPort::QtCommsPort(PortMap map, QObject *parent)
+    : CommsPort(parent), m_map(std::move(map))
+{
+    m_port.setReadBufferSize(kReceiveBufferBytes);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtCommsPort::onError);
+}
+
+QtCommsPort::~QtCommsPort()
+{
+    m_port.close();
+}
+
+int baudRateOf(const QString &settings)
+{
+    bool ok = false;
+    const int baud = settings.section(QLatin1Char(','), 0, 0).trimmed().toInt(&ok);
+    return ok && baud > 0 ? baud : 9600;
+}
+
+bool QtCommsPort::setPortOpen(bool open)
+{
+    if (!open) {
+        m_port.close();
+        return true;
+    }
+    if (m_port.isOpen())
+        return false;
+    const QString device = m_map.device(m_commPort);
+    if (device.isEmpty())
+        return false;
+    m_device = device;
+    m_port.setPortName(device);
+    m_port.setBaudRate(baudRateOf(m_settings));
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    return m_port.open(QIODevice::ReadWrite);
+}
+
+int QtCommsPort::inBufferCount()
+{
+    return m_port.isOpen() ? int(m_port.bytesAvailable()) : 0;
+}
+
+void QtCommsPort::clearInBuffer()
+{
+    if (m_port.isOpen())
+        m_port.clear(QSerialPort::Input);
+}
+
+QByteArray QtCommsPort::input()
+{
+    return m_port.isOpen() ? m_port.readAll() : QByteArray();
+}
+
+bool QtCommsPort::output(const QByteArray &bytes)
+{
+    if (!m_port.isOpen())
+        return false;
+    return m_port.write(bytes) == bytes.size();
+}
+
+void QtCommsPort::onError(QSerialPort::SerialPortError error)
+{
+    // A vanished device reports ReadError (pseudo-terminal) or ResourceError
+    // (USB adapter), over and over while the port stays open: close at once.
+    // UnsupportedOperationError is normal on pseudo-terminals (no modem lines).
+    const bool deviceGone = error == QSerialPort::ReadError || error == QSerialPort::WriteError
+                            || error == QSerialPort::ResourceError;
+    if (!deviceGone || !m_port.isOpen())
+        return;
+    m_port.close();
+    emit lost(m_device);
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The serial port on a real device, through QSerialPort.
+#include "comms/commsport.h"
+#include "comms/portmap.h"
+
+#include <QSerialPort>
+
+class QtCommsPort final : public CommsPort {
+    Q_OBJECT
+public:
+    explicit QtCommsPort(PortMap map, QObject *parent = nullptr);
+    ~QtCommsPort() override;
+
+    void setCommPort(int number) override { m_commPort = number; }
+    int commPort() const override { return m_commPort; }
+    void setSettings(const QString &settings) override { m_settings = settings; }
+    QString settings() const override { return m_settings; }
+    bool portOpen() const override { return m_port.isOpen(); }
+    bool setPortOpen(bool open) override;
+    int inBufferCount() override;
+    void clearInBuffer() override;
+    QByteArray input() override;
+    bool output(const QByteArray &bytes) override;
+    QString deviceName(int number) const override { return m_map.device(number); }
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+
+    PortMap m_map;
+    QSerialPort m_port;
+    QString m_device;                 // the device last opened, as mapped
+    int m_commPort = 1;
+    QString m_settings = QStringLiteral("9600,n,8,1");
+};
+
+// The baud rate of line settings such as "19200,n,8,1" (9600 if unreadable).
+int baudRateOf(const QString &settings);

@@ -1,0 +1,4 @@
+#include "app/modfunctions.h"
+
+void ModFunctions::CalcCRC() {}
+void ModFunctions::SendCommand() {}

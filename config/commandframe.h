@@ -1,0 +1,30 @@
+#pragma once
+// Receiver command frames: prefix ("AT=" or "AP"), payload, CRC-16/MODBUS of
+// prefix and payload, low byte then high byte. No terminator.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <variant>
+
+// Either the bytes to send or the reason they cannot be built.
+struct Refusal { QString reason; };
+using BytesOrRefusal = std::variant<QByteArray, Refusal>;
+
+// Appends the CRC of `frame`, low byte first.
+QByteArray withCrc(QByteArray frame);
+
+// The one-byte mode payload of the text of the mode box: the leading-number
+// value rounded half to even; refused when it does not round into 0..255,
+// with a reason such as "mode 256 is outside 0 to 255".
+BytesOrRefusal modeByte(const QString &text);
+
+// The three-byte address field of an address box's text, most significant
+// first, with the two encoding branches (65536 and above rounded first;
+// below that, middle byte from the unrounded value, low byte from the rounded
+// one). Refused when negative, not finite, or rounding to 16777216 or more.
+BytesOrRefusal addressField(const QString &text);
+
+// Whole frames, or the first refusal with the box named in its reason:
+// "Set Mode not sent: mode 256 is outside 0 to 255".
+BytesOrRefusal modeFrame(const QString &modeText);
+BytesOrRefusal addressFrame(const QString &commandName, const QStringList &addressTexts);

@@ -1,0 +1,4 @@
+#include "app/modfunctions.h"
+
+bool ModFunctions::LogFolderUsable() const { return false; }
+void ModFunctions::LogMessage() {}

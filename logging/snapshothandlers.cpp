@@ -1,0 +1,4 @@
+#include "app/mainscreen.h"
+
+void Mainscreen::tmrpctime_Timer() { modFunctions.UpdateClock(); }
+void Mainscreen::cmdlogscreen_Click() {}

@@ -1,0 +1,3 @@
+#include "app/mainscreen.h"
+
+void Mainscreen::cmdsigmon_Click() {}

@@ -1,0 +1,3 @@
+#include "app/modfunctions.h"
+
+void ModFunctions::RedrawMonitor() {}

@@ -1,0 +1,4 @@
+#include "app/modfunctions.h"
+
+void ModFunctions::AddToHistory(int, std::int32_t) {}
+void ModFunctions::ScanningMessage() {}

@@ -1,0 +1,69 @@
+// The receive poll: a message is the burst of bytes that has stopped growing
+// for one tick. It is read whole, checked and handed on by its type code.
+#include "app/globaldec.h"
+#include "app/mainscreen.h"
+#include "app/modfunctions.h"
+#include "app/widgetlook.h"
+#include "comms/commsport.h"
+#include "reception/crc16.h"
+
+#include <QLineEdit>
+
+namespace {
+constexpr int kLongestMessage = 250;
+constexpr int kRedFromLength = 14;
+constexpr int kFrameLength = 11;       // type, number (3), status, data (3), signal, CRC (2)
+constexpr int kScanningLength = 2;     // "S", level
+constexpr int kScanningType = 83;      // "S"
+} // namespace
+
+void ModFunctions::ReadComms()
+{
+    const int waiting = commsport.inBufferCount();
+    if (waiting < 1)
+        return;
+    if (waiting != g.rxcount) {
+        g.rxcount = waiting;           // still arriving: wait for a quiet tick
+        return;
+    }
+
+    g.instring = commsport.input();
+    g.rxcount = std::int32_t(g.instring.size());
+    if (g.rxcount > kLongestMessage) {
+        g.instring = QByteArrayLiteral("XX");
+        g.rxcount = 2;
+    }
+    for (int i = 1; i <= g.rxcount; ++i)
+        g.rxbytes[i] = static_cast<unsigned char>(g.instring.at(i - 1));
+
+    QPalette palette = ui.txtinstring->palette();
+    palette.setColor(QPalette::Text, g.rxcount < kRedFromLength ? QColor(Qt::black) : QColor(255, 0, 0));
+    ui.txtinstring->setPalette(palette);
+
+    CheckCRC();
+
+    // A message shorter than its frame would be decoded from what an earlier,
+    // longer message left in rxbytes: such messages are shown as they came.
+    const std::optional<TxType> type = telemetryType(g.rxbytes[1]);
+    if (type && g.crcok && g.rxcount >= kFrameLength) {
+        DecodeMessage(*type);
+    } else {
+        if (g.rxbytes[1] == kScanningType && g.rxcount >= kScanningLength)
+            ScanningMessage();
+        ui.txtinstring->setText(QString::fromLatin1(g.instring));
+    }
+
+    g.instring.clear();
+    commsport.clearInBuffer();
+}
+
+void ModFunctions::CheckCRC()
+{
+    std::array<std::uint8_t, 8> covered{};
+    for (int i = 2; i <= 9; ++i)
+        covered[std::size_t(i - 2)] = static_cast<std::uint8_t>(g.rxbytes[i]);
+    const std::uint16_t crc = crc16Modbus(covered);
+    g.crclo = crcLow(crc);
+    g.crchi = crcHigh(crc);
+    g.crcok = g.rxbytes[10] == g.crclo && g.rxbytes[11] == g.crchi;
+}

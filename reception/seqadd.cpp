@@ -1,0 +1,3 @@
+#include "app/mainscreen.h"
+
+void Mainscreen::cmdseqadd_Click() {}

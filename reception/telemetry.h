@@ -1,0 +1,49 @@
+#pragma once
+// Decoding of the five telemetry message types. Frame, positions from 1:
+//   1      type code (130 temperature, 129 pulse, 135 contact, 136 alarm, 243 gully pot)
+//   2..4   transmitter number, most significant byte first
+//   5      status: bit 7 battery low, bits 0..3 firmware version,
+//          bit 4 tamper / channel 1 closed, bit 5 channel 2 closed
+//   6..8   data: count (pulse, contact, alarm, MSB first);
+//          temperature flags (bit 7 sensor error, bit 0 negative) and half degrees;
+//          gully pot low ADC, high ADC
+//   9      signal level in the upper four bits
+//   10, 11 CRC-16/MODBUS of positions 2..9, low byte first
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <optional>
+
+enum class TxType { Temperature, Pulse, Contact, Alarm, GullyPot };
+
+// The telemetry type of a type code, empty for any other code.
+std::optional<TxType> telemetryType(int typeCode);
+
+// Positions 1 to 11 of a message; element 0 is position 1.
+using TelemetryFrame = std::array<std::uint8_t, 11>;
+
+// Everything one telemetry message says, decoded.
+struct Reading {
+    TxType type = TxType::Temperature;
+    std::int32_t txno = 0;      // 0..16777215
+    int txstatus = 0;           // status byte
+    int slevel = 0;             // 0..15
+    double tempvalue = 0;       // temperature: degrees C in 0.5 steps, 255 on sensor error
+    std::int32_t count = 0;     // pulse, contact, alarm: 0..16777215
+    int lowadc = 0;             // gully pot
+    int highadc = 0;            // gully pot
+    QString ch1text;            // contact, alarm: "1:On"/"1:Off" or "Ch1:On"/"Ch1:Off"
+    QString ch2text;            // contact, alarm: "2:On"/"2:Off"
+    QString msgtext;            // the one-line account
+};
+
+// Decodes a frame whose type code is one of the five telemetry codes; the
+// CRC is the caller's business. Fields not used by the type keep their defaults.
+Reading decodeTelemetry(TxType type, const TelemetryFrame &frame);
+
+// The account text of a reading, to the character ("Temperature Tx: 74565,    Temp = 21.5, ...").
+// decodeTelemetry already stores it in msgtext.
+QString accountText(const Reading &reading);
+
+// The temperature as the account and the table write it: "21", "21.5", "-0.5", "255".
+QString temperatureText(double tempvalue);

@@ -1,0 +1,1 @@
+// Placeholder so the support library is never empty.

@@ -18,6 +18,7 @@ Mainscreen::Mainscreen(CommsPort &port, const Clock &clock_, QWidget *parent)
       modFunctions(g, *this, port, clock_, *log)
 {
     buildControls();
+    log->showNoticeIn(lbllogqueue);
 
     tmrcomms = new QTimer(this);
     tmrcomms->setObjectName(QStringLiteral("tmrcomms"));

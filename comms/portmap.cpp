@@ -1,7 +1,7 @@
 #include "comms/portmap.h"
 
-#include <QCollator>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <algorithm>
 
@@ -11,16 +11,41 @@ bool isAdapter(const QString &device)
     const QString name = QFileInfo(device).fileName();
     return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
 }
+
+// "ttyUSB2" before "ttyUSB10": runs of digits compare by their value.
+bool naturalLess(const QString &a, const QString &b)
+{
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            const qsizetype startA = i, startB = j;
+            while (i < a.size() && a[i].isDigit())
+                ++i;
+            while (j < b.size() && b[j].isDigit())
+                ++j;
+            const QString runA = a.mid(startA, i - startA).remove(QRegularExpression(QStringLiteral("^0+(?=.)")));
+            const QString runB = b.mid(startB, j - startB).remove(QRegularExpression(QStringLiteral("^0+(?=.)")));
+            if (runA.size() != runB.size())
+                return runA.size() < runB.size();
+            if (runA != runB)
+                return runA < runB;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j];
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j;
+}
 } // namespace
 
 QStringList orderedSerialDevices(QStringList devices)
 {
-    QCollator natural;
-    natural.setNumericMode(true);
     std::stable_sort(devices.begin(), devices.end(), [&](const QString &a, const QString &b) {
         if (isAdapter(a) != isAdapter(b))
             return isAdapter(a);
-        return natural.compare(a, b) < 0;
+        return naturalLess(a, b);
     });
     return devices;
 }

@@ -1,5 +1,29 @@
+// Handlers that edit the display table and "Message Received".
 #include "app/mainscreen.h"
 
-void Mainscreen::txttx_Change(int) {}
-void Mainscreen::txtmask_Click() {}
-void Mainscreen::txtaddfilter_Change() {}
+#include <QLineEdit>
+
+// A row given another transmitter number starts empty; S Level and colours stay.
+void Mainscreen::txttx_Change(int index)
+{
+    txtlog[index]->setText(QString());
+    txtcount[index]->setText(QString());
+    txtzero[index]->setText(QString());
+}
+
+// A click on the clock frees every row, its time and values emptied. A box
+// that reads "0" already raises no change of its own, so it is emptied here.
+void Mainscreen::txtmask_Click()
+{
+    for (g.rowidx = 0; g.rowidx < kDisplayRows; ++g.rowidx) {
+        if (txttx[g.rowidx]->text() == QLatin1String("0"))
+            txttx_Change(g.rowidx);
+        else
+            txttx[g.rowidx]->setText(QStringLiteral("0"));
+    }
+}
+
+void Mainscreen::txtaddfilter_Change()
+{
+    txtinstring->setText(QString());
+}

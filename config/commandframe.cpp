@@ -1,0 +1,97 @@
+#include "config/commandframe.h"
+
+#include "app/numbers.h"
+#include "reception/crc16.h"
+
+#include <cmath>
+#include <span>
+
+namespace {
+
+constexpr std::int64_t kMaxMode = 255;
+constexpr std::int64_t kMaxAddress = 16777215; // FFFFFF, three bytes
+constexpr double kUpperBranch = 65536;         // from here the address is rounded before splitting
+
+char byteOf(std::int64_t value)
+{
+    return static_cast<char>(static_cast<unsigned char>(value & 0xFF));
+}
+
+QByteArray threeBytes(std::int64_t high, std::int64_t mid, std::int64_t low)
+{
+    QByteArray field;
+    field.append(byteOf(high));
+    field.append(byteOf(mid));
+    field.append(byteOf(low));
+    return field;
+}
+
+QString addressRange() { return QStringLiteral("outside 0 to ") + QString::number(kMaxAddress); }
+
+} // namespace
+
+QByteArray withCrc(QByteArray frame)
+{
+    const auto *data = reinterpret_cast<const std::uint8_t *>(frame.constData());
+    const std::uint16_t crc = crc16Modbus(std::span(data, static_cast<std::size_t>(frame.size())));
+    frame.append(static_cast<char>(crcLow(crc)));
+    frame.append(static_cast<char>(crcHigh(crc)));
+    return frame;
+}
+
+BytesOrRefusal modeByte(const QString &text)
+{
+    const double value = leadingNumber(text);
+    const auto mode = roundHalfEven(value);
+    if (!mode || *mode < 0 || *mode > kMaxMode) {
+        return Refusal{QStringLiteral("mode ") + formatNumber(value)
+                       + QStringLiteral(" is outside 0 to ") + QString::number(kMaxMode)};
+    }
+    return QByteArray(1, byteOf(*mode));
+}
+
+BytesOrRefusal addressField(const QString &text)
+{
+    const double v = leadingNumber(text);
+    const auto rounded = roundHalfEven(v);
+    // Any value below 0 is refused, even one that would round to 0 (-0.4):
+    // below 65536 the middle byte comes from the whole part, which is -1 there.
+    if (!std::isfinite(v) || v < 0 || !rounded || *rounded > kMaxAddress)
+        return Refusal{QStringLiteral("address ") + formatNumber(v) + QStringLiteral(" is ") + addressRange()};
+
+    if (v >= kUpperBranch) {
+        const std::int64_t progaddr = *rounded;
+        const std::int64_t addrhigh = progaddr / 65536;
+        const std::int64_t addrmid = (progaddr - addrhigh * 65536) / 256;
+        const std::int64_t addrlow = progaddr - (addrmid * 256 + addrhigh * 65536);
+        return threeBytes(addrhigh, addrmid, addrlow);
+    }
+    // Below 65536: middle byte from the value as typed, low byte from its
+    // rounded value (300.7 -> 00 01 2D, 255.5 -> 00 00 00).
+    const std::int64_t mid = *wholePart(v / 256);
+    return threeBytes(0, mid, *rounded % 256);
+}
+
+BytesOrRefusal modeFrame(const QString &modeText)
+{
+    const BytesOrRefusal payload = modeByte(modeText);
+    if (const auto *refusal = std::get_if<Refusal>(&payload))
+        return Refusal{QStringLiteral("Set Mode not sent: ") + refusal->reason};
+    return withCrc(QByteArrayLiteral("AT=") + std::get<QByteArray>(payload));
+}
+
+BytesOrRefusal addressFrame(const QString &commandName, const QStringList &addressTexts)
+{
+    QByteArray frame = QByteArrayLiteral("AP");
+    for (qsizetype i = 0; i < addressTexts.size(); ++i) {
+        const BytesOrRefusal field = addressField(addressTexts[i]);
+        if (std::holds_alternative<Refusal>(field)) {
+            return Refusal{commandName + QStringLiteral(" not sent: address box ")
+                           + QString::number(i + 1) + QStringLiteral(" holds ")
+                           + formatNumber(leadingNumber(addressTexts[i])) + QStringLiteral(", ")
+                           + addressRange()};
+        }
+        frame += std::get<QByteArray>(field);
+    }
+    return withCrc(frame);
+}

@@ -1,0 +1,156 @@
+#include "reception/telemetry.h"
+
+#include "app/numbers.h"
+
+namespace {
+
+// Status byte (position 5) and temperature flag (position 6) bits.
+constexpr int kBatteryLow = 0x80;
+constexpr int kFirmwareMask = 0x0F;
+constexpr int kFlagBit4 = 0x10; // tamper (pulse), channel 1 closed (contact, alarm)
+constexpr int kFlagBit5 = 0x20; // channel 2 closed (contact, alarm)
+constexpr int kSensorError = 0x80;
+constexpr int kNegative = 0x01;
+constexpr double kSensorErrorValue = 255;
+
+// Position p (from 1) of the frame.
+int at(const TelemetryFrame &frame, int position)
+{
+    return frame[static_cast<std::size_t>(position - 1)];
+}
+
+// Three bytes from `first` on, most significant first.
+std::int32_t threeBytes(const TelemetryFrame &frame, int first)
+{
+    return (at(frame, first) << 16) | (at(frame, first + 1) << 8) | at(frame, first + 2);
+}
+
+double temperatureOf(int flags, int halfDegrees)
+{
+    if (flags & kSensorError) // tested first: error and negative together is an error
+        return kSensorErrorValue;
+    if (flags & kNegative)
+        return -(256 - halfDegrees) / 2.0;
+    return halfDegrees / 2.0;
+}
+
+QString onOff(const char *channel, bool closed)
+{
+    return QLatin1String(channel) + (closed ? QLatin1String(":On") : QLatin1String(":Off"));
+}
+
+QString typeName(TxType type)
+{
+    switch (type) {
+    case TxType::Temperature: return QStringLiteral("Temperature Tx: ");
+    case TxType::Pulse: return QStringLiteral("Pulse Tx: ");
+    case TxType::Contact: return QStringLiteral("Contact Tx: ");
+    case TxType::Alarm: return QStringLiteral("Alarm Tx: ");
+    case TxType::GullyPot: return QStringLiteral("Gully Pot Tx: ");
+    }
+    return {};
+}
+
+QString dataPieces(const Reading &r)
+{
+    switch (r.type) {
+    case TxType::Temperature: {
+        const QString temp = r.tempvalue == kSensorErrorValue ? QStringLiteral("error")
+                                                             : temperatureText(r.tempvalue);
+        return QStringLiteral("    Temp = ") + temp + u',';
+    }
+    case TxType::Pulse:
+    case TxType::Contact:
+    case TxType::Alarm:
+        return QStringLiteral(" Count: ") + QString::number(r.count) + u',';
+    case TxType::GullyPot:
+        return QStringLiteral(" Low ADC: ") + QString::number(r.lowadc)
+             + QStringLiteral(", High ADC: ") + QString::number(r.highadc) + u',';
+    }
+    return {};
+}
+
+QString flagPieces(const Reading &r)
+{
+    const bool bit4 = r.txstatus & kFlagBit4;
+    const bool bit5 = r.txstatus & kFlagBit5;
+    switch (r.type) {
+    case TxType::Pulse:
+        return bit4 ? QStringLiteral(" Tamper,") : QStringLiteral(" Tamper OK,");
+    case TxType::Contact:
+    case TxType::Alarm:
+        return (bit4 ? QStringLiteral(" CH1 Closed,") : QStringLiteral(" CH1 Open,"))
+             + (bit5 ? QStringLiteral(" CH2 Closed,") : QStringLiteral(" CH2 Open,"));
+    case TxType::Temperature:
+    case TxType::GullyPot:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+std::optional<TxType> telemetryType(int typeCode)
+{
+    switch (typeCode) {
+    case 130: return TxType::Temperature;
+    case 129: return TxType::Pulse;
+    case 135: return TxType::Contact;
+    case 136: return TxType::Alarm;
+    case 243: return TxType::GullyPot;
+    default: return std::nullopt;
+    }
+}
+
+Reading decodeTelemetry(TxType type, const TelemetryFrame &frame)
+{
+    Reading r;
+    r.type = type;
+    r.txno = threeBytes(frame, 2);
+    r.txstatus = at(frame, 5);
+    r.slevel = at(frame, 9) >> 4;
+    const bool bit4 = r.txstatus & kFlagBit4;
+    const bool bit5 = r.txstatus & kFlagBit5;
+    switch (type) {
+    case TxType::Temperature:
+        r.tempvalue = temperatureOf(at(frame, 6), at(frame, 7));
+        break;
+    case TxType::Pulse:
+        r.count = threeBytes(frame, 6);
+        break;
+    case TxType::Contact:
+        r.count = threeBytes(frame, 6);
+        r.ch1text = onOff("1", bit4);
+        r.ch2text = onOff("2", bit5);
+        break;
+    case TxType::Alarm:
+        r.count = threeBytes(frame, 6);
+        r.ch1text = onOff("Ch1", bit4);
+        r.ch2text = onOff("2", bit5);
+        break;
+    case TxType::GullyPot:
+        r.lowadc = at(frame, 6);
+        r.highadc = at(frame, 7);
+        break;
+    }
+    r.msgtext = accountText(r);
+    return r;
+}
+
+QString accountText(const Reading &r)
+{
+    QString text = typeName(r.type) + QString::number(r.txno) + u',';
+    text += dataPieces(r);
+    text += QStringLiteral(" S_Lvl: ") + QString::number(r.slevel) + u',';
+    if (r.txstatus & kBatteryLow)
+        text += QStringLiteral(" Batt Low,");
+    text += flagPieces(r);
+    text += QStringLiteral(" f/w V ") + QString::number(r.txstatus & kFirmwareMask);
+    return text;
+}
+
+QString temperatureText(double tempvalue)
+{
+    // Half-degree steps: the shortest form is "21" or "21.5", never more digits.
+    return formatNumber(tempvalue);
+}

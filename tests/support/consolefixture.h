@@ -1,0 +1,28 @@
+#pragma once
+// A main window on a fake port and a manual clock, started as the console
+// starts, with its timers stopped so a test drives every tick itself.
+#include "app/clock.h"
+#include "app/mainscreen.h"
+#include "comms/fakecommsport.h"
+
+#include <QByteArray>
+#include <memory>
+
+struct Console {
+    FakeCommsPort port;
+    ManualClock clock{QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7))};
+    std::unique_ptr<Mainscreen> window;
+
+    Console();
+    Mainscreen &w() { return *window; }
+    GlobalDec &g() { return window->state(); }
+
+    // Opens port 1 as a click on its button would.
+    void openPort1();
+    // The receiver sends `bytes` as one burst; the poll reads it on the
+    // second tick, once the count has stood still.
+    void receive(const QByteArray &bytes);
+};
+
+// Bytes from hex pairs separated by blanks: "82 01 23".
+QByteArray hexBytes(const char *hex);

@@ -1,1 +1,0 @@
-// Placeholder so the support library is never empty.

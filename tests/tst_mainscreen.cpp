@@ -1,0 +1,131 @@
+// The main window as it opens: captions, defaults, groups and the table.
+#include "support/consolefixture.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+class TestMainscreen : public QObject {
+    Q_OBJECT
+private slots:
+    void captionAndSize()
+    {
+        Console c;
+        QCOMPARE(c.w().windowTitle(), QStringLiteral("Halvern VHF Receiver  V13"));
+        QCOMPARE(c.w().logicalDpiX(), 96);
+        QCOMPARE(c.w().size(), QSize(15210 / 15, 10740 / 15));
+        QCOMPARE(c.w().txtinstring->geometry(), QRect(4680 / 15, 10200 / 15, 10335 / 15, 405 / 15));
+    }
+
+    void onlyOffAnd9600AreSelectedAtStart()
+    {
+        Console c;
+        QStringList checked;
+        for (QRadioButton *option : c.w().findChildren<QRadioButton *>())
+            if (option->isChecked())
+                checked.append(option->objectName());
+        checked.sort();
+        QCOMPARE(checked, (QStringList{"opt9600", "optoff"}));
+        QVERIFY(!c.w().chklogen->isChecked());
+    }
+
+    void optionGroupsAreExclusivePerContainer()
+    {
+        Console c;
+        c.w().optall->click();
+        c.w().opttxonly->click();
+        QVERIFY(!c.w().optall->isChecked());
+        QVERIFY(c.w().optoff->isChecked());          // another group, untouched
+        QVERIFY(c.w().opt9600->isChecked());
+    }
+
+    void defaultTexts_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("file name") << "txtpulsefilename" << "halvernlog";
+        QTest::newRow("mode") << "txtmode" << "0";
+        QTest::newRow("address 8") << "txtadd8" << "0";
+        QTest::newRow("filter") << "txtaddfilter" << "0";
+        QTest::newRow("message") << "txtinstring" << "";
+        QTest::newRow("first row") << "txttx_0" << "0";
+        QTest::newRow("last signal") << "txsignal_41" << "0";
+        QTest::newRow("time") << "txtlog_20" << "";
+    }
+    void defaultTexts()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        Console c;
+        auto *box = c.w().findChild<QLineEdit *>(name);
+        QVERIFY(box);
+        QCOMPARE(box->text(), text);
+    }
+
+    void logFolderEndsWithASeparator()
+    {
+        Console c;
+        QVERIFY(c.w().txtfilepath->text().endsWith(QLatin1Char('/')));
+    }
+
+    void captions_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("comms frame") << "frmcomms" << "Communications Port";
+        QTest::newRow("config frame") << "frmhalvernmode" << "Halvern Receiver Configuration";
+        QTest::newRow("3ch") << "cmdprogadd" << "Set 3ch Add";
+        QTest::newRow("8ch") << "cmdprog8chadd" << "Set 8ch Add";
+        QTest::newRow("monitor") << "cmdsigmon" << "Signal Monitor";
+        QTest::newRow("snapshot") << "cmdlogscreen" << "Log Display data";
+        QTest::newRow("log every") << "optall" << "Log Every Message Received";
+        QTest::newRow("port 10") << "optcom10" << "10";
+        QTest::newRow("19200") << "opt19k2" << "19200";
+        QTest::newRow("heading") << "lbllogtime_1" << "Received Time";
+    }
+    void captions()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        Console c;
+        QObject *control = c.w().findChild<QObject *>(name);
+        QVERIFY2(control, qPrintable(name));
+        const QString shown = control->property("title").isValid() ? control->property("title").toString()
+                                                                     : control->property("text").toString();
+        QCOMPARE(shown, caption);
+    }
+
+    void tableHas42RowsInTwoHalves()
+    {
+        Console c;
+        for (const char *column : {"txttx", "txsignal", "txtlog", "txtcount", "txtzero"}) {
+            int boxes = 0;
+            for (QLineEdit *box : c.w().findChildren<QLineEdit *>())
+                boxes += box->objectName().startsWith(QLatin1String(column) + QLatin1Char('_'));
+            QCOMPARE(boxes, kDisplayRows);
+        }
+        QCOMPARE(c.w().txttx[0]->y(), c.w().txttx[21]->y());
+        QCOMPARE(c.w().txttx[20]->y(), c.w().txttx[41]->y());
+        QVERIFY(c.w().txttx[21]->x() > c.w().txtzero[0]->x());
+        QCOMPARE(c.w().txttx[1]->y() - c.w().txttx[0]->y(), 360 / 15);
+    }
+
+    void clockShowsTheTimeOfStartUp()
+    {
+        Console c;
+        QCOMPARE(c.w().txtmask->text(), QStringLiteral("09:05:07"));
+        QCOMPARE(c.g().hourstr, QStringLiteral("9"));
+        QCOMPARE(c.g().minstr, QStringLiteral("5"));
+        QCOMPARE(c.g().daystr, QStringLiteral("8"));
+        QCOMPARE(c.g().yearstr, QStringLiteral("2026"));
+        QCOMPARE(c.g().lastlogmin, 5);
+        QVERIFY(c.g().monfreeze);
+    }
+};
+
+QTEST_MAIN(TestMainscreen)
+#include "tst_mainscreen.moc"

@@ -1,0 +1,140 @@
+// Port and baud-rate buttons: the start-up probe, "Off", reopening at a new
+// rate, and waiting for a port that vanished.
+#include "support/consolefixture.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+QList<int> visiblePorts(Mainscreen &w)
+{
+    QList<int> shown;
+    for (int n = 1; n <= 10; ++n)
+        if (!w.optcom[n]->isHidden() && w.optcom[n]->isEnabled())
+            shown.append(n);
+    return shown;
+}
+
+struct ConsoleWithBusyPorts {
+    FakeCommsPort port;
+    ManualClock clock;
+    std::unique_ptr<Mainscreen> window;
+    explicit ConsoleWithBusyPorts(QSet<int> failing)
+    {
+        port.failingPorts = std::move(failing);
+        window = std::make_unique<Mainscreen>(port, clock);
+        window->Form_Load();
+        window->tmrcomms->stop();
+        window->tmrpctime->stop();
+    }
+};
+} // namespace
+
+class TestPortSelection : public QObject {
+    Q_OBJECT
+private slots:
+    void startUpHidesPortsThatCannotOpenAndLeavesNoneOpen()
+    {
+        ConsoleWithBusyPorts c({2, 5, 6, 7, 8, 9, 10});
+        Mainscreen &w = *c.window;
+        QCOMPARE(visiblePorts(w), (QList<int>{1, 3, 4}));
+        QVERIFY(!c.port.portOpen());
+        QVERIFY(w.optoff->isChecked());
+        QVERIFY(w.opt9600->isChecked());
+        QCOMPARE(c.port.commPort(), 1);
+        QCOMPARE(c.port.settings(), QStringLiteral("9600,n,8,1"));
+        QVERIFY(w.tmrcomms->interval() == 10 && w.tmrpctime->interval() == 1000);
+    }
+
+    void machineWithoutPortsHidesAllTen()
+    {
+        ConsoleWithBusyPorts c({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+        QVERIFY(visiblePorts(*c.window).isEmpty());
+        QVERIFY(c.window->optoff->isChecked());
+    }
+
+    void offBringsBackAPortThatWasFreed()
+    {
+        ConsoleWithBusyPorts c({3});
+        QVERIFY(!visiblePorts(*c.window).contains(3));
+        c.port.failingPorts.clear();
+        c.window->optoff->click();
+        QVERIFY(visiblePorts(*c.window).contains(3));
+        QVERIFY(!c.port.portOpen());
+    }
+
+    void clickOnABusyPortLeavesNoPortButtonSelected()
+    {
+        Console c;
+        c.port.failingPorts = {4};
+        c.w().optcom[4]->click();
+        QVERIFY(c.w().optcom[4]->isHidden());
+        QVERIFY(!c.w().optcom[4]->isChecked());
+        QVERIFY(!c.w().optoff->isChecked());
+        QVERIFY(!c.port.portOpen());
+    }
+
+    void rateChosenWhileOffAppliesAtTheNextOpen()
+    {
+        Console c;
+        c.port.opens.clear();
+        c.w().opt19k2->click();
+        QVERIFY(!c.port.portOpen());
+        QVERIFY(c.port.opens.isEmpty());
+        c.w().optcom[1]->click();
+        QCOMPARE(c.port.opens, QList<QString>{QStringLiteral("1@9600,n,8,1")});
+        QVERIFY(c.w().opt19k2->isChecked());
+
+        c.w().opt4800->click();                      // open: reopens at once
+        QCOMPARE(c.port.opens.last(), QStringLiteral("1@4800,n,8,1"));
+        QVERIFY(c.port.portOpen());
+    }
+
+    void anotherPortClosesTheFirst()
+    {
+        Console c;
+        c.w().optcom[1]->click();
+        c.w().optcom[3]->click();
+        QVERIFY(c.port.portOpen());
+        QCOMPARE(c.port.commPort(), 3);
+        c.w().optoff->click();
+        QVERIFY(!c.port.portOpen());
+    }
+
+    void lostPortIsWaitedForAndReopened()
+    {
+        Console c;
+        c.w().optcom[2]->click();
+        c.port.vanish();
+        QVERIFY(!c.port.portOpen());
+        QVERIFY(c.w().optcom[2]->isChecked());
+        QVERIFY(c.w().txtinstring->text().contains(QLatin1String("/dev/fake2")));
+        QVERIFY(c.w().tmrreopen->isActive());
+
+        c.port.failingPorts = {2};                   // still gone
+        c.w().tmrreopen_Timer();
+        QVERIFY(!c.port.portOpen());
+        c.port.failingPorts.clear();                 // back again
+        c.w().tmrreopen_Timer();
+        QVERIFY(c.port.portOpen());
+        QCOMPARE(c.port.commPort(), 2);
+        QVERIFY(c.w().txtinstring->text().contains(QLatin1String("back")));
+        QVERIFY(!c.w().tmrreopen->isActive());
+    }
+
+    void offEndsTheWaitForALostPort()
+    {
+        Console c;
+        c.w().optcom[2]->click();
+        c.port.vanish();
+        c.w().optoff->click();
+        QVERIFY(!c.w().tmrreopen->isActive());
+        c.w().tmrreopen_Timer();
+        QVERIFY(!c.port.portOpen());
+    }
+};
+
+QTEST_MAIN(TestPortSelection)
+#include "tst_portselection.moc"

@@ -1,5 +1,7 @@
 #include "support/consolefixture.h"
 
+#include "reception/crc16.h"
+
 #include <QRadioButton>
 #include <QTimer>
 
@@ -27,4 +29,16 @@ void Console::receive(const QByteArray &bytes)
 QByteArray hexBytes(const char *hex)
 {
     return QByteArray::fromHex(QByteArray(hex).replace(' ', ""));
+}
+
+QByteArray telemetryFrame(int type, int txno, int status, int b6, int b7, int b8, int level)
+{
+    QByteArray frame;
+    for (int value : {type, txno >> 16, txno >> 8, txno, status, b6, b7, b8, level << 4})
+        frame.append(char(value & 0xFF));
+    const auto *covered = reinterpret_cast<const std::uint8_t *>(frame.constData()) + 1;
+    const std::uint16_t crc = crc16Modbus({covered, 8});
+    frame.append(char(crcLow(crc)));
+    frame.append(char(crcHigh(crc)));
+    return frame;
 }

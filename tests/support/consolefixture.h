@@ -26,3 +26,7 @@ struct Console {
 
 // Bytes from hex pairs separated by blanks: "82 01 23".
 QByteArray hexBytes(const char *hex);
+
+// A telemetry frame with a valid CRC: type code, transmitter number, status,
+// the three data bytes and the signal level (0..15).
+QByteArray telemetryFrame(int type, int txno, int status, int b6, int b7, int b8, int level);

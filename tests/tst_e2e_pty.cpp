@@ -1,0 +1,97 @@
+// End to end through a real pseudo-terminal and the real QSerialPort: the
+// test plays the receiver on the master side, the console polls its port
+// with its own timers.
+#include "support/consolefixture.h"
+#include "support/ptypair.h"
+
+#include "comms/qtcommsport.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+struct LiveConsole {
+    QTemporaryDir dir;
+    QString link = dir.filePath(QStringLiteral("receiver"));
+    PtyPair pty;
+    QtCommsPort port{PortMap({{1, link}})};
+    ManualClock clock{QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7))};
+    std::unique_ptr<Mainscreen> window;
+
+    LiveConsole()
+    {
+        PtyPair::relink(link, pty.devicePath());
+        window = std::make_unique<Mainscreen>(port, clock);
+        window->Form_Load();                 // timers run: the console polls by itself
+        window->optcom[1]->click();
+    }
+    Mainscreen &w() { return *window; }
+};
+} // namespace
+
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+private slots:
+    void burstsAreShownRaw()
+    {
+        LiveConsole c;
+        QVERIFY(c.pty.isOpen());
+        QVERIFY(c.port.portOpen());
+        QVERIFY(c.pty.write(QByteArrayLiteral("hello receiver")));
+        QTRY_COMPARE(c.w().txtinstring->text(), QStringLiteral("hello receiver"));
+        QVERIFY(c.pty.write(QByteArray(300, 'Z')));
+        QTRY_COMPARE(c.w().txtinstring->text(), QStringLiteral("XX"));
+    }
+
+    void everyTypeReachesItsRowAndTheLog()
+    {
+        LiveConsole c;
+        c.w().txtfilepath->setText(c.dir.path() + QLatin1Char('/'));
+        c.w().chklogen->setChecked(true);
+        c.w().optall->setChecked(true);
+        const char *frames[] = {
+            "82 01 23 45 03 00 2B 00 70 A8 7C", "81 00 00 07 90 00 01 00 A0 D0 19",
+            "87 00 10 00 21 00 00 05 5F AE A5", "88 00 10 01 11 00 00 00 F0 AC 5C",
+            "F3 00 02 00 84 2D C8 00 3A 9B 54",
+        };
+        const char *numbers[] = {"74565", "7", "4096", "4097", "512"};
+        for (int i = 0; i < 5; ++i) {
+            QVERIFY(c.pty.write(hexBytes(frames[i])));
+            QTRY_COMPARE(c.w().txttx[i]->text(), QString::fromLatin1(numbers[i]));
+        }
+        QCOMPARE(c.w().txtcount[1]->text(), QStringLiteral("256"));
+        QFile log(c.dir.filePath(QStringLiteral("halvernlog08122026.csv")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll(), QByteArrayLiteral("Tx Number,S-Level,Value,Time,Date\r\n"
+                                                  "74565,7,22,09:05:07,8/12/2026\r\n"
+                                                  "7,10,256,09:05:07,8/12/2026\r\n"
+                                                  "4096,5,5,09:05:07,8/12/2026\r\n"
+                                                  "4097,15,0,09:05:07,8/12/2026\r\n"
+                                                  "512,3,45,09:05:07,8/12/2026\r\n"));
+    }
+
+    void vanishedDeviceIsWaitedForAndReceivedFromAgain()
+    {
+        LiveConsole c;
+        c.pty.closeMaster();
+        QTRY_VERIFY(c.w().txtinstring->text().contains(QLatin1String("lost")));
+        QVERIFY(!c.port.portOpen());
+        QVERIFY(c.w().txtinstring->text().contains(c.link));
+        QVERIFY(c.w().optcom[1]->isChecked());
+
+        PtyPair replacement;
+        QVERIFY(PtyPair::relink(c.link, replacement.devicePath()));
+        QTRY_VERIFY_WITH_TIMEOUT(c.port.portOpen(), 5000);           // retried once a second
+        QVERIFY(c.w().txtinstring->text().contains(QLatin1String("back")));
+        QVERIFY(replacement.write(hexBytes("81 00 00 07 90 00 01 00 A0 D0 19")));
+        QTRY_COMPARE(c.w().txttx[0]->text(), QStringLiteral("7"));
+    }
+};
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_e2e_pty.moc"

@@ -108,6 +108,9 @@ void Mainscreen::buildControls()
     setObjectName(QStringLiteral("Mainscreen"));
     setWindowTitle(QStringLiteral("Halvern VHF Receiver  V13"));
     setFixedSize(twips(15210), twips(10740));
+    QFont small = font();                      // controls without a font of their own
+    small.setPointSizeF(7.5);
+    setFont(small);
     paintBackground(this, kWindowBlue);
 
     // Panels behind the table and the outline of the logging area come first,
@@ -197,6 +200,7 @@ void Mainscreen::buildControls()
     // The clock, and below the logging area the notice of lines waiting to be logged.
     txtmask = makeBox(this, "txtmask", "00:00:00", {720, 10200, 2055, 480}, {"Times New Roman", 24, false});
     setBoxColours(txtmask, kWindowBlue, kWhite);
+    txtmask->setFrame(false);
     lbllogqueue = makeLabel(this, "lbllogqueue", "", {4080, 1500, 6135, 300}, Qt::yellow, kSansSerifBold);
     lbllogqueue->hide();
 }

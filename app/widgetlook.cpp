@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <cmath>
 
 int twipsToPixels(const QWidget *widget, int twips)
@@ -57,6 +59,25 @@ void applyFont(QWidget *widget, const FontSpec &font)
 }
 
 namespace {
+// A button whose caption wraps onto a second line when it does not fit,
+// as captions of narrow buttons did in the original window design.
+class WrappingButton final : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+        painter.setPen(palette().color(QPalette::ButtonText));
+        painter.drawText(rect().adjusted(2, 1, -2, -1), Qt::AlignCenter | Qt::TextWordWrap, text());
+    }
+};
+
 template <typename W>
 W *named(W *widget, const QString &name, Twips at)
 {
@@ -109,7 +130,7 @@ QCheckBox *makeCheck(QWidget *parent, const char *name, const char *caption, Twi
 
 QPushButton *makeButton(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &face)
 {
-    auto *button = named(new QPushButton(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
+    auto *button = named(new WrappingButton(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
     QPalette palette = button->palette();
     palette.setColor(QPalette::Button, face);
     palette.setColor(QPalette::ButtonText, Qt::black);

@@ -1,4 +1,49 @@
 #include "app/mainscreen.h"
 
-void Mainscreen::tmrpctime_Timer() { modFunctions.UpdateClock(); }
-void Mainscreen::cmdlogscreen_Click() {}
+#include "app/numbers.h"
+#include "logging/logwriter.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+bool isQuarterHour(int minute)
+{
+    return minute == 0 || minute == 15 || minute == 30 || minute == 45;
+}
+
+} // namespace
+
+// Every second: the clock, the watch on the log folder, lines that wait for
+// the file system, and the quarter-hour snapshot. The snapshot is taken on
+// the first tick of minutes 0, 15, 30 and 45; lastlogmin keeps it to one per
+// quarter hour, and holds the start-up minute so none is taken in that minute.
+void Mainscreen::tmrpctime_Timer()
+{
+    modFunctions.UpdateClock();
+    if (modFunctions.LogFolderUsable()) {
+        cmdlogscreen->setVisible(true);
+    } else {
+        cmdlogscreen->setVisible(false);
+        chklogen->setChecked(false);   // only ever unticked here: the user ticks it again
+    }
+    log->retry();
+    if (opt15min->isChecked()) {
+        const int minute = int(leadingNumber(g.minstr));
+        if (isQuarterHour(minute) && minute != g.lastlogmin) {
+            g.lastlogmin = minute;
+            modFunctions.LogDisplayData();
+        }
+    }
+}
+
+// A snapshot on request, whatever option is chosen; pressed in a quarter-hour
+// minute it stands in for that quarter hour's automatic snapshot.
+void Mainscreen::cmdlogscreen_Click()
+{
+    modFunctions.UpdateClock();
+    g.lastlogmin = int(leadingNumber(g.minstr));
+    modFunctions.LogDisplayData();
+}

@@ -1,4 +1,53 @@
+// Closing and sending a receiver command: the CRC of cmdstring, appended low
+// byte first, and one write of the whole frame.
+#include "app/globaldec.h"
+#include "app/mainscreen.h"
 #include "app/modfunctions.h"
+#include "comms/commsport.h"
+#include "reception/crc16.h"
 
-void ModFunctions::CalcCRC() {}
-void ModFunctions::SendCommand() {}
+#include <QLineEdit>
+#include <span>
+
+namespace {
+
+// The button caption of the command in a closed frame, for the messages
+// that say why it was not sent: "AT=" is Set Mode, "AP" carries three-byte
+// addresses ("Set 3ch Add", "Set 8ch Add").
+QString commandName(const QByteArray &frame)
+{
+    if (frame.startsWith("AT="))
+        return QStringLiteral("Set Mode");
+    const qsizetype addresses = (frame.size() - 4) / 3;   // less prefix and CRC
+    return QStringLiteral("Set %1ch Add").arg(addresses);
+}
+
+} // namespace
+
+void ModFunctions::CalcCRC()
+{
+    const auto *bytes = reinterpret_cast<const std::uint8_t *>(g.cmdstring.constData());
+    const std::uint16_t crc = crc16Modbus(std::span(bytes, static_cast<std::size_t>(g.cmdstring.size())));
+    g.crclo = crcLow(crc);
+    g.crchi = crcHigh(crc);
+}
+
+void ModFunctions::SendCommand()
+{
+    CalcCRC();
+    g.cmdstring.append(static_cast<char>(g.crclo));
+    g.cmdstring.append(static_cast<char>(g.crchi));
+
+    // A closed port is never written to; the user is told instead.
+    if (!commsport.portOpen()) {
+        ui.txtinstring->setText(commandName(g.cmdstring) + QStringLiteral(" not sent: no port is open"));
+        return;
+    }
+    if (!commsport.output(g.cmdstring)) {
+        const int port = commsport.commPort();
+        ui.txtinstring->setText(commandName(g.cmdstring)
+                                + QStringLiteral(" not sent: writing to port %1 (%2) failed")
+                                      .arg(port)
+                                      .arg(commsport.deviceName(port)));
+    }
+}

@@ -1,8 +1,48 @@
 #pragma once
+// The signal monitor window: the last 37 signal readings as rows of bars
+// against a scale S0 to S10. Built from the layout tables in
+// frmmonitor_layout.cpp; RedrawMonitor fills the rows.
 #include <QDialog>
+#include <array>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+struct GlobalDec;
+class ModFunctions;
+
+inline constexpr int kMonitorRows = 37;        // one per signal history entry, oldest at the top
 
 class Frmmonitor : public QDialog {
     Q_OBJECT
 public:
-    using QDialog::QDialog;
+    // A window of its own (Qt::Dialog) that belongs to `parent` and dies with it.
+    Frmmonitor(GlobalDec &state, ModFunctions &procedures, QWidget *parent);
+
+    // Controls, by the names the procedures use.
+    QLineEdit *txtbanner = nullptr;
+    QFrame *Shape1 = nullptr;
+    QLabel *lbltxadd = nullptr, *lbl_slvl = nullptr;
+    std::array<QLineEdit *, kMonitorRows> txtadd{}, sig_lvl{};
+    std::array<QFrame *, kMonitorRows> sigbar{};
+    std::array<QWidget *, 11> Line{};           // 1..10, the grid
+    std::array<QLabel *, 11> lbl_s{};           // 0..10, the scale legend
+    QPushButton *cmdfreeze = nullptr, *cmdexit = nullptr;
+
+    // Runs each time the window is created: live, and the current history drawn.
+    void Form_Load();
+    // Toggles the freeze and the button's caption; un-freezing does not redraw.
+    void cmdfreeze_Click();
+    // "Main Menu": frozen, and the window unloaded (the next opening creates a new one).
+    void cmdexit_Click();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void buildControls();
+
+    GlobalDec &g;
+    ModFunctions &modFunctions;
 };

@@ -1,4 +1,26 @@
+// The signal history: the last 37 signal readings with their transmitter
+// numbers, entry 36 the newest. Fed by telemetry rows and scanning messages.
+#include "app/globaldec.h"
 #include "app/modfunctions.h"
 
-void ModFunctions::AddToHistory(int, std::int32_t) {}
-void ModFunctions::ScanningMessage() {}
+namespace {
+constexpr int kNewest = 36;
+} // namespace
+
+void ModFunctions::AddToHistory(int level, std::int32_t txnumber)
+{
+    for (g.histidx = 0; g.histidx < kNewest; ++g.histidx) {
+        g.sighist[g.histidx] = g.sighist[g.histidx + 1];
+        g.txhist[g.histidx] = g.txhist[g.histidx + 1];
+    }
+    g.sighist[kNewest] = level;
+    g.txhist[kNewest] = txnumber;
+}
+
+// "S", level: a bare signal reading from the receiver, no transmitter, no CRC.
+// The level byte is kept as it came, unscaled.
+void ModFunctions::ScanningMessage()
+{
+    AddToHistory(g.rxbytes[2], 0);
+    RedrawMonitor();
+}

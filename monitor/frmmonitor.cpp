@@ -1,0 +1,55 @@
+#include "monitor/frmmonitor.h"
+
+#include "app/globaldec.h"
+#include "app/modfunctions.h"
+
+#include <QKeyEvent>
+#include <QPushButton>
+
+Frmmonitor::Frmmonitor(GlobalDec &state, ModFunctions &procedures, QWidget *parent)
+    : QDialog(parent, Qt::Dialog), g(state), modFunctions(procedures)
+{
+    buildControls();
+    connect(cmdfreeze, &QPushButton::clicked, this, &Frmmonitor::cmdfreeze_Click);
+    connect(cmdexit, &QPushButton::clicked, this, &Frmmonitor::cmdexit_Click);
+}
+
+void Frmmonitor::Form_Load()
+{
+    g.monfreeze = false;
+    modFunctions.RedrawMonitor();
+}
+
+void Frmmonitor::cmdfreeze_Click()
+{
+    if (!g.monfreeze) {
+        g.monfreeze = true;
+        cmdfreeze->setText(QStringLiteral("Un-Freeze Display"));
+    } else {
+        g.monfreeze = false;
+        cmdfreeze->setText(QStringLiteral("Freeze Display"));
+    }
+}
+
+void Frmmonitor::cmdexit_Click()
+{
+    g.monfreeze = true;
+    // Unloaded at once as far as the program is concerned: the next
+    // "Signal Monitor" creates a fresh window and runs its load step. The
+    // object itself goes once the modal loop that shows it has returned.
+    if (g.monform == this)
+        g.monform = nullptr;
+    setAttribute(Qt::WA_DeleteOnClose);
+    close();
+}
+
+void Frmmonitor::keyPressEvent(QKeyEvent *event)
+{
+    // Escape (the cancel key) would reject the dialog and leave the chart live
+    // behind a hidden window; here it means "Main Menu".
+    if (event->matches(QKeySequence::Cancel)) {
+        cmdexit_Click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

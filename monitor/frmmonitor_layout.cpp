@@ -1,0 +1,147 @@
+// The signal monitor's controls, laid out in twips as tables: the banner and
+// panel, 37 rows of address, level and bar, the grid and its legend, the
+// two buttons.
+#include "monitor/frmmonitor.h"
+
+#include "app/widgetlook.h"
+#include "monitor/dottedline.h"
+
+#include <QFrame>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+
+namespace {
+
+const QColor kWindowBlue(128, 128, 255);
+const QColor kPanelBlue(192, 192, 255);
+const QColor kBarBlue(0, 0, 255);
+const QColor kWhite(255, 255, 255);
+const QColor kBlack(0, 0, 0);
+const QColor kWeakRed(255, 0, 0);
+const QColor kFairOrange(255, 128, 0);
+const QColor kGoodGreen(0, 192, 0);
+
+// The classic dialog font: the column headings and row boxes are sized for it.
+const FontSpec kSmallFont{"MS Sans Serif", 8.25, false};
+const FontSpec kBannerFont{"MS Sans Serif", 9.75, true};
+
+constexpr int kClientWidth = 15450;
+constexpr int kClientHeight = 10815;
+
+// Row i of the chart stands at kRowTop + kRowPitch * i.
+constexpr int kRowTop = 720;
+constexpr int kRowPitch = 240;
+constexpr int kBoxHeight = 285;
+constexpr int kBarLeft = 2160;
+constexpr int kBarStartWidth = 105;
+constexpr int kBarHeight = 255;
+
+struct RowBoxSpec { const char *name; int left; int width; };
+const RowBoxSpec kRowBoxes[] = {
+    {"txtadd", 360, 975},       // transmitter address
+    {"sig_lvl", 1440, 615},     // signal level
+};
+
+// Grid lines Line1 to Line10, in that order; each stands at the left edge of
+// its level's legend label.
+constexpr int kGridX[] = {6120, 3720, 13320, 12120, 10920, 9720, 8520, 7320, 4920, 2640};
+constexpr int kGridTop = 480;
+constexpr int kGridBottom = 9720;
+
+struct LegendSpec { int left; int width; QColor background; QColor text; };
+const LegendSpec kLegend[] = {
+    {2160, 495, kWeakRed, kWhite},        // S0
+    {2640, 1095, kWeakRed, kWhite},
+    {3720, 1215, kFairOrange, kWhite},
+    {4920, 1215, kFairOrange, kWhite},
+    {6120, 1215, kGoodGreen, kBlack},
+    {7320, 1215, kGoodGreen, kBlack},
+    {8520, 1215, kGoodGreen, kBlack},
+    {9720, 1215, kGoodGreen, kBlack},
+    {10920, 1215, kGoodGreen, kBlack},
+    {12120, 1215, kGoodGreen, kBlack},
+    {13320, 1575, kGoodGreen, kBlack},    // S10
+};
+constexpr int kLegendTop = 9720;
+constexpr int kLegendHeight = 255;
+
+// Four rising bars on the window's blue.
+QIcon monitorIcon()
+{
+    QPixmap image(32, 32);
+    image.fill(kWindowBlue);
+    QPainter painter(&image);
+    painter.setPen(kWhite);
+    painter.setBrush(kBarBlue);
+    for (int bar = 0; bar < 4; ++bar)
+        painter.drawRect(2, 3 + 7 * bar, 7 + 7 * bar, 5);
+    return QIcon(image);
+}
+
+} // namespace
+
+void Frmmonitor::buildControls()
+{
+    setObjectName(QStringLiteral("frmmonitor"));
+    setWindowTitle(QStringLiteral("VHF Signal Strength Monitor"));
+    setWindowIcon(monitorIcon());
+    setFixedSize(twipsToPixels(this, kClientWidth), twipsToPixels(this, kClientHeight));
+    paintBackground(this, kWindowBlue);
+
+    // The panel first, then bars, then the grid over the bars, so the
+    // scale reads across every bar; boxes and labels lie on top.
+    Shape1 = makeRectangle(this, QStringLiteral("Shape1"), {240, 360, 14775, 9735}, kPanelBlue);
+    for (int row = 0; row < kMonitorRows; ++row) {
+        QFrame *bar = makeRectangle(this, QStringLiteral("sigbar_%1").arg(row),
+                                    {kBarLeft, kRowTop + kRowPitch * row, kBarStartWidth, kBarHeight}, kBarBlue);
+        bar->setFrameStyle(QFrame::Box | QFrame::Plain);
+        setTextColour(bar, kWhite);     // a plain box frame is drawn in the text colour
+        sigbar[row] = bar;
+    }
+    for (int n = 1; n <= 10; ++n)
+        Line[n] = makeDottedLine(this, QStringLiteral("Line%1").arg(n), kGridX[n - 1], kGridTop, kGridBottom, kWhite);
+
+    txtbanner = makeBox(this, "txtbanner", "RF SIGNAL SCANNER  -  LAST 37 READINGS",
+                        {4800, 120, 6255, 360}, kBannerFont);
+    setBoxColours(txtbanner, kPanelBlue, kBarBlue);
+    txtbanner->setAlignment(Qt::AlignCenter);
+    txtbanner->setReadOnly(true);
+
+    lbltxadd = makeLabel(this, "lbltxadd", "Tx Address", {360, 480, 975, 255}, kBlack, kSmallFont);
+    lbl_slvl = makeLabel(this, "lbl_slvl", "S Level", {1440, 480, 615, 255}, kBlack, kSmallFont);
+
+    std::array<QLineEdit *, kMonitorRows> *columns[] = {&txtadd, &sig_lvl};
+    for (int row = 0; row < kMonitorRows; ++row) {
+        for (std::size_t c = 0; c < std::size(kRowBoxes); ++c) {
+            const RowBoxSpec &spec = kRowBoxes[c];
+            const QByteArray name = QStringLiteral("%1_%2").arg(QLatin1String(spec.name)).arg(row).toLatin1();
+            QLineEdit *box = makeBox(this, name.constData(), "0",
+                                     {spec.left, kRowTop + kRowPitch * row, spec.width, kBoxHeight}, kSmallFont);
+            setBoxColours(box, kWindowBlue, kWhite);
+            (*columns[c])[row] = box;
+        }
+    }
+
+    for (int level = 0; level <= 10; ++level) {
+        const LegendSpec &spec = kLegend[level];
+        const QByteArray name = QByteArray("lbl_s") + QByteArray::number(level);
+        const QByteArray caption = QByteArray("S") + QByteArray::number(level);
+        QLabel *label = makeLabel(this, name.constData(), caption.constData(),
+                                  {spec.left, kLegendTop, spec.width, kLegendHeight}, spec.text, kSmallFont);
+        paintBackground(label, spec.background);
+        label->setAlignment(Qt::AlignCenter);
+        lbl_s[level] = label;
+    }
+
+    cmdfreeze = makeButton(this, "cmdfreeze", "Freeze Display", {7200, 10200, 2175, 495}, kPanelBlue);
+    cmdexit = makeButton(this, "cmdexit", "Main Menu", {13680, 10200, 1215, 495}, kPanelBlue);
+    // Enter in a box must not press a button behind the user's back.
+    for (QPushButton *button : {cmdfreeze, cmdexit}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+}

@@ -1,0 +1,417 @@
+// The signal monitor window: its layout, the bar widths, the redraw from the
+// signal history, freezing, and opening and closing while readings arrive.
+#include "app/widgetlook.h"
+#include "monitor/barwidth.h"
+#include "monitor/frmmonitor.h"
+#include "support/consolefixture.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+namespace {
+
+void openPort(Console &c)
+{
+    c.port.setCommPort(1);
+    c.port.setPortOpen(true);
+}
+
+// A scanning message ("S", level) received through the poll.
+void receiveScanning(Console &c, int level)
+{
+    c.receive(QByteArray("S") + char(level));
+}
+
+QRect pixels(const QWidget *w, Twips at)
+{
+    return {twipsToPixels(w, at.left), twipsToPixels(w, at.top), twipsToPixels(w, at.width),
+            twipsToPixels(w, at.height)};
+}
+
+struct Row {
+    QString address, level;
+    int barWidth;
+    bool operator==(const Row &) const = default;
+};
+
+QList<Row> chart(const Frmmonitor &form)
+{
+    QList<Row> rows;
+    for (int i = 0; i < kMonitorRows; ++i)
+        rows.append({form.txtadd[i]->text(), form.sig_lvl[i]->text(), form.sigbar[i]->width()});
+    return rows;
+}
+
+// Clicks "Signal Monitor". Once its modal loop runs, `whileShown` gets the
+// window; if the window is still up afterwards it is hidden, so the click
+// returns whatever `whileShown` did. True when the window was shown modally.
+bool showMonitor(Console &c, const std::function<void(Frmmonitor &)> &whileShown)
+{
+    bool shownModally = false;
+    QTimer::singleShot(0, &c.w(), [&] {
+        QPointer<Frmmonitor> form = c.g().monform;
+        if (!form)
+            return;
+        shownModally = form->isVisible() && QApplication::activeModalWidget() == form;
+        if (shownModally)
+            whileShown(*form);
+        if (form && form->isVisible())
+            form->hide();
+    });
+    c.w().cmdsigmon_Click();
+    return shownModally;
+}
+
+} // namespace
+
+class TestMonitor : public QObject {
+    Q_OBJECT
+private slots:
+    void barWidth_data();
+    void barWidth();
+    void window();
+    void controlGeometry_data();
+    void controlGeometry();
+    void firstOpeningDrawsTheEmptyHistory();
+    void rowShowsReading_data();
+    void rowShowsReading();
+    void readingsArriveWhileShownModally();
+    void frozenChartWaitsForTheNextReadingAfterUnfreeze();
+    void mainMenuThenSignalMonitorShowsReadingsFromWhileClosed();
+    void escapeActsAsMainMenu();
+    void titleBarCloseKeepsWindowAndFreeze_data();
+    void titleBarCloseKeepsWindowAndFreeze();
+    void scanningBeforeFirstOpeningShowsOnceOpened();
+};
+
+void TestMonitor::barWidth_data()
+{
+    QTest::addColumn<int>("level");
+    QTest::addColumn<int>("twips");
+    const int table[] = {465, 1545, 2745, 3945, 5145, 6345, 7545, 8745, 9945, 11145, 12735};
+    for (int level = 0; level <= 10; ++level)
+        QTest::addRow("level %d", level) << level << table[level];
+    QTest::newRow("below 0") << -1 << 0;
+    QTest::newRow("above 10") << 11 << 0;
+    QTest::newRow("raw scanning byte") << 200 << 0;
+    QTest::newRow("lowest int") << std::numeric_limits<int>::min() << 0;
+}
+
+void TestMonitor::barWidth()
+{
+    QFETCH(int, level);
+    QFETCH(int, twips);
+    QCOMPARE(barWidthForLevel(level), twips);
+}
+
+void TestMonitor::window()
+{
+    Console c;
+    Frmmonitor form(c.g(), c.w().mod(), &c.w());
+
+    QCOMPARE(form.objectName(), QStringLiteral("frmmonitor"));
+    QCOMPARE(form.windowTitle(), QStringLiteral("VHF Signal Strength Monitor"));
+    QCOMPARE(form.size(), QSize(twipsToPixels(&form, 15450), twipsToPixels(&form, 10815)));
+    QCOMPARE(form.palette().color(QPalette::Window), QColor(128, 128, 255));
+    QVERIFY(form.windowFlags().testFlag(Qt::Dialog));
+    QCOMPARE(form.parent(), &c.w());
+    QVERIFY(form.txtbanner->text().startsWith(QStringLiteral("RF SIGNAL SCANNER")));
+    QCOMPARE(form.cmdfreeze->text(), QStringLiteral("Freeze Display"));
+    QCOMPARE(form.cmdexit->text(), QStringLiteral("Main Menu"));
+
+    // Array elements carry their own names; the legend its colours.
+    for (int i = 0; i < kMonitorRows; ++i) {
+        QCOMPARE(form.txtadd[i]->objectName(), QStringLiteral("txtadd_%1").arg(i));
+        QCOMPARE(form.sig_lvl[i]->objectName(), QStringLiteral("sig_lvl_%1").arg(i));
+        QCOMPARE(form.sigbar[i]->objectName(), QStringLiteral("sigbar_%1").arg(i));
+    }
+    const QColor red(255, 0, 0), orange(255, 128, 0), green(0, 192, 0);
+    const QColor background[] = {red, red, orange, orange, green, green, green, green, green, green, green};
+    for (int level = 0; level <= 10; ++level) {
+        const QLabel *label = form.lbl_s[level];
+        QCOMPARE(label->objectName(), QStringLiteral("lbl_s%1").arg(level));
+        QCOMPARE(label->text(), QStringLiteral("S%1").arg(level));
+        QCOMPARE(label->palette().color(QPalette::Window), background[level]);
+        QCOMPARE(label->palette().color(QPalette::WindowText), level < 4 ? QColor(Qt::white) : QColor(Qt::black));
+    }
+}
+
+void TestMonitor::controlGeometry_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("left");
+    QTest::addColumn<int>("top");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+
+    QTest::newRow("txtbanner") << "txtbanner" << 4800 << 120 << 6255 << 360;
+    QTest::newRow("Shape1") << "Shape1" << 240 << 360 << 14775 << 9735;
+    QTest::newRow("txtadd_36") << "txtadd_36" << 360 << 9360 << 975 << 285;
+    QTest::newRow("sig_lvl_1") << "sig_lvl_1" << 1440 << 960 << 615 << 285;
+    QTest::newRow("sigbar_36") << "sigbar_36" << 2160 << 9360 << 105 << 255;
+    QTest::newRow("Line1") << "Line1" << 6120 << 480 << 15 << 9240;
+    QTest::newRow("Line10") << "Line10" << 2640 << 480 << 15 << 9240;
+    QTest::newRow("lbl_s10") << "lbl_s10" << 13320 << 9720 << 1575 << 255;
+    QTest::newRow("cmdfreeze") << "cmdfreeze" << 7200 << 10200 << 2175 << 495;
+    QTest::newRow("cmdexit") << "cmdexit" << 13680 << 10200 << 1215 << 495;
+}
+
+void TestMonitor::controlGeometry()
+{
+    QFETCH(QString, name);
+    QFETCH(int, left);
+    QFETCH(int, top);
+    QFETCH(int, width);
+    QFETCH(int, height);
+
+    Console c;
+    Frmmonitor form(c.g(), c.w().mod(), &c.w());
+    const auto matches = form.findChildren<QWidget *>(name);
+    QCOMPARE(matches.size(), 1);
+    QCOMPARE(matches.first()->geometry(), pixels(&form, {left, top, width, height}));
+}
+
+void TestMonitor::firstOpeningDrawsTheEmptyHistory()
+{
+    Console c;
+    QVERIFY(c.g().monform.isNull());
+    QVERIFY(c.g().monfreeze);
+
+    bool live = false;
+    QList<Row> shown;
+    QVERIFY(showMonitor(c, [&](Frmmonitor &form) {
+        live = !c.g().monfreeze;
+        shown = chart(form);
+        form.cmdexit->click();
+    }));
+
+    QVERIFY(live);
+    const Row empty{QStringLiteral("0"), QStringLiteral("0"), twipsToPixels(&c.w(), 465)};
+    QCOMPARE(shown, QList<Row>(kMonitorRows, empty));
+    QVERIFY(c.g().monfreeze);                // "Main Menu" froze it again
+    QVERIFY(c.g().monform.isNull());         // and unloaded the window
+}
+
+void TestMonitor::rowShowsReading_data()
+{
+    QTest::addColumn<int>("level");
+    QTest::addColumn<int>("txno");
+    QTest::addColumn<int>("widthTwips");
+
+    QTest::newRow("scanning, level 7") << 7 << 0 << 8745;
+    QTest::newRow("telemetry, level 10") << 10 << 16777215 << 12735;
+    QTest::newRow("above the scale") << 11 << 42 << 0;
+    QTest::newRow("below the scale") << -1 << 42 << 0;
+}
+
+void TestMonitor::rowShowsReading()
+{
+    QFETCH(int, level);
+    QFETCH(int, txno);
+    QFETCH(int, widthTwips);
+
+    Console c;
+    QList<Row> shown;
+    QVERIFY(showMonitor(c, [&](Frmmonitor &form) {
+        c.w().mod().AddToHistory(level, txno);
+        c.w().mod().RedrawMonitor();
+        shown = chart(form);
+        form.cmdexit->click();
+    }));
+
+    QCOMPARE(shown.size(), kMonitorRows);
+    QCOMPARE(shown[36], (Row{QString::number(txno), QString::number(level), twipsToPixels(&c.w(), widthTwips)}));
+    QCOMPARE(c.g().barwidth, widthTwips);    // row 36 is drawn last
+}
+
+void TestMonitor::readingsArriveWhileShownModally()
+{
+    Console c;
+    openPort(c);
+    c.w().mod().AddToHistory(3, 555);
+
+    QList<Row> before, after;
+    QVERIFY(showMonitor(c, [&](Frmmonitor &form) {
+        before = chart(form);
+        // What the 10 ms tick does while the modal loop runs.
+        c.port.receive(QByteArray("S\x05", 2));
+        c.w().tmrcomms_Timer();
+        c.w().tmrcomms_Timer();
+        after = chart(form);
+        form.cmdexit->click();
+    }));
+
+    QCOMPARE(before[36], (Row{QStringLiteral("555"), QStringLiteral("3"), twipsToPixels(&c.w(), 3945)}));
+    QCOMPARE(after[35], before[36]);
+    QCOMPARE(after[36], (Row{QStringLiteral("0"), QStringLiteral("5"), twipsToPixels(&c.w(), 6345)}));
+}
+
+void TestMonitor::frozenChartWaitsForTheNextReadingAfterUnfreeze()
+{
+    Console c;
+    openPort(c);
+    // Reading r: level r mod 12 (some beyond the scale), transmitter 5000 + r.
+    QList<std::pair<int, int>> readings;
+    const auto add = [&](int r) {
+        readings.append({r % 12, 5000 + r});
+        c.w().mod().AddToHistory(r % 12, 5000 + r);
+        c.w().mod().RedrawMonitor();
+    };
+    add(1);
+    add(2);
+
+    QList<Row> live, frozen, unfrozen, next;
+    QString frozenCaption, unfrozenCaption;
+    bool frozenFlag = false, unfrozenFlag = true;
+    QVERIFY(showMonitor(c, [&](Frmmonitor &form) {
+        live = chart(form);
+        form.cmdfreeze->click();
+        frozenCaption = form.cmdfreeze->text();
+        frozenFlag = c.g().monfreeze;
+        for (int r = 3; r <= 42; ++r)
+            add(r);
+        frozen = chart(form);
+        form.cmdfreeze->click();
+        unfrozenCaption = form.cmdfreeze->text();
+        unfrozenFlag = c.g().monfreeze;
+        unfrozen = chart(form);
+        add(43);
+        next = chart(form);
+        form.cmdexit->click();
+    }));
+
+    QCOMPARE(frozenCaption, QStringLiteral("Un-Freeze Display"));
+    QVERIFY(frozenFlag);
+    QCOMPARE(unfrozenCaption, QStringLiteral("Freeze Display"));
+    QVERIFY(!unfrozenFlag);
+    QCOMPARE(frozen, live);
+    QCOMPARE(unfrozen, live);                // un-freezing alone draws nothing
+
+    // The next reading brings the newest 37 of all 43.
+    QCOMPARE(next.size(), kMonitorRows);
+    for (int i = 0; i < kMonitorRows; ++i) {
+        const auto [level, txno] = readings[readings.size() - kMonitorRows + i];
+        const int width = twipsToPixels(&c.w(), barWidthForLevel(level));
+        QCOMPARE(next[i], (Row{QString::number(txno), QString::number(level), width}));
+    }
+}
+
+void TestMonitor::mainMenuThenSignalMonitorShowsReadingsFromWhileClosed()
+{
+    Console c;
+    openPort(c);
+
+    // Frozen when "Main Menu" is pressed: the new window must start live anyway.
+    QPointer<Frmmonitor> first;
+    QVERIFY(showMonitor(c, [&](Frmmonitor &form) {
+        first = &form;
+        form.cmdfreeze->click();
+        form.cmdexit->click();
+    }));
+    QVERIFY(c.g().monform.isNull());
+    QVERIFY(c.g().monfreeze);
+
+    receiveScanning(c, 8);
+    c.w().mod().AddToHistory(2, 777);
+    c.w().mod().RedrawMonitor();              // frozen while closed: no window to draw into
+    QCOMPARE(c.g().sighist[35], 8);
+
+    QList<Row> shown;
+    QString caption;
+    bool live = false;
+    QVERIFY(showMonitor(c, [&](Frmmonitor &form) {
+        shown = chart(form);
+        caption = form.cmdfreeze->text();
+        live = !c.g().monfreeze;
+        form.cmdexit->click();
+    }));
+
+    QVERIFY(first.isNull());                  // the unloaded window is gone, not hidden
+    QVERIFY(live);
+    QCOMPARE(caption, QStringLiteral("Freeze Display"));
+    QCOMPARE(shown[35], (Row{QStringLiteral("0"), QStringLiteral("8"), twipsToPixels(&c.w(), 9945)}));
+    QCOMPARE(shown[36], (Row{QStringLiteral("777"), QStringLiteral("2"), twipsToPixels(&c.w(), 2745)}));
+}
+
+void TestMonitor::escapeActsAsMainMenu()
+{
+    Console c;
+    QVERIFY(showMonitor(c, [&](Frmmonitor &form) {
+        form.txtadd[0]->setFocus();
+        QTest::keyClick(form.txtadd[0], Qt::Key_Escape);
+    }));
+    QVERIFY(c.g().monfreeze);
+    QVERIFY(c.g().monform.isNull());
+}
+
+void TestMonitor::titleBarCloseKeepsWindowAndFreeze_data()
+{
+    QTest::addColumn<bool>("frozen");
+    QTest::newRow("live") << false;
+    QTest::newRow("frozen") << true;
+}
+
+void TestMonitor::titleBarCloseKeepsWindowAndFreeze()
+{
+    QFETCH(bool, frozen);
+
+    Console c;
+    openPort(c);
+    QPointer<Frmmonitor> first;
+    QVERIFY(showMonitor(c, [&](Frmmonitor &form) {
+        first = &form;
+        if (frozen)
+            form.cmdfreeze->click();
+        form.close();                         // what the title bar's close button does
+    }));
+
+    QVERIFY(first);
+    QCOMPARE(c.g().monform.data(), first.data());
+    QVERIFY(!first->isVisible());
+    QCOMPARE(c.g().monfreeze, frozen);
+
+    // A live chart goes on being drawn while hidden; a frozen one does not.
+    receiveScanning(c, 6);
+    QCOMPARE(first->sig_lvl[36]->text(), frozen ? QStringLiteral("0") : QStringLiteral("6"));
+
+    QList<Row> shown;
+    QString caption;
+    Frmmonitor *second = nullptr;
+    QVERIFY(showMonitor(c, [&](Frmmonitor &form) {
+        second = &form;
+        shown = chart(form);
+        caption = form.cmdfreeze->text();
+        form.cmdexit->click();
+    }));
+
+    QCOMPARE(second, first.data());           // the same window, no load step
+    QCOMPARE(caption, frozen ? QStringLiteral("Un-Freeze Display") : QStringLiteral("Freeze Display"));
+    QCOMPARE(shown[36].level, frozen ? QStringLiteral("0") : QStringLiteral("6"));
+}
+
+void TestMonitor::scanningBeforeFirstOpeningShowsOnceOpened()
+{
+    Console c;
+    openPort(c);
+    receiveScanning(c, 9);
+    QVERIFY(c.g().monform.isNull());
+    QCOMPARE(c.g().sighist[36], 9);
+
+    QList<Row> shown;
+    QVERIFY(showMonitor(c, [&](Frmmonitor &form) {
+        shown = chart(form);
+        form.cmdexit->click();
+    }));
+    QCOMPARE(shown[36], (Row{QStringLiteral("0"), QStringLiteral("9"), twipsToPixels(&c.w(), 11145)}));
+    QCOMPARE(shown[35], (Row{QStringLiteral("0"), QStringLiteral("0"), twipsToPixels(&c.w(), 465)}));
+}
+
+QTEST_MAIN(TestMonitor)
+#include "tst_monitor.moc"

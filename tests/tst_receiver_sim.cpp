@@ -1,0 +1,275 @@
+// The receiver simulator, run as the console would meet it: a process
+// whose pseudo-terminal is opened with QSerialPort.
+#include "reception/crc16.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QTest>
+
+#include <span>
+
+namespace {
+const QByteArray temperatureFrame = QByteArray::fromHex("82 01 23 45 03 00 2B 00 70 A8 7C");
+const QByteArray gullyPotFrame = QByteArray::fromHex("F3 00 02 00 84 2D C8 00 3A 9B 54");
+
+// The simulator with its output split into lines as they come.
+struct Sim {
+    QProcess process;
+    QStringList lines;
+
+    // Starts it and returns the device named on its first line, or empty.
+    QString start(const QStringList &arguments)
+    {
+        QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] {
+            while (process.canReadLine())
+                lines << QString::fromUtf8(process.readLine()).trimmed();
+        });
+        process.start(qEnvironmentVariable("HALVERN_SIM"), arguments);
+        for (QDeadlineTimer deadline(5000); lines.isEmpty() && !deadline.hasExpired();)
+            process.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
+        return lines.value(0).startsWith("device: ") ? lines[0].mid(8) : QString();
+    }
+    QStringList commandLines() const { return lines.filter(QRegularExpression("^(command|unknown)")); }
+    ~Sim() { process.kill(); process.waitForFinished(); }
+};
+
+// The console's end in miniature: keeps what arrives, closes on a hang-up.
+struct Listener {
+    QSerialPort port;
+    QByteArray received;
+
+    bool open(const QString &path)
+    {
+        port.setPortName(path);
+        port.setBaudRate(19200);
+        QObject::connect(&port, &QSerialPort::readyRead, [this] { received += port.readAll(); });
+        QObject::connect(&port, &QSerialPort::errorOccurred, &port, [this](QSerialPort::SerialPortError error) {
+            if (error != QSerialPort::NoError && port.isOpen()) {
+                received += port.readAll();
+                port.close();
+            }
+        });
+        return port.open(QIODevice::ReadWrite);
+    }
+};
+
+QString writeScript(QTemporaryFile &file, const QByteArray &text)
+{
+    return file.open() && file.write(text) == text.size() && file.flush() ? file.fileName() : QString();
+}
+
+bool telemetryCrcOk(const QByteArray &frame)
+{
+    const auto covered = std::span(reinterpret_cast<const std::uint8_t *>(frame.constData()) + 1, 8);
+    const std::uint16_t crc = crc16Modbus(covered);
+    return static_cast<std::uint8_t>(frame[9]) == crcLow(crc) && static_cast<std::uint8_t>(frame[10]) == crcHigh(crc);
+}
+} // namespace
+
+class tst_ReceiverSim : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void scriptIsPlayedThenTheSimExits();
+    void badScriptLineIsNamed_data();
+    void badScriptLineIsNamed();
+    void badOptionsExitWithTwo_data();
+    void badOptionsExitWithTwo();
+    void commandsArePrintedDecoded_data();
+    void commandsArePrintedDecoded();
+    void profilesPlayValidMessages_data();
+    void profilesPlayValidMessages();
+    void seedRepeatsTheTraffic();
+    void terminateRemovesTheLink();
+};
+
+void tst_ReceiverSim::initTestCase()
+{
+    QVERIFY2(QFileInfo(qEnvironmentVariable("HALVERN_SIM")).isExecutable(), "HALVERN_SIM names no program");
+}
+
+void tst_ReceiverSim::scriptIsPlayedThenTheSimExits()
+{
+    QTemporaryFile script;
+    const QString path = writeScript(script, "# two frames\n"
+                                             "+30ms 82 01 23 45 03 00 2B 00 70 A8 7C   # temperature 21.5\n"
+                                             "\n"
+                                             "f3 00 02 00 84 2d c8 00 3a 9b 54\n");
+    QVERIFY(!path.isEmpty());
+    Sim sim;
+    const QString device = sim.start({"--script", path, "--gap", "40"});
+    QVERIFY2(!device.isEmpty(), qPrintable(sim.lines.join('\n')));
+
+    Listener listener;
+    QVERIFY2(listener.open(device), qPrintable(listener.port.errorString()));
+    QTRY_COMPARE(listener.received, temperatureFrame + gullyPotFrame);
+    QTRY_COMPARE(sim.process.state(), QProcess::NotRunning);
+    QCOMPARE(sim.process.exitCode(), 0);
+    QVERIFY(sim.lines.contains("line: opened at 19200 baud"));
+    QVERIFY(sim.lines.contains("done: 2 messages played"));
+}
+
+void tst_ReceiverSim::badScriptLineIsNamed_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("error");  // after "script FILE:"
+    QTest::newRow("not hex") << QByteArray("82 01\n\n# note\n82 0G\n") << "4: '0G' is not a hex byte";
+    QTest::newRow("half a byte") << QByteArray("53 7\n") << "1: '7' is not a hex byte";
+    QTest::newRow("pause after bytes") << QByteArray("53 +50ms 07\n") << "1: pause '+50ms' must come before the bytes";
+    QTest::newRow("pause below 30 ms") << QByteArray("+29ms 53 07\n") << "1: pause 29 ms is below 30 ms";
+    QTest::newRow("pause in seconds") << QByteArray("+1s 53 07\n") << "1: pause '+1s' is not +<milliseconds>ms";
+    QTest::newRow("pause alone") << QByteArray("53 07\n+50ms # wait\n") << "2: a pause without bytes";
+}
+
+void tst_ReceiverSim::badScriptLineIsNamed()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, error);
+    QTemporaryFile script;
+    const QString path = writeScript(script, text);
+    QVERIFY(!path.isEmpty());
+    QProcess process;
+    process.start(qEnvironmentVariable("HALVERN_SIM"), {"--script", path});
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitCode(), 2);
+    const QString stderrText = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(stderrText.startsWith("script " + path + ":" + error), qPrintable(stderrText));
+    QVERIFY(process.readAllStandardOutput().isEmpty());  // no device was opened
+}
+
+void tst_ReceiverSim::badOptionsExitWithTwo_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("gap below 30 ms") << QStringList{"--gap", "29"};
+    QTest::newRow("unknown profile") << QStringList{"--profile", "quiet"};
+    QTest::newRow("unknown baud rate") << QStringList{"--baud", "38400"};
+    QTest::newRow("count 0") << QStringList{"--count", "0"};
+    QTest::newRow("missing script") << QStringList{"--script", "/nonexistent/script.txt"};
+}
+
+void tst_ReceiverSim::badOptionsExitWithTwo()
+{
+    QFETCH(QStringList, arguments);
+    QProcess process;
+    process.start(qEnvironmentVariable("HALVERN_SIM"), arguments);
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitCode(), 2);
+    QVERIFY(!process.readAllStandardError().isEmpty());
+}
+
+void tst_ReceiverSim::commandsArePrintedDecoded_data()
+{
+    const QByteArray mode2 = QByteArray::fromHex("41 54 3D 02 C4 99");
+    const QByteArray threeAddresses = QByteArray::fromHex("41 50 00 04 D2 01 11 70 00 00 00 40 74");
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("mode") << mode2 << QStringList{"command AT= mode 2 crc ok (41 54 3D 02 C4 99)"};
+    QTest::newRow("mode, CRC bytes swapped") << QByteArray::fromHex("41 54 3D 02 99 C4")
+                                             << QStringList{"command AT= mode 2 crc BAD (41 54 3D 02 99 C4)"};
+    QTest::newRow("three addresses") << threeAddresses
+        << QStringList{"command AP addresses 1234 70000 0 crc ok (41 50 00 04 D2 01 11 70 00 00 00 40 74)"};
+    QTest::newRow("eight addresses")
+        << QByteArray::fromHex("41 50 00 00 01 00 00 02 00 00 03 00 00 04 00 00 05 00 00 06 00 00 07 00 00 08 5C C4")
+        << QStringList{"command AP addresses 1 2 3 4 5 6 7 8 crc ok (41 50 00 00 01 00 00 02 00 00 03 00 00 04 "
+                       "00 00 05 00 00 06 00 00 07 00 00 08 5C C4)"};
+    QTest::newRow("two frames in one write") << mode2 + QByteArray::fromHex("41 54 3D 00 45 58")
+        << QStringList{"command AT= mode 2 crc ok (41 54 3D 02 C4 99)", "command AT= mode 0 crc ok (41 54 3D 00 45 58)"};
+    QTest::newRow("noise, then a frame") << "xy" + mode2
+        << QStringList{"unknown: 78 79", "command AT= mode 2 crc ok (41 54 3D 02 C4 99)"};
+    QTest::newRow("frame cut short") << mode2.left(4) << QStringList{"unknown: 41 54 3D 02"};
+}
+
+void tst_ReceiverSim::commandsArePrintedDecoded()
+{
+    QFETCH(QByteArray, written);
+    QFETCH(QStringList, expected);
+    Sim sim;
+    const QString device = sim.start({"--profile", "scanning", "--gap", "60000"});  // a quiet line
+    QVERIFY(!device.isEmpty());
+    Listener console;
+    QVERIFY2(console.open(device), qPrintable(console.port.errorString()));
+
+    QCOMPARE(console.port.write(written), written.size());
+    QTRY_COMPARE(sim.commandLines(), expected);
+}
+
+void tst_ReceiverSim::profilesPlayValidMessages_data()
+{
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<int>("messageLength");
+    QTest::newRow("steady") << "steady" << 11;
+    QTest::newRow("busy") << "busy" << 11;
+    QTest::newRow("scanning") << "scanning" << 2;
+}
+
+void tst_ReceiverSim::profilesPlayValidMessages()
+{
+    QFETCH(QString, profile);
+    QFETCH(int, messageLength);
+    const int count = 6;
+    Sim sim;
+    const QString device = sim.start({"--profile", profile, "--gap", "30", "--count", QString::number(count)});
+    QVERIFY(!device.isEmpty());
+    Listener console;
+    QVERIFY2(console.open(device), qPrintable(console.port.errorString()));
+    QTRY_COMPARE(sim.process.state(), QProcess::NotRunning);
+    QCOMPARE(sim.process.exitCode(), 0);
+
+    QCOMPARE(console.received.size(), count * messageLength);
+    for (int i = 0; i < count; ++i) {
+        const QByteArray message = console.received.mid(i * messageLength, messageLength);
+        if (messageLength == 2) {
+            QCOMPARE(message[0], 'S');
+        } else {
+            QVERIFY2(QList<int>({130, 129, 135, 136, 243}).contains(static_cast<std::uint8_t>(message[0])),
+                     message.toHex(' ').constData());
+            QVERIFY2(telemetryCrcOk(message), message.toHex(' ').constData());
+        }
+    }
+}
+
+// Five busy messages with the given seed, as the console receives them.
+static void playBusy(const QString &seed, QByteArray &received)
+{
+    Sim sim;
+    Listener console;
+    QVERIFY(console.open(sim.start({"--profile", "busy", "--count", "5", "--seed", seed})));
+    QTRY_COMPARE(sim.process.state(), QProcess::NotRunning);
+    received = console.received;
+}
+
+void tst_ReceiverSim::seedRepeatsTheTraffic()
+{
+    QByteArray first, again, otherSeed;
+    playBusy("42", first);
+    playBusy("42", again);
+    playBusy("43", otherSeed);
+    QCOMPARE(first.size(), 5 * 11);
+    QCOMPARE(again, first);
+    QVERIFY(otherSeed != first);
+}
+
+void tst_ReceiverSim::terminateRemovesTheLink()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString link = folder.filePath("receiver");
+    Sim sim;
+    const QString device = sim.start({"--link", link});
+    QVERIFY(!device.isEmpty());
+    QTRY_COMPARE(QFileInfo(link).symLinkTarget(), device);
+
+    sim.process.terminate();
+    QTRY_COMPARE(sim.process.state(), QProcess::NotRunning);
+    QCOMPARE(sim.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.process.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+QTEST_GUILESS_MAIN(tst_ReceiverSim)
+#include "tst_receiver_sim.moc"

@@ -1,0 +1,322 @@
+// halvern-receiver-sim: stands in for the VHF receiver on a pseudo-terminal.
+// It plays receiver traffic into the line at the line rate and prints every
+// command the console sends back.
+#include "commands.h"
+#include "ptyline.h"
+#include "script.h"
+#include "traffic.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+const char *const description = R"(Simulates the Halvern VHF telemetry receiver on a pseudo-terminal.
+
+The first output line names the device: "device: /dev/pts/N". Pair it with the console:
+  halvern-console --port 1=/dev/pts/N        then click port 1
+(--link /tmp/halvern-rx gives the device a fixed name to hand the console.)
+Further lines: "seed: N" (--seed N repeats the traffic), "line: opened at 9600
+baud" / "line: closed", "done: N messages played", and the commands received.
+
+Traffic plays only while a program has the device open; the simulator sees this
+from the line speed that program sets, and waits until then. Bytes leave at
+--baud, 10 bits a byte, with at least 30 ms of silence between messages: the
+console frames messages by silence.
+
+Profiles:
+  steady    one frame about every second, five transmitters (one of each type) in turn
+  busy      61 transmitters, 30 to 50 ms between frames
+  noisy     steady with damaged CRCs, garbage bursts and bursts of 251 or more bytes
+  scanning  scanning messages, "S" and a level byte, about every 250 ms
+
+Script files (--script, replaces the profile): one message per line as hex byte
+pairs separated by blanks, optionally led by the silence to keep before it as
++<milliseconds>ms (30 or more; lines without one keep --gap, default 1000).
+'#' starts a comment; blank lines are skipped. Bytes meant as one burst go on one line.
+  # temperature 21.5 from transmitter 74565, then a scanning message at level 7
+  +250ms 82 01 23 45 03 00 2B 00 70 A8 7C
+  +100ms 53 07
+A bad line is reported as "script FILE:LINE: <what is wrong>", exit status 2.
+Once the script or --count is done the simulator waits briefly for the
+console to read the last bytes and exits 0.
+
+Commands from the console are printed one a line:
+  command AT= mode 2 crc ok (41 54 3D 02 C4 99)
+  command AP addresses 1234 70000 0 crc ok (41 50 00 04 D2 01 11 70 00 00 00 40 74)
+with "crc BAD" for a wrong CRC, and "unknown: <hex>" for bytes that are no command.
+
+Exit status: 0 when done or stopped by SIGINT/SIGTERM; 1 when no pseudo-terminal
+can be opened; 2 for bad options or a bad script.)";
+
+void say(const QString &line)
+{
+    std::fputs(qPrintable(line + u'\n'), stdout);
+    std::fflush(stdout);
+}
+
+int usageError(const QString &what)
+{
+    std::fprintf(stderr, "halvern-receiver-sim: %s\n", qPrintable(what));
+    return 2;
+}
+
+struct Settings {
+    TrafficOptions traffic;
+    int baud = 19200;
+    qint64 count = 0;  // 0: no limit
+    QString scriptFile;
+    QString link;
+};
+
+// Reads the options into `settings`; the reason when they make no sense.
+std::optional<QString> readSettings(const QCommandLineParser &parser, Settings &settings)
+{
+    const QStringList profiles{"steady", "busy", "noisy", "scanning"};
+    const auto profile = profiles.indexOf(parser.value("profile"));
+    if (profile < 0)
+        return QStringLiteral("--profile must be one of %1").arg(profiles.join(u'|'));
+    settings.traffic.profile = static_cast<Profile>(profile);
+    settings.traffic.gapMs = defaultGapMs(settings.traffic.profile);
+    bool ok = true;
+    if (parser.isSet("gap")) {
+        settings.traffic.gapMs = parser.value("gap").toInt(&ok);
+        if (!ok || settings.traffic.gapMs < shortestGapMs)
+            return QStringLiteral("--gap must be a number of milliseconds, %1 or more").arg(shortestGapMs);
+    }
+    if (parser.isSet("count")) {
+        settings.count = parser.value("count").toLongLong(&ok);
+        if (!ok || settings.count < 1)
+            return QStringLiteral("--count must be a number of messages, 1 or more");
+    }
+    settings.baud = parser.value("baud").toInt(&ok);
+    if (!QList<int>{4800, 9600, 19200}.contains(settings.baud))
+        return QStringLiteral("--baud must be 4800, 9600 or 19200");
+    settings.traffic.seed = parser.isSet("seed") ? parser.value("seed").toUInt(&ok)
+                                                 : QRandomGenerator::global()->generate();
+    if (!ok)
+        return QStringLiteral("--seed must be a number from 0 to 4294967295");
+    settings.traffic.badCrc = parser.isSet("bad-crc");
+    settings.traffic.longBurst = parser.isSet("long-burst");
+    settings.scriptFile = parser.value("script");
+    settings.link = parser.value("link");
+    return std::nullopt;
+}
+
+// Points `link` at `target`, replacing an older link in one step.
+bool makeLink(const QString &link, const QString &target)
+{
+    const QFileInfo existing(link);
+    if (existing.exists() && !existing.isSymLink())
+        return false;
+    const QString fresh = link + QStringLiteral(".new%1").arg(::getpid());
+    QFile::remove(fresh);
+    return QFile::link(target, fresh) && ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(link).constData()) == 0;
+}
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+// Plays messages from `source` into the line and reports what comes back.
+class Simulator {
+public:
+    using Source = std::function<std::optional<Message>()>;
+
+    Simulator(PtyLine &line, const Settings &settings, Source source)
+        : line_(line), settings_(settings), source_(std::move(source)),
+          commands_(line.masterFd(), QSocketNotifier::Read)
+    {
+        pacer_.setSingleShot(true);
+        pacer_.setTimerType(Qt::PreciseTimer);
+        pacer_.callOnTimeout([this] { pace(); });
+        lineWatch_.callOnTimeout([this] { watchLine(); });
+        lineWatch_.start(50);
+        silence_.setSingleShot(true);
+        silence_.callOnTimeout([this] { printCommands(true); });
+        QObject::connect(&commands_, &QSocketNotifier::activated, [this] { readCommands(); });
+        current_ = source_();
+        pacer_.start(current_ ? current_->pauseMs : 0);
+    }
+
+private:
+    // Waits out the silence, then for a listener, then lets the bytes out
+    // as fast as the baud rate would.
+    void pace()
+    {
+        if (!current_)
+            return finish();
+        if (!sending_) {
+            watchLine();
+            if (listenerBaud_ == 0)
+                return pacer_.start(50);
+            sending_ = true;
+            sent_ = 0;
+            sendClock_.start();
+        }
+        const qsizetype size = current_->bytes.size();
+        const qint64 due = std::min<qint64>(size, 1 + sendClock_.nsecsElapsed() * settings_.baud / 10'000'000'000);
+        if (due > sent_)
+            sent_ += line_.writeSome(current_->bytes.mid(sent_, due - sent_));
+        if (sent_ < size)
+            return pacer_.start(1);
+        sending_ = false;
+        ++played_;
+        current_ = settings_.count > 0 && played_ >= settings_.count ? std::nullopt : source_();
+        pacer_.start(current_ ? current_->pauseMs : 0);
+    }
+
+    void finish()
+    {
+        say(QStringLiteral("done: %1 messages played").arg(played_));
+        // Give the console up to two seconds to take the last bytes.
+        drainClock_.start();
+        lineWatch_.callOnTimeout([this] {
+            if (line_.unreadCount() == 0 || drainClock_.elapsed() > 2000)
+                QCoreApplication::exit(0);
+        });
+    }
+
+    void watchLine()
+    {
+        const int baud = line_.listenerBaud();
+        if (baud == listenerBaud_)
+            return;
+        listenerBaud_ = baud;
+        if (baud == 0) {
+            line_.discardUnread();  // nobody heard those bytes
+            return say(QStringLiteral("line: closed"));
+        }
+        const QString speed = baud > 0 ? QString::number(baud) : QStringLiteral("another");
+        const QString mismatch = baud == settings_.baud ? QString() : QStringLiteral(" (simulator plays at %1)").arg(settings_.baud);
+        say(QStringLiteral("line: opened at %1 baud%2").arg(speed, mismatch));
+    }
+
+    void readCommands()
+    {
+        watchLine();  // report the opening before what was sent after it
+        char buffer[512];
+        ssize_t got = 0;
+        while ((got = ::read(line_.masterFd(), buffer, sizeof buffer)) > 0)
+            pending_.append(buffer, got);
+        if (got < 0 && errno != EAGAIN)
+            commands_.setEnabled(false);  // the line is gone; do not spin on it
+        printCommands(false);
+        if (!pending_.isEmpty())
+            silence_.start(20);
+    }
+
+    void printCommands(bool silent)
+    {
+        for (const QString &piece : takeCommands(pending_, silent))
+            say(piece);
+    }
+
+    PtyLine &line_;
+    const Settings settings_;
+    Source source_;
+    std::optional<Message> current_;
+    bool sending_ = false;
+    qsizetype sent_ = 0;
+    qint64 played_ = 0;
+    int listenerBaud_ = 0;
+    QElapsedTimer sendClock_, drainClock_;
+    QTimer pacer_, lineWatch_, silence_;
+    QSocketNotifier commands_;
+    QByteArray pending_;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("halvern-receiver-sim");
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromUtf8(description));
+    parser.addHelpOption();
+    parser.addOptions({
+        {"profile", "Traffic: steady, busy, noisy or scanning (default steady).", "name", "steady"},
+        {"gap", "Least silence before each message, 30 or more (default by profile).", "ms"},
+        {"count", "Stop after this many messages, then exit 0.", "n"},
+        {"bad-crc", "Now and then damage a frame's CRC."},
+        {"long-burst", "Now and then send a burst of 251 or more bytes."},
+        {"script", "Play the messages of this file instead of a profile.", "file"},
+        {"baud", "Line rate: 4800, 9600 or 19200 (default 19200).", "rate", "19200"},
+        {"seed", "Seed for repeatable traffic (default random, printed).", "n"},
+        {"link", "Also make this symbolic link to the device; removed at exit.", "path"},
+    });
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet("help"))
+        parser.showHelp(0);
+    Settings settings;
+    if (const auto problem = readSettings(parser, settings))
+        return usageError(*problem);
+
+    Simulator::Source source;
+    if (!settings.scriptFile.isEmpty()) {
+        QFile file(settings.scriptFile);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            return usageError(QStringLiteral("cannot read script %1").arg(settings.scriptFile));
+        auto parsed = parseScript(QString::fromUtf8(file.readAll()), parser.isSet("gap") ? settings.traffic.gapMs : 1000);
+        if (const auto *error = std::get_if<ScriptError>(&parsed)) {
+            std::fprintf(stderr, "script %s:%d: %s\n", qPrintable(settings.scriptFile), error->line, qPrintable(error->what));
+            return 2;
+        }
+        source = [messages = std::get<QList<Message>>(parsed), next = qsizetype(0)]() mutable {
+            return next < messages.size() ? std::optional(messages[next++]) : std::nullopt;
+        };
+    } else {
+        source = [traffic = Traffic(settings.traffic)]() mutable { return std::optional(traffic.next()); };
+    }
+
+    // Signals only write a byte; the event loop does the quitting. In place
+    // before the device is announced, so a stop right after it is clean too.
+    if (::pipe(signalPipe) != 0)
+        return 1;
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [] { QCoreApplication::exit(0); });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+
+    PtyLine line;
+    QString error;
+    if (!line.open(error)) {
+        std::fprintf(stderr, "halvern-receiver-sim: no pseudo-terminal: %s\n", qPrintable(error));
+        return 1;
+    }
+    say(QStringLiteral("device: %1").arg(line.devicePath()));
+    if (!settings.link.isEmpty()) {
+        if (!makeLink(settings.link, line.devicePath()))
+            return usageError(QStringLiteral("cannot make the link %1").arg(settings.link));
+        say(QStringLiteral("link: %1 -> %2").arg(settings.link, line.devicePath()));
+    }
+    if (settings.scriptFile.isEmpty())
+        say(QStringLiteral("seed: %1").arg(settings.traffic.seed));
+
+    Simulator simulator(line, settings, std::move(source));
+    const int status = app.exec();
+    if (!settings.link.isEmpty() && QFileInfo(settings.link).symLinkTarget() == line.devicePath())
+        QFile::remove(settings.link);
+    return status;
+}

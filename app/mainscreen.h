@@ -92,6 +92,7 @@ protected:
 
 private:
     void buildControls();
+    void setTabChain();
     void connectHandlers();
     void setBaud(const QString &settings);
 

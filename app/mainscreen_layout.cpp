@@ -23,7 +23,7 @@ const QColor kTablePale(255, 224, 192);
 
 struct OptionSpec { const char *name; const char *caption; Twips at; };
 struct ButtonSpec { const char *name; const char *caption; Twips at; QColor face; };
-struct BoxSpec { const char *name; const char *text; Twips at; FontSpec font; };
+struct BoxSpec { const char *name; const char *text; Twips at; FontSpec font; const char *spoken; };
 struct LabelSpec { const char *name; const char *caption; Twips at; QColor text; FontSpec font; };
 struct ColumnSpec { const char *name; const char *heading; int boxLeft[2]; int width; const char *text;
                     QColor background; int headingLeft[2]; int headingWidth; };
@@ -58,24 +58,24 @@ const ButtonSpec kButtons[] = {
 };
 
 const BoxSpec kBoxes[] = {
-    {"txtfilepath", "", {5040, 720, 2415, 285}, kDefaultFont},   // text set from the platform's log folder
-    {"txtpulsefilename", "halvernlog", {5400, 1080, 1695, 285}, kDefaultFont},
-    {"txtadd1", "0", {11760, 360, 975, 285}, kSansSerif},
-    {"txtadd2", "0", {12840, 360, 975, 285}, kSansSerif},
-    {"txtadd3", "0", {13920, 360, 975, 285}, kSansSerif},
-    {"txtmode", "0", {11760, 1440, 975, 285}, kSansSerif},
-    {"txtaddfilter", "0", {3240, 10200, 1215, 420}, kSansSerif12},
-    {"txtinstring", "", {4680, 10200, 10335, 405}, kSansSerif12},
+    {"txtfilepath", "", {5040, 720, 2415, 285}, kDefaultFont, "File Path"},   // text set from the platform's log folder
+    {"txtpulsefilename", "halvernlog", {5400, 1080, 1695, 285}, kDefaultFont, "File Name"},
+    {"txtadd1", "0", {11760, 360, 975, 285}, kSansSerif, "Address 1"},
+    {"txtadd2", "0", {12840, 360, 975, 285}, kSansSerif, "Address 2"},
+    {"txtadd3", "0", {13920, 360, 975, 285}, kSansSerif, "Address 3"},
+    {"txtmode", "0", {11760, 1440, 975, 285}, kSansSerif, "Mode"},
+    {"txtaddfilter", "0", {3240, 10200, 1215, 420}, kSansSerif12, "Address Filter"},
+    {"txtinstring", "", {4680, 10200, 10335, 405}, kSansSerif12, "Message Received"},
 };
 
 // Address boxes 4 to 8 sit in frmhalvernmode (at 10320, 120); given here
 // relative to the window, as the layout states them.
 const BoxSpec kFramedAddressBoxes[] = {
-    {"txtadd4", "0", {11760, 720, 975, 285}, kSansSerif},
-    {"txtadd5", "0", {12840, 720, 975, 285}, kSansSerif},
-    {"txtadd6", "0", {13920, 720, 975, 285}, kSansSerif},
-    {"txtadd7", "0", {11760, 1080, 975, 285}, kSansSerif},
-    {"txtadd8", "0", {12840, 1080, 975, 285}, kSansSerif},
+    {"txtadd4", "0", {11760, 720, 975, 285}, kSansSerif, "Address 4"},
+    {"txtadd5", "0", {12840, 720, 975, 285}, kSansSerif, "Address 5"},
+    {"txtadd6", "0", {13920, 720, 975, 285}, kSansSerif, "Address 6"},
+    {"txtadd7", "0", {11760, 1080, 975, 285}, kSansSerif, "Address 7"},
+    {"txtadd8", "0", {12840, 1080, 975, 285}, kSansSerif, "Address 8"},
 };
 
 const LabelSpec kLabels[] = {
@@ -156,12 +156,13 @@ void Mainscreen::buildControls()
     cmdprog8chadd = makeButton(frmhalvernmode, "cmdprog8chadd", "Set 8ch Add",
                                relativeTo({10440, 840, 1215, 375}, frameAt), kWindowBlue);
     for (const BoxSpec &spec : kFramedAddressBoxes)
-        makeBox(frmhalvernmode, spec.name, spec.text, relativeTo(spec.at, frameAt), spec.font);
+        makeBox(frmhalvernmode, spec.name, spec.text, relativeTo(spec.at, frameAt), spec.font)
+            ->setAccessibleName(QString::fromLatin1(spec.spoken));
 
     for (const ButtonSpec &spec : kButtons)
         makeButton(this, spec.name, spec.caption, spec.at, spec.face);
     for (const BoxSpec &spec : kBoxes)
-        makeBox(this, spec.name, spec.text, spec.at, spec.font);
+        makeBox(this, spec.name, spec.text, spec.at, spec.font)->setAccessibleName(QString::fromLatin1(spec.spoken));
     for (const LabelSpec &spec : kLabels)
         makeLabel(this, spec.name, spec.caption, spec.at, spec.text, spec.font);
 
@@ -193,6 +194,7 @@ void Mainscreen::buildControls()
             QLineEdit *box = makeBox(this, QStringLiteral("%1_%2").arg(QLatin1String(spec.name)).arg(row).toLatin1(),
                                      spec.text, at, kArialBold);
             setBoxColours(box, spec.background, Qt::black);
+            box->setAccessibleName(QStringLiteral("%1, row %2").arg(QLatin1String(spec.heading)).arg(row + 1));
             (*columns[c])[row] = box;
         }
     }
@@ -201,8 +203,32 @@ void Mainscreen::buildControls()
     txtmask = makeBox(this, "txtmask", "00:00:00", {720, 10200, 2055, 480}, {"Times New Roman", 24, false});
     setBoxColours(txtmask, kWindowBlue, kWhite);
     txtmask->setFrame(false);
+    txtmask->setAccessibleName(QStringLiteral("Clock"));
+    txtmask->setAccessibleDescription(QStringLiteral("Click to clear the display table"));
     lbllogqueue = makeLabel(this, "lbllogqueue", "", {4080, 1500, 6135, 300}, Qt::yellow, kSansSerifBold);
     lbllogqueue->hide();
+
+    setTabChain();
+}
+
+// Tab order: ports, baud rate, logging, receiver configuration, the table
+// row by row, then the clock, the filter and "Message Received".
+void Mainscreen::setTabChain()
+{
+    QList<QWidget *> chain{optoff};
+    for (int n = 1; n <= 10; ++n)
+        chain.append(optcom[n]);
+    chain << opt4800 << opt9600 << opt19k2 << cmdseqadd
+          << chklogen << cmdlogscreen << txtfilepath << txtpulsefilename << opt15min << optall << opttxonly
+          << cmdprogadd << txtadd[1] << txtadd[2] << txtadd[3] << cmdprog8chadd;
+    for (int n = 4; n <= 8; ++n)
+        chain.append(txtadd[n]);
+    chain << cmdprogmode << txtmode << cmdsigmon;
+    for (int row = 0; row < kDisplayRows; ++row)
+        chain << txttx[row] << txsignal[row] << txtlog[row] << txtcount[row] << txtzero[row];
+    chain << txtmask << txtaddfilter << txtinstring;
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 }
 
 QString defaultLogFolder()

@@ -142,7 +142,6 @@ QLineEdit *makeBox(QWidget *parent, const char *name, const char *text, Twips at
 {
     auto *box = named(new QLineEdit(QString::fromLatin1(text), parent), QString::fromLatin1(name), at);
     applyFont(box, font);
-    box->setAccessibleName(QString::fromLatin1(name));
     return box;
 }
 

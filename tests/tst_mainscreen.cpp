@@ -9,6 +9,17 @@
 #include <QRadioButton>
 #include <QtTest>
 
+namespace {
+// The next widget Tab reaches: the focus chain also holds frames and labels.
+QWidget *nextTabStop(QWidget *widget)
+{
+    QWidget *next = widget->nextInFocusChain();
+    while (next != widget && !(next->focusPolicy() & Qt::TabFocus))
+        next = next->nextInFocusChain();
+    return next;
+}
+} // namespace
+
 class TestMainscreen : public QObject {
     Q_OBJECT
 private slots:
@@ -112,6 +123,29 @@ private slots:
         QCOMPARE(c.w().txttx[20]->y(), c.w().txttx[41]->y());
         QVERIFY(c.w().txttx[21]->x() > c.w().txtzero[0]->x());
         QCOMPARE(c.w().txttx[1]->y() - c.w().txttx[0]->y(), 360 / 15);
+    }
+
+    void tabOrderGoesAreaByAreaAndRowByRow()
+    {
+        Console c;
+        Mainscreen &w = c.w();
+        QCOMPARE(w.opt19k2->nextInFocusChain(), static_cast<QWidget *>(w.cmdseqadd));
+        QCOMPARE(nextTabStop(w.txtadd[3]), static_cast<QWidget *>(w.cmdprog8chadd));
+        QCOMPARE(nextTabStop(w.cmdsigmon), static_cast<QWidget *>(w.txttx[0]));
+        QCOMPARE(nextTabStop(w.txtzero[0]), static_cast<QWidget *>(w.txttx[1]));
+        QCOMPARE(nextTabStop(w.txtzero[20]), static_cast<QWidget *>(w.txttx[21]));
+        QCOMPARE(nextTabStop(w.txtzero[41]), static_cast<QWidget *>(w.txtmask));
+        QCOMPARE(nextTabStop(w.txtmask), static_cast<QWidget *>(w.txtaddfilter));
+    }
+
+    void boxesAreNamedByTheirCaptionOrHeading()
+    {
+        Console c;
+        QCOMPARE(c.w().txttx[2]->accessibleName(), QStringLiteral("Tx. No, row 3"));
+        QCOMPARE(c.w().txtzero[41]->accessibleName(), QStringLiteral("Value 2, row 42"));
+        QCOMPARE(c.w().txtaddfilter->accessibleName(), QStringLiteral("Address Filter"));
+        QCOMPARE(c.w().txtinstring->accessibleName(), QStringLiteral("Message Received"));
+        QCOMPARE(c.w().txtadd[5]->accessibleName(), QStringLiteral("Address 5"));
     }
 
     void clockShowsTheTimeOfStartUp()

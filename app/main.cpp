@@ -6,15 +6,17 @@
 #include "comms/qtcommsport.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("halvern-console"));
-    QApplication::setApplicationVersion(QStringLiteral(HALVERN_VERSION));
-
-    const auto parsed = parseCommandLine(app.arguments().mid(1));
+    // Read before the application object exists, so that --help and
+    // --version work where there is no display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const auto parsed = parseCommandLine(arguments);
     if (const auto *error = std::get_if<CommandLineError>(&parsed)) {
         std::fprintf(stderr, "halvern-console: %s\n%s", qPrintable(error->message), qPrintable(commandLineUsage()));
         return 2;
@@ -28,6 +30,11 @@ int main(int argc, char *argv[])
         std::printf("halvern-console %s\n", HALVERN_VERSION);
         return 0;
     }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("halvern-console"));
+    QApplication::setApplicationVersion(QStringLiteral(HALVERN_VERSION));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/halvern-console.png")));
 
     quitApplicationOnSignals();
     QtCommsPort commsport{PortMap(options.ports)};

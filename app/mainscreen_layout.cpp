@@ -131,6 +131,8 @@ void Mainscreen::buildControls()
         comms->addButton(optcom[n]);
     }
     optoff->setChecked(true);
+    optoff->setToolTip(QStringLiteral("Closes the port and probes ports 1 to 10 again. Missing a port? On Linux, "
+                                      "join the dialout group: sudo usermod -aG dialout $USER, then log in again."));
 
     frmbaud = makeFrame(this, "frmbaud", "Baudrate", {120, 960, 3495, 615}, kWindowBlue, kWhite);
     auto *baud = new QButtonGroup(this);

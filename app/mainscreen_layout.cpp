@@ -15,9 +15,6 @@
 
 namespace {
 
-const QColor kWindowBlue(128, 128, 255);
-const QColor kPaleBlue(192, 192, 255);
-const QColor kWhite(255, 255, 255);
 const QColor kTableOrange(255, 192, 128);
 const QColor kTablePale(255, 224, 192);
 
@@ -136,8 +133,8 @@ void Mainscreen::buildControls()
 
     frmbaud = makeFrame(this, "frmbaud", "Baudrate", {120, 960, 3495, 615}, kWindowBlue, kWhite);
     auto *baud = new QButtonGroup(this);
-    for (const OptionSpec &spec : kBaudOptions)
-        baud->addButton(makeOption(frmbaud, spec.name, spec.caption, spec.at, kWindowBlue, kWhite));
+    for (const OptionSpec &item : kBaudOptions)
+        baud->addButton(makeOption(frmbaud, item.name, item.caption, item.at, kWindowBlue, kWhite));
     opt4800 = findChild<QRadioButton *>(QStringLiteral("opt4800"));
     opt9600 = findChild<QRadioButton *>(QStringLiteral("opt9600"));
     opt19k2 = findChild<QRadioButton *>(QStringLiteral("opt19k2"));
@@ -146,8 +143,8 @@ void Mainscreen::buildControls()
     // Logging options: one group of their own, none chosen at start.
     chklogen = makeCheck(this, "chklogen", "Enable Logging", {4200, 240, 1575, 375}, kWindowBlue, kWhite);
     auto *logging = new QButtonGroup(this);
-    for (const OptionSpec &spec : kLogOptions)
-        logging->addButton(makeOption(this, spec.name, spec.caption, spec.at, kWindowBlue, kWhite));
+    for (const OptionSpec &item : kLogOptions)
+        logging->addButton(makeOption(this, item.name, item.caption, item.at, kWindowBlue, kWhite));
     opt15min = findChild<QRadioButton *>(QStringLiteral("opt15min"));
     optall = findChild<QRadioButton *>(QStringLiteral("optall"));
     opttxonly = findChild<QRadioButton *>(QStringLiteral("opttxonly"));
@@ -157,16 +154,16 @@ void Mainscreen::buildControls()
     frmhalvernmode = makeFrame(this, "frmhalvernmode", "Halvern Receiver Configuration", frameAt, kPaleBlue, Qt::black);
     cmdprog8chadd = makeButton(frmhalvernmode, "cmdprog8chadd", "Set 8ch Add",
                                relativeTo({10440, 840, 1215, 375}, frameAt), kWindowBlue);
-    for (const BoxSpec &spec : kFramedAddressBoxes)
-        makeBox(frmhalvernmode, spec.name, spec.text, relativeTo(spec.at, frameAt), spec.font)
-            ->setAccessibleName(QString::fromLatin1(spec.spoken));
+    for (const BoxSpec &item : kFramedAddressBoxes)
+        makeBox(frmhalvernmode, item.name, item.text, relativeTo(item.at, frameAt), item.font)
+            ->setAccessibleName(QString::fromLatin1(item.spoken));
 
-    for (const ButtonSpec &spec : kButtons)
-        makeButton(this, spec.name, spec.caption, spec.at, spec.face);
-    for (const BoxSpec &spec : kBoxes)
-        makeBox(this, spec.name, spec.text, spec.at, spec.font)->setAccessibleName(QString::fromLatin1(spec.spoken));
-    for (const LabelSpec &spec : kLabels)
-        makeLabel(this, spec.name, spec.caption, spec.at, spec.text, spec.font);
+    for (const ButtonSpec &item : kButtons)
+        makeButton(this, item.name, item.caption, item.at, item.face);
+    for (const BoxSpec &item : kBoxes)
+        makeBox(this, item.name, item.text, item.at, item.font)->setAccessibleName(QString::fromLatin1(item.spoken));
+    for (const LabelSpec &item : kLabels)
+        makeLabel(this, item.name, item.caption, item.at, item.text, item.font);
 
     cmdseqadd = findChild<QPushButton *>(QStringLiteral("cmdseqadd"));
     cmdlogscreen = findChild<QPushButton *>(QStringLiteral("cmdlogscreen"));
@@ -186,17 +183,17 @@ void Mainscreen::buildControls()
     // left half, 21-41 on the right, each half with its headings.
     std::array<QLineEdit *, kDisplayRows> *columns[] = {&txttx, &txsignal, &txtlog, &txtcount, &txtzero};
     for (int c = 0; c < 5; ++c) {
-        const ColumnSpec &spec = kColumns[c];
+        const ColumnSpec &item = kColumns[c];
         for (int half = 0; half < 2; ++half)
             makeLabel(this, QStringLiteral("%1_%2").arg(QLatin1String(kHeadingNames[c])).arg(half).toLatin1(),
-                      spec.heading, {spec.headingLeft[half], 2040, spec.headingWidth, 255}, Qt::black, kArialBold);
+                      item.heading, {item.headingLeft[half], 2040, item.headingWidth, 255}, Qt::black, kArialBold);
         for (int row = 0; row < kDisplayRows; ++row) {
             const int half = row / kRowsPerBlock;
-            const Twips at{spec.boxLeft[half], kTableTop + kRowPitch * (row % kRowsPerBlock), spec.width, kRowHeight};
-            QLineEdit *box = makeBox(this, QStringLiteral("%1_%2").arg(QLatin1String(spec.name)).arg(row).toLatin1(),
-                                     spec.text, at, kArialBold);
-            setBoxColours(box, spec.background, Qt::black);
-            box->setAccessibleName(QStringLiteral("%1, row %2").arg(QLatin1String(spec.heading)).arg(row + 1));
+            const Twips at{item.boxLeft[half], kTableTop + kRowPitch * (row % kRowsPerBlock), item.width, kRowHeight};
+            QLineEdit *box = makeBox(this, QStringLiteral("%1_%2").arg(QLatin1String(item.name)).arg(row).toLatin1(),
+                                     item.text, at, kArialBold);
+            setBoxColours(box, item.background, Qt::black);
+            box->setAccessibleName(QStringLiteral("%1, row %2").arg(QLatin1String(item.heading)).arg(row + 1));
             (*columns[c])[row] = box;
         }
     }

@@ -14,6 +14,11 @@ class QWidget;
 class QFrame;
 
 struct Twips { int left, top, width, height; };
+
+// The colours both windows share.
+inline const QColor kWindowBlue(128, 128, 255);
+inline const QColor kPaleBlue(192, 192, 255);
+inline const QColor kWhite(255, 255, 255);
 struct FontSpec { const char *family = nullptr; double points = 0; bool bold = false; };
 
 // Pixels for a length in twips at the widget's logical DPI (15 twips a pixel at 96 DPI).

@@ -7,19 +7,13 @@
 #include "monitor/dottedline.h"
 
 #include <QFrame>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
-#include <QPixmap>
 #include <QPushButton>
 
 namespace {
 
-const QColor kWindowBlue(128, 128, 255);
-const QColor kPanelBlue(192, 192, 255);
 const QColor kBarBlue(0, 0, 255);
-const QColor kWhite(255, 255, 255);
 const QColor kBlack(0, 0, 0);
 const QColor kWeakRed(255, 0, 0);
 const QColor kFairOrange(255, 128, 0);
@@ -70,31 +64,18 @@ constexpr int kLegendTop = 9720;
 constexpr int kLegendHeight = 255;
 
 // Four rising bars on the window's blue.
-QIcon monitorIcon()
-{
-    QPixmap image(32, 32);
-    image.fill(kWindowBlue);
-    QPainter painter(&image);
-    painter.setPen(kWhite);
-    painter.setBrush(kBarBlue);
-    for (int bar = 0; bar < 4; ++bar)
-        painter.drawRect(2, 3 + 7 * bar, 7 + 7 * bar, 5);
-    return QIcon(image);
-}
-
 } // namespace
 
 void Frmmonitor::buildControls()
 {
     setObjectName(QStringLiteral("frmmonitor"));
     setWindowTitle(QStringLiteral("VHF Signal Strength Monitor"));
-    setWindowIcon(monitorIcon());
     setFixedSize(twipsToPixels(this, kClientWidth), twipsToPixels(this, kClientHeight));
     paintBackground(this, kWindowBlue);
 
     // The panel first, then bars, then the grid over the bars, so the
     // scale reads across every bar; boxes and labels lie on top.
-    Shape1 = makeRectangle(this, QStringLiteral("Shape1"), {240, 360, 14775, 9735}, kPanelBlue);
+    Shape1 = makeRectangle(this, QStringLiteral("Shape1"), {240, 360, 14775, 9735}, kPaleBlue);
     for (int row = 0; row < kMonitorRows; ++row) {
         QFrame *bar = makeRectangle(this, QStringLiteral("sigbar_%1").arg(row),
                                     {kBarLeft, kRowTop + kRowPitch * row, kBarStartWidth, kBarHeight}, kBarBlue);
@@ -107,7 +88,7 @@ void Frmmonitor::buildControls()
 
     txtbanner = makeBox(this, "txtbanner", "RF SIGNAL SCANNER  -  LAST 37 READINGS",
                         {4800, 120, 6255, 360}, kBannerFont);
-    setBoxColours(txtbanner, kPanelBlue, kBarBlue);
+    setBoxColours(txtbanner, kPaleBlue, kBarBlue);
     txtbanner->setAlignment(Qt::AlignCenter);
     txtbanner->setReadOnly(true);
 
@@ -117,28 +98,28 @@ void Frmmonitor::buildControls()
     std::array<QLineEdit *, kMonitorRows> *columns[] = {&txtadd, &sig_lvl};
     for (int row = 0; row < kMonitorRows; ++row) {
         for (std::size_t c = 0; c < std::size(kRowBoxes); ++c) {
-            const RowBoxSpec &spec = kRowBoxes[c];
-            const QByteArray name = QStringLiteral("%1_%2").arg(QLatin1String(spec.name)).arg(row).toLatin1();
+            const RowBoxSpec &item = kRowBoxes[c];
+            const QByteArray name = QStringLiteral("%1_%2").arg(QLatin1String(item.name)).arg(row).toLatin1();
             QLineEdit *box = makeBox(this, name.constData(), "0",
-                                     {spec.left, kRowTop + kRowPitch * row, spec.width, kBoxHeight}, kSmallFont);
+                                     {item.left, kRowTop + kRowPitch * row, item.width, kBoxHeight}, kSmallFont);
             setBoxColours(box, kWindowBlue, kWhite);
             (*columns[c])[row] = box;
         }
     }
 
     for (int level = 0; level <= 10; ++level) {
-        const LegendSpec &spec = kLegend[level];
+        const LegendSpec &item = kLegend[level];
         const QByteArray name = QByteArray("lbl_s") + QByteArray::number(level);
         const QByteArray caption = QByteArray("S") + QByteArray::number(level);
         QLabel *label = makeLabel(this, name.constData(), caption.constData(),
-                                  {spec.left, kLegendTop, spec.width, kLegendHeight}, spec.text, kSmallFont);
-        paintBackground(label, spec.background);
+                                  {item.left, kLegendTop, item.width, kLegendHeight}, item.text, kSmallFont);
+        paintBackground(label, item.background);
         label->setAlignment(Qt::AlignCenter);
         lbl_s[level] = label;
     }
 
-    cmdfreeze = makeButton(this, "cmdfreeze", "Freeze Display", {7200, 10200, 2175, 495}, kPanelBlue);
-    cmdexit = makeButton(this, "cmdexit", "Main Menu", {13680, 10200, 1215, 495}, kPanelBlue);
+    cmdfreeze = makeButton(this, "cmdfreeze", "Freeze Display", {7200, 10200, 2175, 495}, kPaleBlue);
+    cmdexit = makeButton(this, "cmdexit", "Main Menu", {13680, 10200, 1215, 495}, kPaleBlue);
     // Enter in a box must not press a button behind the user's back.
     for (QPushButton *button : {cmdfreeze, cmdexit}) {
         button->setAutoDefault(false);

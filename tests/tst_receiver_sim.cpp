@@ -3,6 +3,7 @@
 #include "reception/crc16.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSerialPort>
@@ -76,8 +77,9 @@ class tst_ReceiverSim : public QObject {
 private slots:
     void initTestCase();
     void scriptIsPlayedThenTheSimExits();
-    void badScriptLineIsNamed_data();
-    void badScriptLineIsNamed();
+    void replayIsPlayedAtItsTimes();
+    void badFileLineIsNamed_data();
+    void badFileLineIsNamed();
     void badOptionsExitWithTwo_data();
     void badOptionsExitWithTwo();
     void commandsArePrintedDecoded_data();
@@ -114,52 +116,100 @@ void tst_ReceiverSim::scriptIsPlayedThenTheSimExits()
     QVERIFY(sim.lines.contains("done: 2 messages played"));
 }
 
-void tst_ReceiverSim::badScriptLineIsNamed_data()
+// At 100 times the pace, the records are due 100 and 400 ms after playing begins.
+void tst_ReceiverSim::replayIsPlayedAtItsTimes()
 {
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QString>("error");  // after "script FILE:"
-    QTest::newRow("not hex") << QByteArray("82 01\n\n# note\n82 0G\n") << "4: '0G' is not a hex byte";
-    QTest::newRow("half a byte") << QByteArray("53 7\n") << "1: '7' is not a hex byte";
-    QTest::newRow("pause after bytes") << QByteArray("53 +50ms 07\n") << "1: pause '+50ms' must come before the bytes";
-    QTest::newRow("pause below 30 ms") << QByteArray("+29ms 53 07\n") << "1: pause 29 ms is below 30 ms";
-    QTest::newRow("pause in seconds") << QByteArray("+1s 53 07\n") << "1: pause '+1s' is not +<milliseconds>ms";
-    QTest::newRow("pause alone") << QByteArray("53 07\n+50ms # wait\n") << "2: a pause without bytes";
+    QTemporaryFile capture;
+    const QString path = writeScript(capture, "# field capture\n"
+                                              "10.000 82 01 23 45 03 00 2B 00 70 A8 7C\n"
+                                              "\n"
+                                              "40 f3 00 02 00 84 2d c8 00 3a 9b 54  # gully pot\n");
+    QVERIFY(!path.isEmpty());
+    Sim sim;
+    const QString device = sim.start({"--replay", path, "--speed", "100"});
+    QVERIFY2(!device.isEmpty(), qPrintable(sim.lines.join('\n')));
+
+    Listener listener;
+    QElapsedTimer sinceOpening;
+    sinceOpening.start();
+    QVERIFY2(listener.open(device), qPrintable(listener.port.errorString()));
+    QTRY_COMPARE(listener.received, temperatureFrame + gullyPotFrame);
+    QVERIFY2(sinceOpening.elapsed() >= 400, "the second record came before its time");
+    QTRY_COMPARE(sim.process.state(), QProcess::NotRunning);
+    QCOMPARE(sim.process.exitCode(), 0);
+    QVERIFY(sim.lines.contains("done: 2 messages played"));
+    QVERIFY(sim.lines.filter("seed").isEmpty());
 }
 
-void tst_ReceiverSim::badScriptLineIsNamed()
+void tst_ReceiverSim::badFileLineIsNamed_data()
 {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("error");  // after "script FILE:" or "replay FILE:"
+    QTest::newRow("script: not hex") << "--script" << QByteArray("82 01\n\n# note\n82 0G\n") << "4: '0G' is not a hex byte";
+    QTest::newRow("script: half a byte") << "--script" << QByteArray("53 7\n") << "1: '7' is not a hex byte";
+    QTest::newRow("script: pause after bytes") << "--script" << QByteArray("53 +50ms 07\n")
+                                               << "1: pause '+50ms' must come before the bytes";
+    QTest::newRow("script: pause below 30 ms") << "--script" << QByteArray("+29ms 53 07\n") << "1: pause 29 ms is below 30 ms";
+    QTest::newRow("script: pause in seconds") << "--script" << QByteArray("+1s 53 07\n")
+                                              << "1: pause '+1s' is not +<milliseconds>ms";
+    QTest::newRow("script: pause alone") << "--script" << QByteArray("53 07\n+50ms # wait\n") << "2: a pause without bytes";
+    QTest::newRow("replay: not hex") << "--replay" << QByteArray("0.5 53 07\n# note\n1.25 82 0G\n")
+                                     << "3: '0G' is not a hex byte";
+    QTest::newRow("replay: time goes back") << "--replay" << QByteArray("1.5 53 07\n1.5 53 08\n\n1.499 53 09\n")
+                                            << "4: time 1.499 goes back before 1.5";
+    QTest::newRow("replay: comma for point") << "--replay" << QByteArray("1,5 53 07\n")
+                                             << "1: '1,5' is not a time in seconds such as 12.345";
+    QTest::newRow("replay: negative time") << "--replay" << QByteArray("-1 53 07\n")
+                                           << "1: '-1' is not a time in seconds such as 12.345";
+    QTest::newRow("replay: time with a unit") << "--replay" << QByteArray("1.5s 53 07\n")
+                                              << "1: '1.5s' is not a time in seconds such as 12.345";
+    QTest::newRow("replay: time alone") << "--replay" << QByteArray("2.0 # lost\n") << "1: time 2.0 without bytes";
+}
+
+void tst_ReceiverSim::badFileLineIsNamed()
+{
+    QFETCH(QString, option);
     QFETCH(QByteArray, text);
     QFETCH(QString, error);
-    QTemporaryFile script;
-    const QString path = writeScript(script, text);
+    QTemporaryFile file;
+    const QString path = writeScript(file, text);
     QVERIFY(!path.isEmpty());
     QProcess process;
-    process.start(qEnvironmentVariable("HALVERN_SIM"), {"--script", path});
+    process.start(qEnvironmentVariable("HALVERN_SIM"), {option, path});
     QVERIFY(process.waitForFinished(5000));
     QCOMPARE(process.exitCode(), 2);
     const QString stderrText = QString::fromUtf8(process.readAllStandardError());
-    QVERIFY2(stderrText.startsWith("script " + path + ":" + error), qPrintable(stderrText));
+    QVERIFY2(stderrText.startsWith(option.mid(2) + " " + path + ":" + error), qPrintable(stderrText));
     QVERIFY(process.readAllStandardOutput().isEmpty());  // no device was opened
 }
 
 void tst_ReceiverSim::badOptionsExitWithTwo_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("gap below 30 ms") << QStringList{"--gap", "29"};
-    QTest::newRow("unknown profile") << QStringList{"--profile", "quiet"};
-    QTest::newRow("unknown baud rate") << QStringList{"--baud", "38400"};
-    QTest::newRow("count 0") << QStringList{"--count", "0"};
-    QTest::newRow("missing script") << QStringList{"--script", "/nonexistent/script.txt"};
+    QTest::addColumn<QString>("complaint");  // part of what stderr says
+    QTest::newRow("gap below 30 ms") << QStringList{"--gap", "29"} << "--gap";
+    QTest::newRow("unknown profile") << QStringList{"--profile", "quiet"} << "--profile";
+    QTest::newRow("unknown baud rate") << QStringList{"--baud", "38400"} << "--baud";
+    QTest::newRow("count 0") << QStringList{"--count", "0"} << "--count";
+    QTest::newRow("missing script") << QStringList{"--script", "/nonexistent/script.txt"} << "cannot read script";
+    QTest::newRow("missing replay") << QStringList{"--replay", "/nonexistent/capture.txt"} << "cannot read replay";
+    QTest::newRow("script and replay") << QStringList{"--script", "a.txt", "--replay", "b.txt"} << "--script and --replay";
+    QTest::newRow("speed 0") << QStringList{"--replay", "b.txt", "--speed", "0"} << "--speed must be";
+    QTest::newRow("speed not a number") << QStringList{"--replay", "b.txt", "--speed", "fast"} << "--speed must be";
+    QTest::newRow("speed without replay") << QStringList{"--speed", "2"} << "--speed needs --replay";
 }
 
 void tst_ReceiverSim::badOptionsExitWithTwo()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QString, complaint);
     QProcess process;
     process.start(qEnvironmentVariable("HALVERN_SIM"), arguments);
     QVERIFY(process.waitForFinished(5000));
     QCOMPARE(process.exitCode(), 2);
-    QVERIFY(!process.readAllStandardError().isEmpty());
+    const QString stderrText = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(stderrText.contains(complaint), qPrintable(stderrText));
 }
 
 void tst_ReceiverSim::commandsArePrintedDecoded_data()

@@ -3,6 +3,7 @@
 // command the console sends back.
 #include "commands.h"
 #include "ptyline.h"
+#include "replay.h"
 #include "script.h"
 #include "traffic.h"
 
@@ -51,8 +52,24 @@ pairs separated by blanks, optionally led by the silence to keep before it as
   +250ms 82 01 23 45 03 00 2B 00 70 A8 7C
   +100ms 53 07
 A bad line is reported as "script FILE:LINE: <what is wrong>", exit status 2.
-Once the script or --count is done the simulator waits briefly for the
-console to read the last bytes and exits 0.
+
+Replay files (--replay, replaces the profile; --gap does not apply) play back
+a field capture kept as text, one record a line: the time in seconds since the
+capture began (a decimal fraction as needed, up to microseconds), a blank, then
+the bytes received as hex pairs. '#' starts a comment; blank lines are skipped.
+  # pump station, 3 May: a scanning message at level 7, then two frames
+  0.5 53 07
+  12.345 82 01 23 45 03 00 2B 00 70 A8 7C
+  13.2 F3 00 02 00 84 2D C8 00 3A 9B 54
+Times must not go backwards. Each record leaves as one burst at its time after
+playing began (--speed 2 plays twice as fast, 0.5 half as fast); one due while
+the record before is still leaving follows straight after it. Records with less
+than 30 ms of silence between them reach the console as one message. The
+capture's clock stands still while nobody has the device open.
+A bad line is reported as "replay FILE:LINE: <what is wrong>", exit status 2.
+
+Once the script, the replay or --count is done the simulator waits briefly for
+the console to read the last bytes and exits 0.
 
 Commands from the console are printed one a line:
   command AT= mode 2 crc ok (41 54 3D 02 C4 99)
@@ -60,7 +77,7 @@ Commands from the console are printed one a line:
 with "crc BAD" for a wrong CRC, and "unknown: <hex>" for bytes that are no command.
 
 Exit status: 0 when done or stopped by SIGINT/SIGTERM; 1 when no pseudo-terminal
-can be opened; 2 for bad options or a bad script.)";
+can be opened; 2 for bad options or a bad script or replay file.)";
 
 void say(const QString &line)
 {
@@ -79,6 +96,8 @@ struct Settings {
     int baud = 19200;
     qint64 count = 0;  // 0: no limit
     QString scriptFile;
+    QString replayFile;
+    double speed = 1;  // of the replay
     QString link;
 };
 
@@ -112,6 +131,16 @@ std::optional<QString> readSettings(const QCommandLineParser &parser, Settings &
     settings.traffic.badCrc = parser.isSet("bad-crc");
     settings.traffic.longBurst = parser.isSet("long-burst");
     settings.scriptFile = parser.value("script");
+    settings.replayFile = parser.value("replay");
+    if (!settings.scriptFile.isEmpty() && !settings.replayFile.isEmpty())
+        return QStringLiteral("--script and --replay cannot be used together");
+    if (parser.isSet("speed")) {
+        settings.speed = parser.value("speed").toDouble(&ok);
+        if (!ok || !(settings.speed >= 0.01 && settings.speed <= 1000))
+            return QStringLiteral("--speed must be a factor from 0.01 to 1000");
+        if (settings.replayFile.isEmpty())
+            return QStringLiteral("--speed needs --replay");
+    }
     settings.link = parser.value("link");
     return std::nullopt;
 }
@@ -125,6 +154,23 @@ bool makeLink(const QString &link, const QString &target)
     const QString fresh = link + QStringLiteral(".new%1").arg(::getpid());
     QFile::remove(fresh);
     return QFile::link(target, fresh) && ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(link).constData()) == 0;
+}
+
+// The messages of a script or replay file; empty once the reason it has none is on stderr.
+std::optional<QList<Message>> readMessages(const char *kind, const QString &path,
+                                           const std::function<std::variant<QList<Message>, LineError>(const QString &)> &parse)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        usageError(QStringLiteral("cannot read %1 %2").arg(QLatin1StringView(kind), path));
+        return std::nullopt;
+    }
+    auto parsed = parse(QString::fromUtf8(file.readAll()));
+    if (const auto *error = std::get_if<LineError>(&parsed)) {
+        std::fprintf(stderr, "%s %s:%d: %s\n", kind, qPrintable(path), error->line, qPrintable(error->what));
+        return std::nullopt;
+    }
+    return std::get<QList<Message>>(parsed);
 }
 
 int signalPipe[2] = {-1, -1};
@@ -167,6 +213,8 @@ private:
             watchLine();
             if (listenerBaud_ == 0)
                 return pacer_.start(50);
+            if (const qint64 wait = untilDue(*current_); wait > 0)
+                return pacer_.start(static_cast<int>(std::min<qint64>(wait, 1000)));
             sending_ = true;
             sent_ = 0;
             sendClock_.start();
@@ -181,6 +229,17 @@ private:
         ++played_;
         current_ = settings_.count > 0 && played_ >= settings_.count ? std::nullopt : source_();
         pacer_.start(current_ ? current_->pauseMs : 0);
+    }
+
+    // How long a replayed record still has to wait. The capture's clock starts
+    // with the first record played and stands still while nobody listens.
+    qint64 untilDue(const Message &message)
+    {
+        if (!message.dueMs)
+            return 0;
+        if (!captureClock_.isValid())
+            captureClock_.start();
+        return *message.dueMs - (captureClock_.elapsed() - unheardMs_);
     }
 
     void finish()
@@ -199,8 +258,12 @@ private:
         const int baud = line_.listenerBaud();
         if (baud == listenerBaud_)
             return;
+        if (listenerBaud_ == 0 && unheardClock_.isValid())
+            unheardMs_ += unheardClock_.elapsed();
         listenerBaud_ = baud;
         if (baud == 0) {
+            if (captureClock_.isValid())
+                unheardClock_.start();
             line_.discardUnread();  // nobody heard those bytes
             return say(QStringLiteral("line: closed"));
         }
@@ -238,6 +301,8 @@ private:
     qint64 played_ = 0;
     int listenerBaud_ = 0;
     QElapsedTimer sendClock_, drainClock_;
+    QElapsedTimer captureClock_, unheardClock_;
+    qint64 unheardMs_ = 0;  // the capture's clock stood still this long
     QTimer pacer_, lineWatch_, silence_;
     QSocketNotifier commands_;
     QByteArray pending_;
@@ -259,6 +324,8 @@ int main(int argc, char *argv[])
         {"bad-crc", "Now and then damage a frame's CRC."},
         {"long-burst", "Now and then send a burst of 251 or more bytes."},
         {"script", "Play the messages of this file instead of a profile.", "file"},
+        {"replay", "Play back the capture in this file instead of a profile.", "file"},
+        {"speed", "Replay at this many times the pace of the capture, 0.01 to 1000 (default 1).", "factor"},
         {"baud", "Line rate: 4800, 9600 or 19200 (default 19200).", "rate", "19200"},
         {"seed", "Seed for repeatable traffic (default random, printed).", "n"},
         {"link", "Also make this symbolic link to the device; removed at exit.", "path"},
@@ -271,17 +338,17 @@ int main(int argc, char *argv[])
     if (const auto problem = readSettings(parser, settings))
         return usageError(*problem);
 
+    const bool replay = !settings.replayFile.isEmpty();
+    const QString file = replay ? settings.replayFile : settings.scriptFile;
     Simulator::Source source;
-    if (!settings.scriptFile.isEmpty()) {
-        QFile file(settings.scriptFile);
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-            return usageError(QStringLiteral("cannot read script %1").arg(settings.scriptFile));
-        auto parsed = parseScript(QString::fromUtf8(file.readAll()), parser.isSet("gap") ? settings.traffic.gapMs : 1000);
-        if (const auto *error = std::get_if<ScriptError>(&parsed)) {
-            std::fprintf(stderr, "script %s:%d: %s\n", qPrintable(settings.scriptFile), error->line, qPrintable(error->what));
+    if (!file.isEmpty()) {
+        const int scriptPauseMs = parser.isSet("gap") ? settings.traffic.gapMs : 1000;
+        const auto messages = readMessages(replay ? "replay" : "script", file, [&](const QString &text) {
+            return replay ? parseReplay(text, settings.speed) : parseScript(text, scriptPauseMs);
+        });
+        if (!messages)
             return 2;
-        }
-        source = [messages = std::get<QList<Message>>(parsed), next = qsizetype(0)]() mutable {
+        source = [messages = *messages, next = qsizetype(0)]() mutable {
             return next < messages.size() ? std::optional(messages[next++]) : std::nullopt;
         };
     } else {
@@ -311,7 +378,7 @@ int main(int argc, char *argv[])
             return usageError(QStringLiteral("cannot make the link %1").arg(settings.link));
         say(QStringLiteral("link: %1 -> %2").arg(settings.link, line.devicePath()));
     }
-    if (settings.scriptFile.isEmpty())
+    if (file.isEmpty())
         say(QStringLiteral("seed: %1").arg(settings.traffic.seed));
 
     Simulator simulator(line, settings, std::move(source));

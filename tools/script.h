@@ -3,6 +3,7 @@
 // pairs separated by blanks, optionally preceded by the silence to keep
 // before it, e.g. "+250ms 82 01 23 45 03 00 2B 00 70 A8 7C". '#' starts a
 // comment; blank lines are skipped.
+#include "hexlines.h"
 #include "traffic.h"
 
 #include <QList>
@@ -12,10 +13,5 @@
 // Silences shorter than this merge two messages into one burst at the console.
 inline constexpr int shortestGapMs = 30;
 
-struct ScriptError {
-    int line = 0;  // counted from 1
-    QString what;
-};
-
 // The messages of a script; a line without a pause keeps `defaultPauseMs`.
-std::variant<QList<Message>, ScriptError> parseScript(const QString &text, int defaultPauseMs);
+std::variant<QList<Message>, LineError> parseScript(const QString &text, int defaultPauseMs);

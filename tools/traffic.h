@@ -5,6 +5,7 @@
 #include <QList>
 #include <QRandomGenerator>
 #include <cstdint>
+#include <optional>
 
 enum class Profile { Steady, Busy, Noisy, Scanning };
 
@@ -23,6 +24,7 @@ int defaultGapMs(Profile profile);
 struct Message {
     int pauseMs = 0;
     QByteArray bytes;
+    std::optional<qint64> dueMs;  // from a capture: not before this long after playing began
 };
 
 // An endless, repeatable (per seed) stream of receiver messages.

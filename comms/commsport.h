@@ -25,6 +25,8 @@ public:
     virtual bool setPortOpen(bool open) = 0;
 
     // InBufferCount: bytes waiting, 0 while closed. Setting it to 0 discards them.
+    // Bytes that arrived before the device vanished still wait after the
+    // close, until read or discarded: the device sent them whole.
     virtual int inBufferCount() = 0;
     virtual void clearInBuffer() = 0;
 

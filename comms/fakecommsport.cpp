@@ -2,6 +2,8 @@
 
 bool FakeCommsPort::setPortOpen(bool open)
 {
+    m_buffer.clear();
+    m_backlog.clear();
     if (!open) {
         m_open = false;
         return true;
@@ -15,7 +17,7 @@ bool FakeCommsPort::setPortOpen(bool open)
 
 int FakeCommsPort::inBufferCount()
 {
-    return m_open ? int(m_buffer.size()) : 0;
+    return int(m_buffer.size());   // empty while closed, but for what a vanished device left
 }
 
 void FakeCommsPort::clearInBuffer()
@@ -26,8 +28,6 @@ void FakeCommsPort::clearInBuffer()
 
 QByteArray FakeCommsPort::input()
 {
-    if (!m_open)
-        return {};
     QByteArray bytes;
     bytes.swap(m_buffer);
     refill();
@@ -60,8 +60,7 @@ void FakeCommsPort::vanish()
     if (!m_open)
         return;
     m_open = false;
-    m_buffer.clear();
-    m_backlog.clear();
+    m_backlog.clear();                // still in the driver: gone with the device
     emit lost(deviceName(m_commPort));
 }
 

@@ -69,6 +69,10 @@ void Mainscreen::setBaud(const QString &settings)
 // selected and the console tries the same device once a second.
 void Mainscreen::portLost(const QString &device)
 {
+    // What the device sent before it went can grow no more: the second poll
+    // at the latest takes it in, so the notice below has the last word.
+    modFunctions.ReadComms();
+    modFunctions.ReadComms();
     lostPort = commsport.commPort();
     txtinstring->setText(QStringLiteral("Port %1 (%2) lost: waiting for it to come back").arg(lostPort).arg(device));
     tmrreopen->start();

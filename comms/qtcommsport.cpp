@@ -1,5 +1,7 @@
 #include "comms/qtcommsport.h"
 
+#include <utility>
+
 QtCommsPort::QtCommsPort(PortMap map, QObject *parent)
     : CommsPort(parent), m_map(std::move(map))
 {
@@ -21,6 +23,7 @@ int baudRateOf(const QString &settings)
 
 bool QtCommsPort::setPortOpen(bool open)
 {
+    m_leftBehind.clear();
     if (!open) {
         m_port.close();
         return true;
@@ -42,18 +45,19 @@ bool QtCommsPort::setPortOpen(bool open)
 
 int QtCommsPort::inBufferCount()
 {
-    return m_port.isOpen() ? int(m_port.bytesAvailable()) : 0;
+    return m_port.isOpen() ? int(m_port.bytesAvailable()) : int(m_leftBehind.size());
 }
 
 void QtCommsPort::clearInBuffer()
 {
+    m_leftBehind.clear();
     if (m_port.isOpen())
         m_port.clear(QSerialPort::Input);
 }
 
 QByteArray QtCommsPort::input()
 {
-    return m_port.isOpen() ? m_port.readAll() : QByteArray();
+    return m_port.isOpen() ? m_port.readAll() : std::exchange(m_leftBehind, QByteArray());
 }
 
 bool QtCommsPort::output(const QByteArray &bytes)
@@ -72,6 +76,9 @@ void QtCommsPort::onError(QSerialPort::SerialPortError error)
                             || error == QSerialPort::ResourceError;
     if (!deviceGone || !m_port.isOpen())
         return;
+    // What arrived before is whole and may be the end of a frame: keep it
+    // for the poll. Taken from the port's buffer alone, not the dead device.
+    m_leftBehind = m_port.read(m_port.bytesAvailable());
     m_port.close();
     emit lost(m_device);
 }

@@ -37,8 +37,11 @@ void ModFunctions::ReadComms()
         g.rxbytes[i] = static_cast<unsigned char>(g.instring.at(i - 1));
 
     QPalette palette = ui.txtinstring->palette();
-    palette.setColor(QPalette::Text, g.rxcount < kRedFromLength ? QColor(Qt::black) : QColor(255, 0, 0));
-    ui.txtinstring->setPalette(palette);
+    const QColor colour = g.rxcount < kRedFromLength ? QColor(Qt::black) : QColor(255, 0, 0);
+    if (palette.color(QPalette::Text) != colour) {   // mostly unchanged: spare the palette change
+        palette.setColor(QPalette::Text, colour);
+        ui.txtinstring->setPalette(palette);
+    }
 
     CheckCRC();
 

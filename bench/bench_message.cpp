@@ -1,0 +1,191 @@
+// The receive tick's cost per message, with the real widgets (offscreen),
+// "Log Every Message Received" writing a real file and the signal monitor
+// open and live. Painting is left out: it happens later in the event loop,
+// and the end-to-end driver counts it. Times are the CPU time of the thread,
+// so other work on a shared machine does not inflate them.
+//
+//   BM_MessageOneRow         one transmitter, its level and reading changing
+//   BM_Message42Rows         the same with all 42 rows occupied
+//   BM_MessageTwoRowsOneTx   the transmitter shown in two rows
+//   BM_MessageSameFrame      one identical frame over and over: no text changes
+//   BM_MessageMonitorClosed  one row, the monitor never opened
+//   BM_ReadCommsIdle...      a tick with nothing waiting, fake and real port
+//
+// Counters:
+//   line_pct  mean CPU time of the ticks per message as a percentage of the
+//             line time of one 11-byte frame at 19200 baud (goal <= 1)
+//   tick_pct  a tick that finds nothing, as a percentage of the 10 ms tick period
+#include "consolesetup.h"
+#include "support/consolefixture.h"
+#include "support/ptypair.h"
+
+#include "app/clock.h"
+#include "app/mainscreen.h"
+#include "comms/fakecommsport.h"
+#include "comms/qtcommsport.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+#include <ctime>
+
+namespace {
+
+constexpr double kLineTimeSeconds = 11 * 10 / 19200.0;   // 5.73 ms
+constexpr double kTickSeconds = 0.010;
+constexpr int kEventsEvery = 64;                          // messages between event-loop passes
+
+// A console as a user runs it, ticked by hand: port 1 open, every message
+// logged to a file in a fresh folder, the monitor live.
+struct LiveConsole {
+    QTemporaryDir dir;
+    FakeCommsPort port;
+    SystemClock clock;
+    Mainscreen window{port, clock};
+
+    explicit LiveConsole(bool monitor = true)
+    {
+        window.Form_Load();
+        window.tmrcomms->stop();
+        window.tmrpctime->stop();
+        window.show();
+        openPort1(window, QStringLiteral("19200,n,8,1"));
+        logEveryMessage(window, dir.path() + QLatin1Char('/'));
+        if (monitor)
+            showMonitorLive(window);
+        QCoreApplication::processEvents();
+    }
+
+    // Receives `frame` and runs the ticks that take it in.
+    void take(const QByteArray &frame)
+    {
+        port.receive(frame);
+        window.tmrcomms_Timer();
+        window.tmrcomms_Timer();
+    }
+};
+
+// CPU time of this thread: what a message costs, whatever else the machine runs.
+double threadSeconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// Frames of one transmitter as a real one sends them: the signal level and
+// the temperature change from message to message, so the row, the clock box
+// and the monitor's rows show new texts each time. With `same`, one frame
+// over and over, so no text changes (the cheapest case).
+QList<QByteArray> framesOf(int txno, bool same)
+{
+    QList<QByteArray> frames;
+    for (int i = 0; i < (same ? 1 : 16); ++i)
+        frames.append(telemetryFrame(0x82, txno, 0x03, 0x00, 0x2B + i % 7, 0x00, i));
+    return frames;
+}
+
+// `rows` transmitters occupy the table first; the measured transmitter is the
+// last of them, and with `twice` it holds two rows.
+void messageCost(benchmark::State &state, int rows, bool twice, bool same, bool monitor = true)
+{
+    LiveConsole c(monitor);
+    constexpr int kTxBase = 70000;
+    for (int i = 1; i <= rows; ++i)
+        c.take(telemetryFrame(0x81, kTxBase + i, 0x01, 0, 0, i, 9));
+    const int txno = kTxBase + rows;
+    if (twice)
+        c.window.txttx[std::size_t(rows)]->setText(QString::number(txno));   // the next free row, same transmitter
+    const QList<QByteArray> frames = framesOf(txno, same);
+    for (const QByteArray &frame : frames)
+        c.take(frame);   // the history, the monitor and the file as they will stay
+    if (!c.window.txtinstring->text().contains(QString::number(txno))) {
+        state.SkipWithError("the frame was not decoded");
+        return;
+    }
+
+    double total = 0;
+    qsizetype next = 0;
+    int sinceEvents = 0;
+    for (auto _ : state) {
+        c.port.receive(frames[next]);
+        next = (next + 1) % frames.size();
+        const double start = threadSeconds();
+        c.window.tmrcomms_Timer();
+        c.window.tmrcomms_Timer();
+        const double elapsed = threadSeconds() - start;
+        state.SetIterationTime(elapsed);
+        total += elapsed;
+        if (++sinceEvents == kEventsEvery) {
+            sinceEvents = 0;
+            QCoreApplication::processEvents();   // repaints and deferred work, not counted
+        }
+    }
+    state.counters["line_pct"] = benchmark::Counter(100.0 * total / kLineTimeSeconds, benchmark::Counter::kAvgIterations);
+}
+
+void BM_MessageOneRow(benchmark::State &state) { messageCost(state, 1, false, false); }
+void BM_Message42Rows(benchmark::State &state) { messageCost(state, 42, false, false); }
+void BM_MessageTwoRowsOneTx(benchmark::State &state) { messageCost(state, 1, true, false); }
+void BM_MessageSameFrame(benchmark::State &state) { messageCost(state, 1, false, true); }
+void BM_MessageMonitorClosed(benchmark::State &state) { messageCost(state, 1, false, false, false); }
+
+// Ticks that find nothing waiting, timed together: one is far shorter than
+// a reading of the thread's CPU clock.
+void idleTicks(benchmark::State &state, Mainscreen &window)
+{
+    const double start = threadSeconds();
+    for (auto _ : state)
+        window.mod().ReadComms();
+    const double total = threadSeconds() - start;
+    state.counters["tick_pct"] = benchmark::Counter(100.0 * total / kTickSeconds, benchmark::Counter::kAvgIterations);
+}
+
+void BM_ReadCommsIdle(benchmark::State &state)
+{
+    LiveConsole c;
+    idleTicks(state, c.window);
+}
+
+// The same on the real serial port, open on a quiet pseudo-terminal.
+void BM_ReadCommsIdleRealPort(benchmark::State &state)
+{
+    PtyPair line;
+    QtCommsPort port{PortMap({{1, line.devicePath()}})};
+    SystemClock clock;
+    Mainscreen window(port, clock);
+    window.Form_Load();
+    window.tmrcomms->stop();
+    window.tmrpctime->stop();
+    if (!openPort1(window, QStringLiteral("19200,n,8,1"))) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    idleTicks(state, window);
+}
+
+} // namespace
+
+BENCHMARK(BM_MessageOneRow)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Message42Rows)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MessageTwoRowsOneTx)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MessageSameFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MessageMonitorClosed)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadCommsIdle)->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_ReadCommsIdleRealPort)->Unit(benchmark::kNanosecond);
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

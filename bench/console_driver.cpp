@@ -1,0 +1,235 @@
+// Runs the console as a user would for a measured time and reports what it
+// cost: the main window shown, then port 1 open on a device at the chosen rate,
+// optionally "Log Every Message Received" and the signal monitor open (its
+// modal loop, the timers running inside it). Nothing is added to the console
+// itself; the driver only clicks what a user would click.
+//
+//   halvern-bench-console [--device PATH] [--baud RATE] [--seconds N]
+//                         [--log DIR] [--monitor] [--warmup S] [--watch-ticks] [--probe S]
+//
+// Without --device the driver opens a pseudo-terminal of its own on which
+// nothing arrives; a --device that does not exist yet is waited for. It ends
+// after --seconds (0: at SIGTERM or SIGINT) and prints one line of key=value pairs:
+//   cpu_s elapsed_s cpu_pct    CPU time, wall time and their ratio, from the end of
+//                              the warm-up (--warmup seconds after the port opened) on
+//   rss_warm_kib rss_end_kib   resident memory at the end of the warm-up and at the end
+//   ticks worst_tick_gap_ms    receive ticks run, and the longest wait between two
+//                              (--watch-ticks or --probe)
+//   min_ticks_per_s            the fewest ticks in any whole second (--probe)
+//   clicks clicks_ok click_worst_ms   clicks on the monitor's Freeze button (--probe)
+//   lost                       times the device vanished
+#include "consolesetup.h"
+#include "processstats.h"
+#include "support/ptypair.h"
+
+#include "app/clock.h"
+#include "app/mainscreen.h"
+#include "app/quitonsignal.h"
+#include "comms/qtcommsport.h"
+#include "monitor/frmmonitor.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int kWindowsFirstMs = 700;
+
+struct Options {
+    QString device;
+    int baud = 19200;
+    double seconds = 0;
+    QString logFolder;
+    bool monitor = false;
+    double warmupSeconds = 0;
+    double probeSeconds = 0;
+    bool watchTicks = false;
+};
+
+Options parse(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.addOptions({
+        {"device", "The device behind port 1 (default: a quiet pseudo-terminal of our own).", "path"},
+        {"baud", "Line rate (default 19200).", "rate", "19200"},
+        {"seconds", "Measure this long, then report (0: until SIGTERM or SIGINT).", "n", "0"},
+        {"log", "Log every message received into this folder.", "dir"},
+        {"monitor", "Open the signal monitor."},
+        {"warmup", "Start measuring this many seconds after the port opened.", "s", "0"},
+        {"watch-ticks", "Time the receive ticks (worst_tick_gap_ms, ticks)."},
+        {"probe", "Click the monitor's Freeze button twice and count ticks every s seconds.", "s", "0"},
+    });
+    parser.addHelpOption();
+    parser.process(arguments);
+    Options options;
+    options.device = parser.value("device");
+    options.baud = parser.value("baud").toInt();
+    options.seconds = parser.value("seconds").toDouble();
+    options.logFolder = parser.value("log");
+    if (!options.logFolder.isEmpty() && !options.logFolder.endsWith(u'/'))
+        options.logFolder += u'/';
+    options.monitor = parser.isSet("monitor");
+    options.warmupSeconds = parser.value("warmup").toDouble();
+    options.probeSeconds = parser.value("probe").toDouble();
+    options.watchTicks = parser.isSet("watch-ticks");
+    return options;
+}
+
+// Whether the console still answers: ticks counted per whole second, and
+// clicks on the monitor's Freeze button that must toggle its caption.
+class Responsiveness {
+public:
+    // Watches nothing unless `watchTicks`: the idle figure measures the console alone.
+    Responsiveness(Mainscreen &window, bool watchTicks, double everySeconds) : window_(window)
+    {
+        if (!watchTicks)
+            return;
+        QObject::connect(window.tmrcomms, &QTimer::timeout, [this] {
+            ++ticks_;
+            if (sinceTick_.isValid())
+                worstGapMs_ = std::max(worstGapMs_, double(sinceTick_.nsecsElapsed()) / 1e6);
+            sinceTick_.start();
+        });
+        second_.setTimerType(Qt::PreciseTimer);
+        second_.callOnTimeout([this] {
+            minPerSecond_ = std::min(minPerSecond_, ticks_ - ticksAtSecond_);
+            ticksAtSecond_ = ticks_;
+        });
+        if (everySeconds <= 0)
+            return;
+        second_.start(1000);
+        probe_.setTimerType(Qt::PreciseTimer);
+        probe_.callOnTimeout([this] { click(); });
+        probe_.start(int(everySeconds * 1000));
+        sinceProbe_.start();
+    }
+
+    // Starts counting afresh: the measurement begins.
+    void restart()
+    {
+        ticks_ = ticksAtSecond_ = 0;
+        minPerSecond_ = 1L << 30;
+        worstGapMs_ = 0;
+        sinceTick_.invalidate();
+        if (second_.isActive())
+            second_.start();   // whole seconds from now on
+    }
+    long ticks() const { return ticks_; }
+    // The longest time between two receive ticks: beyond the receiver's 30 ms
+    // of silence, two messages can reach the poll as one.
+    double worstTickGapMs() const { return worstGapMs_; }
+    long minPerSecond() const { return second_.isActive() ? minPerSecond_ : -1; }
+    int clicks() const { return clicks_; }
+    int clicksOk() const { return clicksOk_; }
+    double worstClickMs() const { return worstClickMs_; }
+
+private:
+    void click()
+    {
+        // Late timer plus the two clicks: how long a user would wait.
+        const double late = double(sinceProbe_.nsecsElapsed()) / 1e6 - probe_.interval();
+        QElapsedTimer took;
+        took.start();
+        Frmmonitor *form = window_.state().monform;
+        bool ok = false;
+        if (form && form->isVisible()) {
+            QTest::mouseClick(form->cmdfreeze, Qt::LeftButton);
+            ok = form->cmdfreeze->text() == QLatin1String("Un-Freeze Display");
+            QTest::mouseClick(form->cmdfreeze, Qt::LeftButton);
+            ok = ok && form->cmdfreeze->text() == QLatin1String("Freeze Display");
+        }
+        ++clicks_;
+        clicksOk_ += ok ? 1 : 0;
+        worstClickMs_ = std::max(worstClickMs_, std::max(0.0, late) + double(took.nsecsElapsed()) / 1e6);
+        sinceProbe_.restart();
+    }
+
+    Mainscreen &window_;
+    QTimer second_, probe_;
+    QElapsedTimer sinceProbe_, sinceTick_;
+    double worstGapMs_ = 0;
+    long ticks_ = 0, ticksAtSecond_ = 0, minPerSecond_ = 1L << 30;
+    int clicks_ = 0, clicksOk_ = 0;
+    double worstClickMs_ = 0;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const Options options = parse(app.arguments());
+    quitApplicationOnSignals();
+
+    std::unique_ptr<PtyPair> quietLine;
+    QString device = options.device;
+    if (device.isEmpty()) {
+        quietLine = std::make_unique<PtyPair>();
+        device = quietLine->devicePath();
+    }
+
+    QtCommsPort port{PortMap({{1, device}})};
+    SystemClock clock;
+    Mainscreen window(port, clock);
+    window.Form_Load();
+    window.show();
+    if (!options.logFolder.isEmpty())
+        logEveryMessage(window, options.logFolder);
+    if (options.monitor)
+        clickSignalMonitorSoon(window);
+
+    int lost = 0;
+    QObject::connect(&port, &CommsPort::lost, [&lost] { ++lost; });
+    Responsiveness answers(window, options.watchTicks || options.probeSeconds > 0, options.probeSeconds);
+
+    // The measurement starts after the warm-up: first paints, first file, first allocations.
+    QElapsedTimer elapsed;
+    double cpuAtStart = 0;
+    long rssWarm = 0;
+    const auto startMeasuring = [&] {
+        cpuAtStart = cpuSeconds();
+        rssWarm = residentKib();
+        answers.restart();
+        elapsed.start();
+    };
+    // The windows are drawn before the port opens, so their first painting
+    // is not what the first frames meet. A device that is not there yet (a
+    // receiver simulator started after the console, so that it does not take
+    // the start-up probe of the ports for a listener) is waited for.
+    QTimer openWhenThere;
+    openWhenThere.callOnTimeout([&] {
+        if (!QFileInfo::exists(device))
+            return;
+        openWhenThere.stop();
+        if (!openPort1(window, QStringLiteral("%1,n,8,1").arg(options.baud))) {
+            std::fprintf(stderr, "halvern-bench-console: cannot open %s\n", qPrintable(device));
+            QCoreApplication::exit(1);
+            return;
+        }
+        QTimer::singleShot(int(options.warmupSeconds * 1000), &window, startMeasuring);
+        if (options.seconds > 0)
+            QTimer::singleShot(int((options.warmupSeconds + options.seconds) * 1000), &app, &QCoreApplication::quit);
+    });
+    QTimer::singleShot(kWindowsFirstMs, &window, [&] { openWhenThere.start(50); });
+
+    if (app.exec() != 0)
+        return 1;
+    const double cpu = cpuSeconds() - cpuAtStart;
+    const double wall = double(elapsed.nsecsElapsed()) / 1e9;
+    port.setPortOpen(false);
+
+    std::printf("cpu_s=%.3f elapsed_s=%.3f cpu_pct=%.3f rss_warm_kib=%ld rss_end_kib=%ld ticks=%ld "
+                "min_ticks_per_s=%ld worst_tick_gap_ms=%.1f clicks=%d clicks_ok=%d click_worst_ms=%.1f lost=%d\n",
+                cpu, wall, 100 * cpu / wall, rssWarm, residentKib(), answers.ticks(), answers.minPerSecond(),
+                answers.worstTickGapMs(), answers.clicks(), answers.clicksOk(), answers.worstClickMs(), lost);
+    return 0;
+}

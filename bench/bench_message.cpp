@@ -16,6 +16,7 @@
 //             line time of one 11-byte frame at 19200 baud (goal <= 1)
 //   tick_pct  a tick that finds nothing, as a percentage of the 10 ms tick period
 #include "consolesetup.h"
+#include "processstats.h"
 #include "support/consolefixture.h"
 #include "support/ptypair.h"
 
@@ -30,7 +31,6 @@
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
-#include <ctime>
 
 namespace {
 
@@ -68,13 +68,6 @@ struct LiveConsole {
     }
 };
 
-// CPU time of this thread: what a message costs, whatever else the machine runs.
-double threadSeconds()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
 
 // Frames of one transmitter as a real one sends them: the signal level and
 // the temperature change from message to message, so the row, the clock box
@@ -113,10 +106,10 @@ void messageCost(benchmark::State &state, int rows, bool twice, bool same, bool 
     for (auto _ : state) {
         c.port.receive(frames[next]);
         next = (next + 1) % frames.size();
-        const double start = threadSeconds();
+        const double start = threadCpuSeconds();
         c.window.tmrcomms_Timer();
         c.window.tmrcomms_Timer();
-        const double elapsed = threadSeconds() - start;
+        const double elapsed = threadCpuSeconds() - start;
         state.SetIterationTime(elapsed);
         total += elapsed;
         if (++sinceEvents == kEventsEvery) {
@@ -137,10 +130,10 @@ void BM_MessageMonitorClosed(benchmark::State &state) { messageCost(state, 1, fa
 // a reading of the thread's CPU clock.
 void idleTicks(benchmark::State &state, Mainscreen &window)
 {
-    const double start = threadSeconds();
+    const double start = threadCpuSeconds();
     for (auto _ : state)
         window.mod().ReadComms();
-    const double total = threadSeconds() - start;
+    const double total = threadCpuSeconds() - start;
     state.counters["tick_pct"] = benchmark::Counter(100.0 * total / kTickSeconds, benchmark::Counter::kAvgIterations);
 }
 

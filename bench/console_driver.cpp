@@ -14,7 +14,9 @@
 //                              the warm-up (--warmup seconds after the port opened) on
 //   rss_warm_kib rss_end_kib   resident memory at the end of the warm-up and at the end
 //   ticks worst_tick_gap_ms    receive ticks run, and the longest wait between two
-//                              (--watch-ticks or --probe)
+//                              (--watch-ticks or --probe); gap_cpu_ms and gap_waiting_ms:
+//                              the console's CPU time in that wait, and its time ready
+//                              to run but waiting for a processor
 //   min_ticks_per_s            the fewest ticks in any whole second (--probe)
 //   clicks clicks_ok click_worst_ms   clicks on the monitor's Freeze button (--probe)
 //   lost                       times the device vanished
@@ -95,9 +97,17 @@ public:
             return;
         QObject::connect(window.tmrcomms, &QTimer::timeout, [this] {
             ++ticks_;
-            if (sinceTick_.isValid())
-                worstGapMs_ = std::max(worstGapMs_, double(sinceTick_.nsecsElapsed()) / 1e6);
+            const double cpu = threadCpuSeconds();
+            const double waited = runQueueWaitSeconds();
+            const double gapMs = sinceTick_.isValid() ? double(sinceTick_.nsecsElapsed()) / 1e6 : 0;
+            if (gapMs > worstGapMs_) {
+                worstGapMs_ = gapMs;
+                worstGapCpuMs_ = (cpu - cpuAtTick_) * 1000;
+                worstGapWaitMs_ = (waited - waitedAtTick_) * 1000;
+            }
             sinceTick_.start();
+            cpuAtTick_ = cpu;
+            waitedAtTick_ = waited;
         });
         second_.setTimerType(Qt::PreciseTimer);
         second_.callOnTimeout([this] {
@@ -118,7 +128,7 @@ public:
     {
         ticks_ = ticksAtSecond_ = 0;
         minPerSecond_ = 1L << 30;
-        worstGapMs_ = 0;
+        worstGapMs_ = worstGapCpuMs_ = worstGapWaitMs_ = 0;
         sinceTick_.invalidate();
         if (second_.isActive())
             second_.start();   // whole seconds from now on
@@ -127,6 +137,10 @@ public:
     // The longest time between two receive ticks: beyond the receiver's 30 ms
     // of silence, two messages can reach the poll as one.
     double worstTickGapMs() const { return worstGapMs_; }
+    // What filled that gap: the console's own CPU time, and the time it was
+    // ready to run but waited for a processor (the machine was busy).
+    double worstGapCpuMs() const { return worstGapCpuMs_; }
+    double worstGapWaitMs() const { return worstGapWaitMs_; }
     long minPerSecond() const { return second_.isActive() ? minPerSecond_ : -1; }
     int clicks() const { return clicks_; }
     int clicksOk() const { return clicksOk_; }
@@ -156,7 +170,7 @@ private:
     Mainscreen &window_;
     QTimer second_, probe_;
     QElapsedTimer sinceProbe_, sinceTick_;
-    double worstGapMs_ = 0;
+    double worstGapMs_ = 0, worstGapCpuMs_ = 0, worstGapWaitMs_ = 0, cpuAtTick_ = 0, waitedAtTick_ = 0;
     long ticks_ = 0, ticksAtSecond_ = 0, minPerSecond_ = 1L << 30;
     int clicks_ = 0, clicksOk_ = 0;
     double worstClickMs_ = 0;
@@ -228,8 +242,8 @@ int main(int argc, char *argv[])
     port.setPortOpen(false);
 
     std::printf("cpu_s=%.3f elapsed_s=%.3f cpu_pct=%.3f rss_warm_kib=%ld rss_end_kib=%ld ticks=%ld "
-                "min_ticks_per_s=%ld worst_tick_gap_ms=%.1f clicks=%d clicks_ok=%d click_worst_ms=%.1f lost=%d\n",
+                "min_ticks_per_s=%ld worst_tick_gap_ms=%.1f gap_cpu_ms=%.1f gap_waiting_ms=%.1f clicks=%d clicks_ok=%d click_worst_ms=%.1f lost=%d\n",
                 cpu, wall, 100 * cpu / wall, rssWarm, residentKib(), answers.ticks(), answers.minPerSecond(),
-                answers.worstTickGapMs(), answers.clicks(), answers.clicksOk(), answers.worstClickMs(), lost);
+                answers.worstTickGapMs(), answers.worstGapCpuMs(), answers.worstGapWaitMs(), answers.clicks(), answers.clicksOk(), answers.worstClickMs(), lost);
     return 0;
 }

@@ -7,3 +7,10 @@ double cpuSeconds();
 
 // Resident set size of this process, in KiB (0 if it cannot be read).
 long residentKib();
+
+// CPU time of the calling thread, in seconds.
+double threadCpuSeconds();
+
+// Time the calling thread has spent ready to run but waiting for a
+// processor, in seconds (0 where the system does not tell).
+double runQueueWaitSeconds();

@@ -67,6 +67,10 @@ QString PortMap::device(int number, const QStringList &systemDevices) const
 
 QString PortMap::device(int number) const
 {
+    // Listing the system's serial devices takes milliseconds (a udev scan), and
+    // the lost-port wait asks once a second: a named device needs no list.
+    if (m_overrides.contains(number))
+        return m_overrides.value(number);
     QStringList devices;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
         devices.append(info.systemLocation());

@@ -36,12 +36,7 @@ void ModFunctions::ReadComms()
     for (int i = 1; i <= g.rxcount; ++i)
         g.rxbytes[i] = static_cast<unsigned char>(g.instring.at(i - 1));
 
-    QPalette palette = ui.txtinstring->palette();
-    const QColor colour = g.rxcount < kRedFromLength ? QColor(Qt::black) : QColor(255, 0, 0);
-    if (palette.color(QPalette::Text) != colour) {   // mostly unchanged: spare the palette change
-        palette.setColor(QPalette::Text, colour);
-        ui.txtinstring->setPalette(palette);
-    }
+    setTextColour(ui.txtinstring, g.rxcount < kRedFromLength ? QColor(Qt::black) : QColor(255, 0, 0));
 
     CheckCRC();
 

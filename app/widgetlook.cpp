@@ -18,10 +18,15 @@ int twipsToPixels(const QWidget *widget, int twips)
     return int(std::lround(twips * widget->logicalDpiX() / 1440.0));
 }
 
+QRect pixelsFor(const QWidget *widget, Twips at)
+{
+    return {twipsToPixels(widget, at.left), twipsToPixels(widget, at.top), twipsToPixels(widget, at.width),
+            twipsToPixels(widget, at.height)};
+}
+
 void placeAt(QWidget *widget, Twips at)
 {
-    widget->setGeometry(twipsToPixels(widget, at.left), twipsToPixels(widget, at.top),
-                        twipsToPixels(widget, at.width), twipsToPixels(widget, at.height));
+    widget->setGeometry(pixelsFor(widget, at));
 }
 
 void paintBackground(QWidget *widget, const QColor &background)
@@ -47,7 +52,7 @@ void setTextColour(QWidget *widget, const QColor &text)
     widget->setPalette(palette);
 }
 
-void setBoxColours(QLineEdit *box, const QColor &background, const QColor &text)
+void setBoxColours(QWidget *box, const QColor &background, const QColor &text)
 {
     QPalette palette = box->palette();
     palette.setColor(QPalette::Base, background);
@@ -55,17 +60,21 @@ void setBoxColours(QLineEdit *box, const QColor &background, const QColor &text)
     box->setPalette(palette);
 }
 
-void applyFont(QWidget *widget, const FontSpec &font)
+QFont fontFor(const FontSpec &font)
 {
-    if (!font.family)
-        return;
     QFont f(QString::fromLatin1(font.family));
     f.setPointSizeF(font.points);
     f.setBold(font.bold);
     // The boxes hold Latin text and numbers that change with every message:
     // without OpenType shaping a new text is laid out in half the time.
     f.setStyleStrategy(QFont::PreferNoShaping);
-    widget->setFont(f);
+    return f;
+}
+
+void applyFont(QWidget *widget, const FontSpec &font)
+{
+    if (font.family)
+        widget->setFont(fontFor(font));
 }
 
 namespace {

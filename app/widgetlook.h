@@ -2,6 +2,8 @@
 // Building controls the way both windows describe them: geometry in twips,
 // colours as red, green, blue, and a font by family and point size.
 #include <QColor>
+#include <QFont>
+#include <QRect>
 #include <QString>
 
 class QCheckBox;
@@ -23,11 +25,14 @@ struct FontSpec { const char *family = nullptr; double points = 0; bool bold = f
 
 // Pixels for a length in twips at the widget's logical DPI (15 twips a pixel at 96 DPI).
 int twipsToPixels(const QWidget *widget, int twips);
+// The rectangle in pixels for a place in twips, at the widget's logical DPI.
+QRect pixelsFor(const QWidget *widget, Twips at);
 void placeAt(QWidget *widget, Twips at);
 
 void paintBackground(QWidget *widget, const QColor &background);
 void setTextColour(QWidget *widget, const QColor &text);
-void setBoxColours(QLineEdit *box, const QColor &background, const QColor &text);
+void setBoxColours(QWidget *box, const QColor &background, const QColor &text);
+QFont fontFor(const FontSpec &font);
 void applyFont(QWidget *widget, const FontSpec &font);
 
 QFrame *makeRectangle(QWidget *parent, const QString &name, Twips at, const QColor &fill);

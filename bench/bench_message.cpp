@@ -9,11 +9,15 @@
 //   BM_MessageTwoRowsOneTx   the transmitter shown in two rows
 //   BM_MessageSameFrame      one identical frame over and over: no text changes
 //   BM_MessageMonitorClosed  one row, the monitor never opened
+//   BM_PaintAfterMessage...  the repaint of both windows that follows a
+//                            message, monitor open and closed
 //   BM_ReadCommsIdle...      a tick with nothing waiting, fake and real port
 //
 // Counters:
 //   line_pct  mean CPU time of the ticks per message as a percentage of the
 //             line time of one 11-byte frame at 19200 baud (goal <= 1)
+//   paint_pct repainting after a message as a percentage of the time between
+//             frames in the end-to-end run (37 ms): what it adds to the CPU share
 //   tick_pct  a tick that finds nothing, as a percentage of the 10 ms tick period
 #include "consolesetup.h"
 #include "processstats.h"
@@ -36,6 +40,7 @@ namespace {
 
 constexpr double kLineTimeSeconds = 11 * 10 / 19200.0;   // 5.73 ms
 constexpr double kTickSeconds = 0.010;
+constexpr double kFrameIntervalSeconds = kLineTimeSeconds + 0.030;     // a frame, then a 30 ms gap
 constexpr int kEventsEvery = 64;                          // messages between event-loop passes
 
 // A console as a user runs it, ticked by hand: port 1 open, every message
@@ -120,11 +125,43 @@ void messageCost(benchmark::State &state, int rows, bool twice, bool same, bool 
     state.counters["line_pct"] = benchmark::Counter(100.0 * total / kLineTimeSeconds, benchmark::Counter::kAvgIterations);
 }
 
+// Apart, so that a profiler can be pointed at it (callgrind --toggle-collect).
+[[gnu::noinline]] void repaintAfterMessage()
+{
+    QCoreApplication::processEvents();
+}
+
+// The repaint that the event loop runs after each message, one transmitter.
+void paintCost(benchmark::State &state, bool monitor)
+{
+    LiveConsole c(monitor);
+    const QList<QByteArray> frames = framesOf(70001, false);
+    for (const QByteArray &frame : frames)
+        c.take(frame);
+    QCoreApplication::processEvents();
+
+    double total = 0;
+    qsizetype next = 0;
+    for (auto _ : state) {
+        c.take(frames[next]);
+        next = (next + 1) % frames.size();
+        const double start = threadCpuSeconds();
+        repaintAfterMessage();
+        const double elapsed = threadCpuSeconds() - start;
+        state.SetIterationTime(elapsed);
+        total += elapsed;
+    }
+    state.counters["paint_pct"] = benchmark::Counter(100.0 * total / kFrameIntervalSeconds, benchmark::Counter::kAvgIterations);
+}
+
 void BM_MessageOneRow(benchmark::State &state) { messageCost(state, 1, false, false); }
 void BM_Message42Rows(benchmark::State &state) { messageCost(state, 42, false, false); }
 void BM_MessageTwoRowsOneTx(benchmark::State &state) { messageCost(state, 1, true, false); }
 void BM_MessageSameFrame(benchmark::State &state) { messageCost(state, 1, false, true); }
 void BM_MessageMonitorClosed(benchmark::State &state) { messageCost(state, 1, false, false, false); }
+void BM_PaintAfterMessage(benchmark::State &state) { paintCost(state, true); }
+
+void BM_PaintAfterMessageMonitorClosed(benchmark::State &state) { paintCost(state, false); }
 
 // Ticks that find nothing waiting, timed together: one is far shorter than
 // a reading of the thread's CPU clock.
@@ -167,6 +204,8 @@ BENCHMARK(BM_Message42Rows)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MessageTwoRowsOneTx)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MessageSameFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MessageMonitorClosed)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PaintAfterMessage)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PaintAfterMessageMonitorClosed)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadCommsIdle)->Unit(benchmark::kNanosecond);
 BENCHMARK(BM_ReadCommsIdleRealPort)->Unit(benchmark::kNanosecond);
 

@@ -2,7 +2,14 @@
 
 #include "app/widgetlook.h"
 
+#include <QPaintEvent>
 #include <QPainter>
+
+#include <algorithm>
+
+namespace {
+constexpr int kRowsPerCopy = 64;
+} // namespace
 
 DottedLine::DottedLine(QWidget *parent, const QColor &colour) : QWidget(parent), lineColour(colour)
 {
@@ -10,11 +17,27 @@ DottedLine::DottedLine(QWidget *parent, const QColor &colour) : QWidget(parent),
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-void DottedLine::paintEvent(QPaintEvent *)
+void DottedLine::paintEvent(QPaintEvent *event)
 {
+    const qreal ratio = devicePixelRatio();
+    if (drawn.size() != size() * ratio) {
+        drawn = QPixmap(size() * ratio);
+        drawn.setDevicePixelRatio(ratio);
+        drawn.fill(Qt::transparent);
+        QPainter onLine(&drawn);
+        onLine.setPen(QPen(lineColour, 1, Qt::DotLine));
+        onLine.drawLine(0, 0, 0, height() - 1);
+    }
+    // Copied a few rows at a time: under a clip of several rectangles Qt
+    // blends an image row by row, and more than about a hundred rows in one
+    // call are handed to a thread pool, which costs far more than the copy.
     QPainter painter(this);
-    painter.setPen(QPen(lineColour, 1, Qt::DotLine));
-    painter.drawLine(0, 0, 0, height() - 1);
+    for (const QRect &part : event->region()) {
+        for (int top = part.top(); top <= part.bottom(); top += kRowsPerCopy) {
+            const QRect rows(part.left(), top, part.width(), std::min(kRowsPerCopy, part.bottom() + 1 - top));
+            painter.drawPixmap(rows, drawn, QRectF(rows.topLeft() * ratio, rows.size() * ratio));
+        }
+    }
 }
 
 DottedLine *makeDottedLine(QWidget *parent, const QString &name, int x, int top, int bottom, const QColor &colour)

@@ -1,6 +1,9 @@
 #pragma once
 // A vertical dotted line, one pixel wide: the grid of the signal monitor.
+// The bars beneath it change with every message, and each time the part of
+// the line over them is drawn again: the line is drawn once and copied.
 #include <QColor>
+#include <QPixmap>
 #include <QWidget>
 
 class DottedLine : public QWidget {
@@ -13,6 +16,7 @@ protected:
 
 private:
     QColor lineColour;
+    QPixmap drawn;      // the whole line, at the widget's size
 };
 
 // A dotted line named `name` at x (twips) from top to bottom (twips).

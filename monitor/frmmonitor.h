@@ -5,10 +5,12 @@
 #include <QDialog>
 #include <array>
 
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class ChartBar;
+class ChartBox;
+class SignalChart;
 struct GlobalDec;
 class ModFunctions;
 
@@ -22,10 +24,10 @@ public:
 
     // Controls, by the names the procedures use.
     QLineEdit *txtbanner = nullptr;
-    QFrame *Shape1 = nullptr;
+    SignalChart *Shape1 = nullptr;              // the panel, which draws the rows
     QLabel *lbltxadd = nullptr, *lbl_slvl = nullptr;
-    std::array<QLineEdit *, kMonitorRows> txtadd{}, sig_lvl{};
-    std::array<QFrame *, kMonitorRows> sigbar{};
+    std::array<ChartBox *, kMonitorRows> txtadd{}, sig_lvl{};
+    std::array<ChartBar *, kMonitorRows> sigbar{};
     std::array<QWidget *, 11> Line{};           // 1..10, the grid
     std::array<QLabel *, 11> lbl_s{};           // 0..10, the scale legend
     QPushButton *cmdfreeze = nullptr, *cmdexit = nullptr;

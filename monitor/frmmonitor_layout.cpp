@@ -5,8 +5,9 @@
 
 #include "app/widgetlook.h"
 #include "monitor/dottedline.h"
+#include "monitor/chartparts.h"
+#include "monitor/signalchart.h"
 
-#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -63,7 +64,6 @@ const LegendSpec kLegend[] = {
 constexpr int kLegendTop = 9720;
 constexpr int kLegendHeight = 255;
 
-// Four rising bars on the window's blue.
 } // namespace
 
 void Frmmonitor::buildControls()
@@ -73,15 +73,24 @@ void Frmmonitor::buildControls()
     setFixedSize(twipsToPixels(this, kClientWidth), twipsToPixels(this, kClientHeight));
     paintBackground(this, kWindowBlue);
 
-    // The panel first, then bars, then the grid over the bars, so the
-    // scale reads across every bar; boxes and labels lie on top.
-    Shape1 = makeRectangle(this, QStringLiteral("Shape1"), {240, 360, 14775, 9735}, kPaleBlue);
+    // The panel first, drawing the rows; then the grid over the bars, so the
+    // scale reads across every bar; labels lie on top.
+    Shape1 = new SignalChart(this, kPaleBlue);
+    Shape1->setObjectName(QStringLiteral("Shape1"));
+    placeAt(Shape1, {240, 360, 14775, 9735});
+    Shape1->setBoxLook(fontFor(kSmallFont), kWindowBlue, kWhite);
+    Shape1->setBarLook(kBarBlue, kWhite);
+    std::array<ChartBox *, kMonitorRows> *columns[] = {&txtadd, &sig_lvl};
     for (int row = 0; row < kMonitorRows; ++row) {
-        QFrame *bar = makeRectangle(this, QStringLiteral("sigbar_%1").arg(row),
-                                    {kBarLeft, kRowTop + kRowPitch * row, kBarStartWidth, kBarHeight}, kBarBlue);
-        bar->setFrameStyle(QFrame::Box | QFrame::Plain);
-        setTextColour(bar, kWhite);     // a plain box frame is drawn in the text colour
-        sigbar[row] = bar;
+        const int top = kRowTop + kRowPitch * row;
+        for (std::size_t c = 0; c < std::size(kRowBoxes); ++c) {
+            const RowBoxSpec &item = kRowBoxes[c];
+            (*columns[c])[row] = new ChartBox(QStringLiteral("%1_%2").arg(QLatin1String(item.name)).arg(row),
+                                              pixelsFor(this, {item.left, top, item.width, kBoxHeight}), QStringLiteral("0"), Shape1);
+        }
+        sigbar[row] = new ChartBar(QStringLiteral("sigbar_%1").arg(row),
+                                   pixelsFor(this, {kBarLeft, top, kBarStartWidth, kBarHeight}), Shape1);
+        Shape1->addRow(txtadd[row], sig_lvl[row], sigbar[row]);
     }
     for (int n = 1; n <= 10; ++n)
         Line[n] = makeDottedLine(this, QStringLiteral("Line%1").arg(n), kGridX[n - 1], kGridTop, kGridBottom, kWhite);
@@ -94,18 +103,6 @@ void Frmmonitor::buildControls()
 
     lbltxadd = makeLabel(this, "lbltxadd", "Tx Address", {360, 480, 975, 255}, kBlack, kSmallFont);
     lbl_slvl = makeLabel(this, "lbl_slvl", "S Level", {1440, 480, 615, 255}, kBlack, kSmallFont);
-
-    std::array<QLineEdit *, kMonitorRows> *columns[] = {&txtadd, &sig_lvl};
-    for (int row = 0; row < kMonitorRows; ++row) {
-        for (std::size_t c = 0; c < std::size(kRowBoxes); ++c) {
-            const RowBoxSpec &item = kRowBoxes[c];
-            const QByteArray name = QStringLiteral("%1_%2").arg(QLatin1String(item.name)).arg(row).toLatin1();
-            QLineEdit *box = makeBox(this, name.constData(), "0",
-                                     {item.left, kRowTop + kRowPitch * row, item.width, kBoxHeight}, kSmallFont);
-            setBoxColours(box, kWindowBlue, kWhite);
-            (*columns[c])[row] = box;
-        }
-    }
 
     for (int level = 0; level <= 10; ++level) {
         const LegendSpec &item = kLegend[level];

@@ -4,9 +4,8 @@
 #include "app/widgetlook.h"
 #include "monitor/barwidth.h"
 #include "monitor/frmmonitor.h"
+#include "monitor/chartparts.h"
 
-#include <QFrame>
-#include <QLineEdit>
 
 void ModFunctions::RedrawMonitor()
 {
@@ -19,7 +18,7 @@ void ModFunctions::RedrawMonitor()
         form->sig_lvl[i]->setText(QString::number(g.sighist[i]));
         form->txtadd[i]->setText(QString::number(g.txhist[i]));
         g.barwidth = barWidthForLevel(g.sighist[i]);
-        QFrame *bar = form->sigbar[i];
-        bar->resize(twipsToPixels(bar, g.barwidth), bar->height());
+        ChartBar *bar = form->sigbar[i];
+        bar->resize(twipsToPixels(form, g.barwidth), bar->height());
     }
 }

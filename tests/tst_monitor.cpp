@@ -3,8 +3,12 @@
 #include "app/widgetlook.h"
 #include "monitor/barwidth.h"
 #include "monitor/frmmonitor.h"
+#include "app/boxpanelstyle.h"
+#include "monitor/chartparts.h"
+#include "monitor/signalchart.h"
 #include "support/consolefixture.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
@@ -79,6 +83,10 @@ private slots:
     void window();
     void controlGeometry_data();
     void controlGeometry();
+    void rowBoxLooksLikeATextBox();
+    void barsAreDrawnToTheirWidth();
+    void chartIsReadAloudNewestFirst();
+    void chartRedrawsAfterAReading();
     void firstOpeningDrawsTheEmptyHistory();
     void rowShowsReading_data();
     void rowShowsReading();
@@ -173,9 +181,105 @@ void TestMonitor::controlGeometry()
 
     Console c;
     Frmmonitor form(c.g(), c.w().mod(), &c.w());
-    const auto matches = form.findChildren<QWidget *>(name);
+    const auto matches = form.findChildren<QObject *>(name);
     QCOMPARE(matches.size(), 1);
-    QCOMPARE(matches.first()->geometry(), pixels(&form, {left, top, width, height}));
+    QRect geometry;
+    if (auto *widget = qobject_cast<QWidget *>(matches.first()))
+        geometry = widget->geometry();
+    else if (auto *box = qobject_cast<ChartBox *>(matches.first()))
+        geometry = box->geometry();
+    else if (auto *bar = qobject_cast<ChartBar *>(matches.first()))
+        geometry = bar->geometry();
+    QCOMPARE(geometry, pixels(&form, {left, top, width, height}));
+}
+
+// The chart draws its boxes itself, in one go; they must look exactly like
+// the console's text boxes: window blue, white text, the dialog font.
+void TestMonitor::rowBoxLooksLikeATextBox()
+{
+    Console c;
+    Frmmonitor form(c.g(), c.w().mod(), &c.w());
+    // The newest row: each row's boxes overlap the bottom of the row above.
+    form.txtadd[36]->setText(QStringLiteral("16777215"));
+    form.sig_lvl[36]->setText(QStringLiteral("10"));
+
+    for (ChartBox *box : {form.txtadd[36], form.sig_lvl[36]}) {
+        // A text box as the window would hold it, drawn on the chart's panel.
+        QLineEdit reference(box->text());
+        reference.setStyle(boxPanelStyle());
+        applyFont(&reference, {"MS Sans Serif", 8.25, false});
+        reference.setPalette(form.palette());
+        setBoxColours(&reference, QColor(128, 128, 255), Qt::white);
+        reference.resize(box->geometry().size());
+        QImage expected(reference.size(), QImage::Format_ARGB32);
+        expected.fill(QColor(192, 192, 255));
+        reference.render(&expected, QPoint(), QRegion(), QWidget::DrawChildren);
+
+        // Its top pixels lie under the bottom of the box above it.
+        const int covered = form.txtadd[35]->geometry().bottom() + 1 - box->geometry().top();
+        const QRect visible(0, covered, expected.width(), expected.height() - covered);
+        const QImage drawn = form.grab(box->geometry()).toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(drawn.copy(visible), expected.copy(visible));
+    }
+}
+
+void TestMonitor::barsAreDrawnToTheirWidth()
+{
+    Console c;
+    Frmmonitor form(c.g(), c.w().mod(), &c.w());
+    const int level3 = twipsToPixels(&form, 3945);
+    form.sigbar[36]->resize(level3, form.sigbar[36]->height());
+    form.sigbar[35]->resize(0, form.sigbar[35]->height());
+
+    const QImage window = form.grab().toImage();
+    const QRect bar = form.sigbar[36]->geometry();
+    const int middle = bar.center().y();
+    QCOMPARE(window.pixelColor(bar.left(), middle), QColor(Qt::white));           // outline
+    QCOMPARE(window.pixelColor(bar.left() + 3, middle), QColor(0, 0, 255));       // fill
+    QCOMPARE(window.pixelColor(bar.right() - 3, middle), QColor(0, 0, 255));
+    QCOMPARE(window.pixelColor(bar.right() + 6, middle), QColor(192, 192, 255));  // the panel beyond
+    const QRect none = form.sigbar[35]->geometry();
+    QCOMPARE(window.pixelColor(none.left() + 3, none.center().y()), QColor(192, 192, 255));
+}
+
+void TestMonitor::chartIsReadAloudNewestFirst()
+{
+    Console c;
+    Frmmonitor form(c.g(), c.w().mod(), &c.w());
+    form.txtadd[36]->setText(QStringLiteral("777"));
+    form.sig_lvl[36]->setText(QStringLiteral("2"));
+
+    QAccessibleInterface *spoken = QAccessible::queryAccessibleInterface(form.Shape1);
+    QVERIFY(spoken);
+    QCOMPARE(spoken->role(), QAccessible::Chart);
+    QVERIFY(spoken->text(QAccessible::Value).startsWith(QStringLiteral("777, 2; 0, 0; ")));
+}
+
+// A reading is drawn without anything else happening: the chart's drawing
+// waits at most its refresh time.
+void TestMonitor::chartRedrawsAfterAReading()
+{
+    Console c;
+    openPort(c);
+    int paints = 0;
+    QVERIFY(showMonitor(c, [&](Frmmonitor &form) {
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::qWait(0);
+        struct PaintCounter : QObject {
+            int &count;
+            explicit PaintCounter(int &n) : count(n) {}
+            bool eventFilter(QObject *, QEvent *event) override
+            {
+                if (event->type() == QEvent::Paint)
+                    ++count;
+                return false;
+            }
+        } counter(paints);
+        form.Shape1->installEventFilter(&counter);
+        receiveScanning(c, 7);
+        QTRY_VERIFY_WITH_TIMEOUT(paints > 0, 5 * SignalChart::kRefreshMs);
+        form.Shape1->removeEventFilter(&counter);
+    }));
 }
 
 void TestMonitor::firstOpeningDrawsTheEmptyHistory()
@@ -344,8 +448,8 @@ void TestMonitor::escapeActsAsMainMenu()
 {
     Console c;
     QVERIFY(showMonitor(c, [&](Frmmonitor &form) {
-        form.txtadd[0]->setFocus();
-        QTest::keyClick(form.txtadd[0], Qt::Key_Escape);
+        form.cmdfreeze->setFocus();
+        QTest::keyClick(form.cmdfreeze, Qt::Key_Escape);
     }));
     QVERIFY(c.g().monfreeze);
     QVERIFY(c.g().monform.isNull());

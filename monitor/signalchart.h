@@ -1,0 +1,60 @@
+#pragma once
+// The chart's panel (Shape1) and everything drawn on it for the readings:
+// the 37 rows of address box, level box and bar. A reading changes every
+// row, since the history moves up by one; drawing them as one picture, at
+// most ten times a second, keeps a busy channel from costing the console
+// more than the readings themselves. The parts keep their texts and widths
+// exactly as the procedures set them; only the drawing waits.
+#include <QColor>
+#include <QElapsedTimer>
+#include <QFont>
+#include <QHash>
+#include <QList>
+#include <QPalette>
+#include <QStaticText>
+#include <QTimer>
+#include <QWidget>
+
+class ChartBar;
+class ChartBox;
+
+class SignalChart : public QWidget {
+    Q_OBJECT
+public:
+    // Shortest time between two drawings of the rows.
+    static constexpr int kRefreshMs = 100;
+
+    SignalChart(QWidget *parent, const QColor &panel);
+
+    // The look of the rows: the boxes' font and colours, the bars' fill and outline.
+    void setBoxLook(const QFont &font, const QColor &background, const QColor &text);
+    void setBarLook(const QColor &fill, const QColor &outline);
+
+    // A row of the chart, its parts in the window's coordinates; the chart owns them.
+    void addRow(ChartBox *address, ChartBox *level, ChartBar *bar);
+
+    // A part's text or width changed: the rows are drawn again soon.
+    void partChanged();
+
+    // For reading aloud: each row as "address, level", newest first.
+    QString readingsText() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    struct Row { ChartBox *address; ChartBox *level; ChartBar *bar; };
+
+    void drawRows();
+    void paintBox(QPainter &painter, const ChartBox &box);
+    const QStaticText &laidOut(const QString &text);
+
+    QList<Row> rows;
+    QRect rowsArea;                       // in the chart's coordinates
+    QFont boxFont;
+    QPalette boxPalette;
+    QColor barFill, barOutline;
+    QHash<QString, QStaticText> laidOutTexts;
+    QTimer refresh;
+    QElapsedTimer sinceDrawn;
+};

@@ -28,6 +28,8 @@
 #include "app/mainscreen.h"
 #include "comms/fakecommsport.h"
 #include "comms/qtcommsport.h"
+#include "monitor/frmmonitor.h"
+#include "monitor/signalchart.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -163,6 +165,38 @@ void BM_PaintAfterMessage(benchmark::State &state) { paintCost(state, true); }
 
 void BM_PaintAfterMessageMonitorClosed(benchmark::State &state) { paintCost(state, false); }
 
+// Apart, so that a profiler can be pointed at it (callgrind --toggle-collect).
+[[gnu::noinline]] void drawChart(QWidget *chart)
+{
+    chart->repaint();
+}
+
+// The monitor's chart drawn after a message has moved every row; it is drawn
+// at most ten times a second, however many messages come.
+void BM_DrawChart(benchmark::State &state)
+{
+    LiveConsole c;
+    const QList<QByteArray> frames = framesOf(70001, false);
+    for (const QByteArray &frame : frames)
+        c.take(frame);
+    QCoreApplication::processEvents();
+    QWidget *chart = c.window.state().monform->Shape1;
+
+    double total = 0;
+    qsizetype next = 0;
+    for (auto _ : state) {
+        c.take(frames[next]);
+        next = (next + 1) % frames.size();
+        const double start = threadCpuSeconds();
+        drawChart(chart);
+        const double elapsed = threadCpuSeconds() - start;
+        state.SetIterationTime(elapsed);
+        total += elapsed;
+    }
+    const double perSecond = 1000.0 / SignalChart::kRefreshMs;
+    state.counters["core_pct"] = benchmark::Counter(100.0 * total * perSecond, benchmark::Counter::kAvgIterations);
+}
+
 // Ticks that find nothing waiting, timed together: one is far shorter than
 // a reading of the thread's CPU clock.
 void idleTicks(benchmark::State &state, Mainscreen &window)
@@ -206,6 +240,7 @@ BENCHMARK(BM_MessageSameFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MessageMonitorClosed)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PaintAfterMessage)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PaintAfterMessageMonitorClosed)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DrawChart)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadCommsIdle)->Unit(benchmark::kNanosecond);
 BENCHMARK(BM_ReadCommsIdleRealPort)->Unit(benchmark::kNanosecond);
 

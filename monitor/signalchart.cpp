@@ -8,6 +8,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QPixmap>
 #include <QStyleOptionFrame>
 
 #include <algorithm>
@@ -16,9 +17,8 @@ namespace {
 
 // Where a QLineEdit puts its text inside the box's contents.
 constexpr int kTextMargin = 2;
-// The chart shows the same numbers over and over (the transmitters in range,
-// levels 0 to 10); each is laid out once, up to this many.
-constexpr qsizetype kMostLaidOut = 1024;
+// Pictures of boxes kept, at most.
+constexpr qsizetype kMostBoxPictures = 1024;
 
 class SignalChartAccessible final : public QAccessibleWidget {
 public:
@@ -52,7 +52,7 @@ SignalChart::SignalChart(QWidget *parent, const QColor &panel) : QWidget(parent)
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, panel);
     setPalette(palette);
-    setAutoFillBackground(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);     // every pixel is drawn by paintEvent
 
     refresh.setSingleShot(true);
     refresh.callOnTimeout(this, &SignalChart::drawRows);
@@ -65,7 +65,7 @@ void SignalChart::setBoxLook(const QFont &font, const QColor &background, const 
     boxPalette = parentWidget() ? parentWidget()->palette() : palette();
     boxPalette.setColor(QPalette::Base, background);
     boxPalette.setColor(QPalette::Text, text);
-    laidOutTexts.clear();
+    boxPictures.clear();
     update();
 }
 
@@ -110,28 +110,90 @@ QString SignalChart::readingsText() const
 void SignalChart::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
+    const QRect dirty = event->rect();
     const QPoint origin = pos();
+    const auto local = [origin](const QRect &r) { return r.translated(-origin); };
+
+    // The panel is filled everywhere but under the bars, which cover it
+    // (the boxes' rounded corners show it). A row's boxes and bar reach a
+    // little into the band below, so every band is filled before any row is
+    // drawn, and each row is drawn over the one above.
+    const QColor panel = palette().color(QPalette::Window);
+    const auto fill = [&](int left, int top, int right, int bottom) {
+        const QRect part = QRect(QPoint(left, top), QPoint(right, bottom)) & dirty;
+        if (!part.isEmpty())
+            painter.fillRect(part, panel);
+    };
+    int below = 0;   // the first line not yet filled
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QRect address = local(rows[i].address->geometry());
+        const QRect bar = local(rows[i].bar->geometry());
+        const int next = i + 1 < rows.size() ? local(rows[i + 1].address->geometry()).top()
+                                             : address.top() + address.height();
+        const int covered = std::min(next - 1, bar.isEmpty() ? next - 1 : bar.bottom());
+        fill(0, below, width() - 1, address.top() - 1);
+        if (bar.isEmpty()) {
+            fill(0, address.top(), width() - 1, covered);
+        } else {
+            fill(0, address.top(), bar.left() - 1, covered);
+            fill(bar.right() + 1, address.top(), width() - 1, covered);
+        }
+        below = covered + 1;
+    }
+    fill(0, below, width() - 1, height() - 1);
+
     for (const Row &row : std::as_const(rows)) {
-        const QRect bar = row.bar->geometry().translated(-origin);
-        if (!event->rect().intersects(bar | row.address->geometry().translated(-origin)))
+        const QRect bar = local(row.bar->geometry());
+        if (!dirty.intersects(bar | local(row.address->geometry()) | local(row.level->geometry())))
             continue;
         paintBox(painter, *row.address);
         paintBox(painter, *row.level);
-        if (!bar.isEmpty()) {
-            painter.fillRect(bar, barOutline);
-            painter.fillRect(bar.adjusted(1, 1, -1, -1), barFill);
-        }
+        if (!bar.isEmpty())
+            paintBar(painter, bar);
     }
 }
 
-// A box as a QLineEdit of its size, font and colours would look.
+// Solid inside a one-pixel outline; each pixel written once.
+void SignalChart::paintBar(QPainter &painter, const QRect &bar)
+{
+    painter.fillRect(bar.adjusted(1, 1, -1, -1), barFill);
+    painter.fillRect(QRect(bar.topLeft(), QSize(bar.width(), 1)), barOutline);
+    if (bar.height() > 1)
+        painter.fillRect(QRect(bar.bottomLeft(), QSize(bar.width(), 1)), barOutline);
+    painter.fillRect(QRect(bar.left(), bar.top() + 1, 1, bar.height() - 2), barOutline);
+    if (bar.width() > 1)
+        painter.fillRect(QRect(bar.right(), bar.top() + 1, 1, bar.height() - 2), barOutline);
+}
+
 void SignalChart::paintBox(QPainter &painter, const ChartBox &box)
 {
+    const QRect place = box.geometry().translated(-pos());
+    painter.drawPixmap(place.topLeft(), boxPicture(box.text(), place.size()));
+}
+
+// A box as a QLineEdit of its size, font and colours would look, drawn once
+// for each text and size: the chart shows the same numbers over and over
+// (the transmitters in range, levels 0 to 10).
+const QPixmap &SignalChart::boxPicture(const QString &text, QSize size)
+{
+    const QString key = text + QLatin1Char('/') + QString::number(size.width()) + QLatin1Char('x')
+                        + QString::number(size.height());
+    if (boxPictures.size() >= kMostBoxPictures)
+        boxPictures.clear();
+    auto found = boxPictures.find(key);
+    if (found != boxPictures.end())
+        return *found;
+
+    const qreal ratio = devicePixelRatio();
+    QPixmap picture(size * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
     QStyle *style = boxPanelStyle();
     QStyleOptionFrame panel;
     panel.initFrom(this);
     panel.palette = boxPalette;
-    panel.rect = box.geometry().translated(-pos());
+    panel.rect = QRect(QPoint(0, 0), size);
     panel.lineWidth = style->pixelMetric(QStyle::PM_DefaultFrameWidth, &panel, this);
     panel.midLineWidth = 0;
     panel.state |= QStyle::State_Sunken;
@@ -140,25 +202,12 @@ void SignalChart::paintBox(QPainter &painter, const ChartBox &box)
     // The text left in the contents and centred on the font's line height.
     const QRect contents = style->subElementRect(QStyle::SE_LineEditContents, &panel, this);
     const int lineHeight = QFontMetrics(boxFont).height();
-    const QPoint at(contents.x() + kTextMargin, contents.y() + (contents.height() - lineHeight + 1) / 2);
-    painter.save();
+    const QRect line(contents.x() + kTextMargin, contents.y() + (contents.height() - lineHeight + 1) / 2,
+                     contents.width() - 2 * kTextMargin, lineHeight);
     painter.setClipRect(contents);
     painter.setFont(boxFont);
     painter.setPen(boxPalette.color(QPalette::Text));
-    painter.drawStaticText(at, laidOut(box.text()));
-    painter.restore();
-}
-
-const QStaticText &SignalChart::laidOut(const QString &text)
-{
-    if (laidOutTexts.size() >= kMostLaidOut)
-        laidOutTexts.clear();
-    auto found = laidOutTexts.find(text);
-    if (found == laidOutTexts.end()) {
-        QStaticText laid(text);
-        laid.setTextFormat(Qt::PlainText);
-        laid.prepare(QTransform(), boxFont);
-        found = laidOutTexts.insert(text, laid);
-    }
-    return *found;
+    painter.drawText(line, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    painter.end();
+    return *boxPictures.insert(key, picture);
 }

@@ -11,7 +11,7 @@
 #include <QHash>
 #include <QList>
 #include <QPalette>
-#include <QStaticText>
+#include <QPixmap>
 #include <QTimer>
 #include <QWidget>
 
@@ -47,14 +47,15 @@ private:
 
     void drawRows();
     void paintBox(QPainter &painter, const ChartBox &box);
-    const QStaticText &laidOut(const QString &text);
+    void paintBar(QPainter &painter, const QRect &bar);
+    const QPixmap &boxPicture(const QString &text, QSize size);
 
     QList<Row> rows;
     QRect rowsArea;                       // in the chart's coordinates
     QFont boxFont;
     QPalette boxPalette;
     QColor barFill, barOutline;
-    QHash<QString, QStaticText> laidOutTexts;
+    QHash<QString, QPixmap> boxPictures;
     QTimer refresh;
     QElapsedTimer sinceDrawn;
 };

@@ -2,6 +2,7 @@
 #include "app/globaldec.h"
 #include "app/mainscreen.h"
 #include "app/modfunctions.h"
+#include "app/widgetlook.h"
 
 #include <QLineEdit>
 
@@ -19,5 +20,5 @@ void ModFunctions::UpdateClock()
     g.daystr = QString::number(date.day());
     g.monthstr = QString::number(date.month());
     g.yearstr = QString::number(date.year());
-    ui.txtmask->setText(time.toString(QStringLiteral("HH:mm:ss")));
+    showText(ui.txtmask, g.timestr);
 }

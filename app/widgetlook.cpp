@@ -52,6 +52,12 @@ void setTextColour(QWidget *widget, const QColor &text)
     widget->setPalette(palette);
 }
 
+void showText(QLineEdit *box, const QString &text)
+{
+    if (box->text() != text)
+        box->setText(text);
+}
+
 void setBoxColours(QWidget *box, const QColor &background, const QColor &text)
 {
     QPalette palette = box->palette();

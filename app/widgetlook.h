@@ -31,6 +31,10 @@ void placeAt(QWidget *widget, Twips at);
 
 void paintBackground(QWidget *widget, const QColor &background);
 void setTextColour(QWidget *widget, const QColor &text);
+// Shows `text` in a box unless it shows it already: a QLineEdit lays out and
+// repaints even an unchanged text, and most of a row stays the same from one
+// message to the next.
+void showText(QLineEdit *box, const QString &text);
 void setBoxColours(QWidget *box, const QColor &background, const QColor &text);
 QFont fontFor(const FontSpec &font);
 void applyFont(QWidget *widget, const FontSpec &font);

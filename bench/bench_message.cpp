@@ -1,16 +1,18 @@
 // The receive tick's cost per message, with the real widgets (offscreen),
 // "Log Every Message Received" writing a real file and the signal monitor
-// open and live. Painting is left out: it happens later in the event loop,
-// and the end-to-end driver counts it. Times are the CPU time of the thread,
-// so other work on a shared machine does not inflate them.
+// open and live. Painting is measured apart: it happens later in the event
+// loop (and the end-to-end driver counts it). Times are the CPU time of the
+// thread, so other work on a shared machine does not inflate them.
 //
 //   BM_MessageOneRow         one transmitter, its level and reading changing
 //   BM_Message42Rows         the same with all 42 rows occupied
 //   BM_MessageTwoRowsOneTx   the transmitter shown in two rows
 //   BM_MessageSameFrame      one identical frame over and over: no text changes
 //   BM_MessageMonitorClosed  one row, the monitor never opened
-//   BM_PaintAfterMessage...  the repaint of both windows that follows a
-//                            message, monitor open and closed
+//   BM_PaintAfterMessage...  the repaint that follows a message, monitor open
+//                            and closed (the chart's own drawing waits for its
+//                            refresh, measured by BM_DrawChart)
+//   BM_DrawChart             one drawing of the monitor's chart after a message
 //   BM_ReadCommsIdle...      a tick with nothing waiting, fake and real port
 //
 // Counters:
@@ -18,6 +20,7 @@
 //             line time of one 11-byte frame at 19200 baud (goal <= 1)
 //   paint_pct repainting after a message as a percentage of the time between
 //             frames in the end-to-end run (37 ms): what it adds to the CPU share
+//   core_pct  the chart drawn as often as it may be, as a percentage of one core
 //   tick_pct  a tick that finds nothing, as a percentage of the 10 ms tick period
 #include "consolesetup.h"
 #include "processstats.h"

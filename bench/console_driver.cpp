@@ -6,6 +6,7 @@
 //
 //   halvern-bench-console [--device PATH] [--baud RATE] [--seconds N]
 //                         [--log DIR] [--monitor] [--warmup S] [--watch-ticks] [--probe S]
+//                         [--count-paints]
 //
 // Without --device the driver opens a pseudo-terminal of its own on which
 // nothing arrives; a --device that does not exist yet is waited for. It ends
@@ -34,6 +35,7 @@
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHash>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest/QTest>
@@ -55,6 +57,7 @@ struct Options {
     double warmupSeconds = 0;
     double probeSeconds = 0;
     bool watchTicks = false;
+    bool countPaints = false;
 };
 
 Options parse(const QStringList &arguments)
@@ -69,6 +72,7 @@ Options parse(const QStringList &arguments)
         {"warmup", "Start measuring this many seconds after the port opened.", "s", "0"},
         {"watch-ticks", "Time the receive ticks (worst_tick_gap_ms, ticks)."},
         {"probe", "Click the monitor's Freeze button twice and count ticks every s seconds.", "s", "0"},
+        {"count-paints", "At the end, list the widgets painted most often (on standard error)."},
     });
     parser.addHelpOption();
     parser.process(arguments);
@@ -83,8 +87,33 @@ Options parse(const QStringList &arguments)
     options.warmupSeconds = parser.value("warmup").toDouble();
     options.probeSeconds = parser.value("probe").toDouble();
     options.watchTicks = parser.isSet("watch-ticks");
+    options.countPaints = parser.isSet("count-paints");
     return options;
 }
+
+// How often each widget is painted: what a message makes the windows draw.
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints[QStringLiteral("%1 %2").arg(QLatin1String(watched->metaObject()->className()), watched->objectName())];
+        return false;
+    }
+
+    void report() const
+    {
+        QList<std::pair<int, QString>> most;
+        for (auto it = paints.cbegin(); it != paints.cend(); ++it)
+            most.append({it.value(), it.key()});
+        std::sort(most.begin(), most.end(), std::greater<>());
+        for (qsizetype i = 0; i < std::min<qsizetype>(most.size(), 20); ++i)
+            std::fprintf(stderr, "%8d  %s\n", most[i].first, qPrintable(most[i].second));
+    }
+
+private:
+    QHash<QString, int> paints;
+};
 
 // Whether the console still answers: ticks counted per whole second, and
 // clicks on the monitor's Freeze button that must toggle its caption.
@@ -235,8 +264,13 @@ int main(int argc, char *argv[])
     });
     QTimer::singleShot(kWindowsFirstMs, &window, [&] { openWhenThere.start(50); });
 
+    PaintCounter paintCounter;
+    if (options.countPaints)
+        app.installEventFilter(&paintCounter);
     if (app.exec() != 0)
         return 1;
+    if (options.countPaints)
+        paintCounter.report();
     const double cpu = cpuSeconds() - cpuAtStart;
     const double wall = double(elapsed.nsecsElapsed()) / 1e9;
     port.setPortOpen(false);

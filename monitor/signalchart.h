@@ -22,7 +22,7 @@ class SignalChart : public QWidget {
     Q_OBJECT
 public:
     // Shortest time between two drawings of the rows.
-    static constexpr int kRefreshMs = 100;
+    static constexpr int kRefreshMs = 200;
 
     SignalChart(QWidget *parent, const QColor &panel);
 

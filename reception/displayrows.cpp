@@ -40,7 +40,7 @@ void ModFunctions::UpdateDisplayRows()
     // 1. Address filter: governs "Message Received" only.
     const double filter = numericValue(ui.txtaddfilter);
     if (filter == 0 || filter == g.txno)
-        ui.txtinstring->setText(g.msgtext);
+        showText(ui.txtinstring, g.msgtext);
 
     // Transmitter 0 would match every free row: it is shown, nothing more.
     if (g.txno == 0)
@@ -79,14 +79,14 @@ void ModFunctions::UpdateDisplayRows()
         case TxType::Temperature:
             for (QLineEdit *box : {ui.txttx[k], ui.txsignal[k], ui.txtlog[k], value1, value2})
                 setTextColour(box, kBlue);
-            value1->setText(formatNumber(g.tempvalue));
-            value2->setText(QStringLiteral("degC "));
+            showText(value1, formatNumber(g.tempvalue));
+            showText(value2, QStringLiteral("degC "));
             break;
         case TxType::Pulse:
             setTextColour(value1, (g.txstatus & kTamperBit) ? kRed : kBlack);
             for (QLineEdit *box : {ui.txtlog[k], value2, ui.txsignal[k]})
                 setTextColour(box, kBlack);
-            value1->setText(formatNumber(double(g.logvalue) - numericValue(value2)));   // Value 2 is the zero offset
+            showText(value1, formatNumber(double(g.logvalue) - numericValue(value2)));   // Value 2 is the zero offset
             break;
         case TxType::Contact:
         case TxType::Alarm:
@@ -94,21 +94,21 @@ void ModFunctions::UpdateDisplayRows()
             for (QLineEdit *box : {value1, ui.txtlog[k], value2, ui.txsignal[k]})
                 setTextColour(box, kBlack);
             if (type == TxType::GullyPot) {
-                value1->setText(QString::number(g.lowadc));
-                value2->setText(QString::number(g.highadc));
+                showText(value1, QString::number(g.lowadc));
+                showText(value2, QString::number(g.highadc));
             } else {
-                value1->setText(QString::number(g.logvalue));
-                value2->setText(type == TxType::Contact ? g.ch1text + QLatin1Char(' ') + g.ch2text : g.ch1text);
+                showText(value1, QString::number(g.logvalue));
+                showText(value2, type == TxType::Contact ? g.ch1text + QLatin1Char(' ') + g.ch2text : g.ch1text);
             }
             break;
         }
-        ui.txsignal[k]->setText(QString::number(g.slevel));
+        showText(ui.txsignal[k], QString::number(g.slevel));
         AddToHistory(g.slevel, g.txno);
         RedrawMonitor();
         UpdateClock();
-        ui.txtlog[k]->setText(ui.txtmask->text());
+        showText(ui.txtlog[k], ui.txtmask->text());
         if (ui.opttxonly->isChecked()) {
-            ui.txtpulsefilename->setText(QStringLiteral("tx") + zeroPadded(g.txno, 6) + QLatin1Char('_'));
+            showText(ui.txtpulsefilename, QStringLiteral("tx") + zeroPadded(g.txno, 6) + QLatin1Char('_'));
             setLogValue(g, type);
             LogMessage();
         }

@@ -2,6 +2,12 @@
 
 #include <utility>
 
+#if defined(Q_OS_UNIX)
+#include <sys/ioctl.h>
+#elif defined(Q_OS_WIN)
+#include <windows.h>
+#endif
+
 QtCommsPort::QtCommsPort(PortMap map, QObject *parent)
     : CommsPort(parent), m_map(std::move(map))
 {
@@ -45,7 +51,29 @@ bool QtCommsPort::setPortOpen(bool open)
 
 int QtCommsPort::inBufferCount()
 {
-    return m_port.isOpen() ? int(m_port.bytesAvailable()) : int(m_leftBehind.size());
+    if (!m_port.isOpen())
+        return int(m_leftBehind.size());
+    // The port reads the device when the event loop gets to it, which may be
+    // after this tick: bytes the device already holds count too, or the poll
+    // would take a message whose end is waiting there as finished.
+    if (waitingInDevice() > 0)
+        m_port.waitForReadyRead(0);
+    return int(m_port.bytesAvailable());
+}
+
+// Bytes the device has received that the port has not read yet.
+qint64 QtCommsPort::waitingInDevice() const
+{
+#if defined(Q_OS_UNIX)
+    int waiting = 0;
+    return ::ioctl(m_port.handle(), FIONREAD, &waiting) == 0 ? waiting : 0;
+#elif defined(Q_OS_WIN)
+    COMSTAT status{};
+    DWORD errors = 0;
+    return ::ClearCommError(m_port.handle(), &errors, &status) ? qint64(status.cbInQue) : 0;
+#else
+    return 0;
+#endif
 }
 
 void QtCommsPort::clearInBuffer()

@@ -24,6 +24,7 @@ public:
     QString deviceName(int number) const override { return m_map.device(number); }
 
 private:
+    qint64 waitingInDevice() const;
     void onError(QSerialPort::SerialPortError error);
 
     PortMap m_map;

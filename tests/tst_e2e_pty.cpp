@@ -7,6 +7,7 @@
 #include "comms/qtcommsport.h"
 
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -46,6 +47,28 @@ private slots:
         QTRY_COMPARE(c.w().txtinstring->text(), QStringLiteral("hello receiver"));
         QVERIFY(c.pty.write(QByteArray(300, 'Z')));
         QTRY_COMPARE(c.w().txtinstring->text(), QStringLiteral("XX"));
+    }
+
+    // The port reads the device when the event loop gets to it; a tick that
+    // comes first must still count what the device holds, or it takes the
+    // first piece of a frame for a whole message.
+    void piecesStillInTheDeviceCountAsArriving()
+    {
+        LiveConsole c;
+        c.w().tmrcomms->stop();                            // the test ticks by hand
+        const QByteArray frame = hexBytes("82 01 23 45 03 00 2B 00 70 A8 7C");
+        QVERIFY(c.pty.write(frame.left(4)));
+        QTRY_COMPARE(c.port.inBufferCount(), 4);
+        c.w().tmrcomms_Timer();                            // 4 bytes: still arriving
+
+        QVERIFY(c.pty.write(frame.mid(4)));                // the event loop does not run from here
+        QDeadlineTimer deadline(5000);
+        while (c.port.inBufferCount() != frame.size() && !deadline.hasExpired()) {
+        }
+        QCOMPARE(c.port.inBufferCount(), frame.size());
+        c.w().tmrcomms_Timer();                            // 11: still arriving
+        c.w().tmrcomms_Timer();                            // quiet: read whole
+        QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("74565"));
     }
 
     void everyTypeReachesItsRowAndTheLog()

@@ -25,13 +25,19 @@
 
 namespace {
 
+// The console reads the line every 10 ms: a pause this long inside a message
+// can split it in two.
+constexpr qint64 kConsoleTickMs = 10;
+
 const char *const description = R"(Simulates the Halvern VHF telemetry receiver on a pseudo-terminal.
 
 The first output line names the device: "device: /dev/pts/N". Pair it with the console:
   halvern-console --port 1=/dev/pts/N        then click port 1
 (--link /tmp/halvern-rx gives the device a fixed name to hand the console.)
 Further lines: "seed: N" (--seed N repeats the traffic), "line: opened at 9600
-baud" / "line: closed", "done: N messages played", and the commands received.
+baud" / "line: closed", "done: N messages played" (after it, "stalled: the longest
+pause inside a message was N ms" when this machine held the simulator up for more
+than a tick of the console), and the commands received.
 
 Traffic plays only while a program has the device open; the simulator sees this
 from the line speed that program sets, and waits until then. Bytes leave at
@@ -221,8 +227,15 @@ private:
         }
         const qsizetype size = current_->bytes.size();
         const qint64 due = std::min<qint64>(size, 1 + sendClock_.nsecsElapsed() * settings_.baud / 10'000'000'000);
-        if (due > sent_)
+        if (due > sent_) {
+            // A real line never pauses inside a message; a busy machine can
+            // hold this process up, and the console then takes the pieces
+            // for two messages. Such pauses are reported.
+            if (sent_ > 0)
+                longestPauseMs_ = std::max(longestPauseMs_, lastWrite_.elapsed());
             sent_ += line_.writeSome(current_->bytes.mid(sent_, due - sent_));
+            lastWrite_.start();
+        }
         if (sent_ < size)
             return pacer_.start(1);
         sending_ = false;
@@ -245,6 +258,8 @@ private:
     void finish()
     {
         say(QStringLiteral("done: %1 messages played").arg(played_));
+        if (longestPauseMs_ >= kConsoleTickMs)
+            say(QStringLiteral("stalled: the longest pause inside a message was %1 ms").arg(longestPauseMs_));
         // Give the console up to two seconds to take the last bytes.
         drainClock_.start();
         lineWatch_.callOnTimeout([this] {
@@ -299,6 +314,8 @@ private:
     bool sending_ = false;
     qsizetype sent_ = 0;
     qint64 played_ = 0;
+    QElapsedTimer lastWrite_;
+    qint64 longestPauseMs_ = 0;
     int listenerBaud_ = 0;
     QElapsedTimer sendClock_, drainClock_;
     QElapsedTimer captureClock_, unheardClock_;

@@ -175,7 +175,7 @@ void BM_PaintAfterMessageMonitorClosed(benchmark::State &state) { paintCost(stat
 }
 
 // The monitor's chart drawn after a message has moved every row; it is drawn
-// at most ten times a second, however many messages come.
+// at most once every SignalChart::kRefreshMs, however many messages come.
 void BM_DrawChart(benchmark::State &state)
 {
     LiveConsole c;

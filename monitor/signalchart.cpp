@@ -7,8 +7,8 @@
 #include <QAccessibleWidget>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QStyle>
 #include <QPixmap>
+#include <QStyle>
 #include <QStyleOptionFrame>
 
 #include <algorithm>

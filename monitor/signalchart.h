@@ -2,7 +2,7 @@
 // The chart's panel (Shape1) and everything drawn on it for the readings:
 // the 37 rows of address box, level box and bar. A reading changes every
 // row, since the history moves up by one; drawing them as one picture, at
-// most ten times a second, keeps a busy channel from costing the console
+// most five times a second, keeps a busy channel from costing the console
 // more than the readings themselves. The parts keep their texts and widths
 // exactly as the procedures set them; only the drawing waits.
 #include <QColor>
@@ -21,7 +21,9 @@ class ChartBox;
 class SignalChart : public QWidget {
     Q_OBJECT
 public:
-    // Shortest time between two drawings of the rows.
+    // Shortest time between two drawings of the rows. A reading after a
+    // quiet spell is drawn at once; under a stream of readings the chart
+    // moves five times a second.
     static constexpr int kRefreshMs = 200;
 
     SignalChart(QWidget *parent, const QColor &panel);

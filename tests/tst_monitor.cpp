@@ -277,7 +277,7 @@ void TestMonitor::chartRedrawsAfterAReading()
         } counter(paints);
         form.Shape1->installEventFilter(&counter);
         receiveScanning(c, 7);
-        QTRY_VERIFY_WITH_TIMEOUT(paints > 0, 5 * SignalChart::kRefreshMs);
+        QTRY_VERIFY_WITH_TIMEOUT(paints > 0, 25 * SignalChart::kRefreshMs);
         form.Shape1->removeEventFilter(&counter);
     }));
 }

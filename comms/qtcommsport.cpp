@@ -54,9 +54,10 @@ int QtCommsPort::inBufferCount()
     if (!m_port.isOpen())
         return int(m_leftBehind.size());
     // The port reads the device when the event loop gets to it, which may be
-    // after this tick: bytes the device already holds count too, or the poll
-    // would take a message whose end is waiting there as finished.
-    if (waitingInDevice() > 0)
+    // after this tick. Once a message has begun, bytes the device already
+    // holds count too, or the poll would take a message whose end is waiting
+    // there as finished. (A quiet line costs no system call.)
+    if (m_port.bytesAvailable() > 0 && waitingInDevice() > 0)
         m_port.waitForReadyRead(0);
     return int(m_port.bytesAvailable());
 }

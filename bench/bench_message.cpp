@@ -136,10 +136,11 @@ void messageCost(benchmark::State &state, int rows, bool twice, bool same, bool 
     QCoreApplication::processEvents();
 }
 
-// The repaint that the event loop runs after each message, one transmitter.
-void paintCost(benchmark::State &state, bool monitor)
+// Takes the frames of one transmitter, one per iteration, and times `work`
+// after each; returns the total CPU time of `work`.
+template <typename Work>
+double timedAfterEachMessage(benchmark::State &state, LiveConsole &c, Work work)
 {
-    LiveConsole c(monitor);
     const QList<QByteArray> frames = framesOf(70001, false);
     for (const QByteArray &frame : frames)
         c.take(frame);
@@ -151,11 +152,19 @@ void paintCost(benchmark::State &state, bool monitor)
         c.take(frames[next]);
         next = (next + 1) % frames.size();
         const double start = threadCpuSeconds();
-        repaintAfterMessage();
+        work();
         const double elapsed = threadCpuSeconds() - start;
         state.SetIterationTime(elapsed);
         total += elapsed;
     }
+    return total;
+}
+
+// The repaint that the event loop runs after each message, one transmitter.
+void paintCost(benchmark::State &state, bool monitor)
+{
+    LiveConsole c(monitor);
+    const double total = timedAfterEachMessage(state, c, repaintAfterMessage);
     state.counters["paint_pct"] = benchmark::Counter(100.0 * total / kFrameIntervalSeconds, benchmark::Counter::kAvgIterations);
 }
 
@@ -165,7 +174,6 @@ void BM_MessageTwoRowsOneTx(benchmark::State &state) { messageCost(state, 1, tru
 void BM_MessageSameFrame(benchmark::State &state) { messageCost(state, 1, false, true); }
 void BM_MessageMonitorClosed(benchmark::State &state) { messageCost(state, 1, false, false, false); }
 void BM_PaintAfterMessage(benchmark::State &state) { paintCost(state, true); }
-
 void BM_PaintAfterMessageMonitorClosed(benchmark::State &state) { paintCost(state, false); }
 
 // Apart, so that a profiler can be pointed at it (callgrind --toggle-collect).
@@ -179,23 +187,8 @@ void BM_PaintAfterMessageMonitorClosed(benchmark::State &state) { paintCost(stat
 void BM_DrawChart(benchmark::State &state)
 {
     LiveConsole c;
-    const QList<QByteArray> frames = framesOf(70001, false);
-    for (const QByteArray &frame : frames)
-        c.take(frame);
-    QCoreApplication::processEvents();
     QWidget *chart = c.window.state().monform->Shape1;
-
-    double total = 0;
-    qsizetype next = 0;
-    for (auto _ : state) {
-        c.take(frames[next]);
-        next = (next + 1) % frames.size();
-        const double start = threadCpuSeconds();
-        drawChart(chart);
-        const double elapsed = threadCpuSeconds() - start;
-        state.SetIterationTime(elapsed);
-        total += elapsed;
-    }
+    const double total = timedAfterEachMessage(state, c, [chart] { drawChart(chart); });
     const double perSecond = 1000.0 / SignalChart::kRefreshMs;
     state.counters["core_pct"] = benchmark::Counter(100.0 * total * perSecond, benchmark::Counter::kAvgIterations);
 }

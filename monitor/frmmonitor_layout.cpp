@@ -4,8 +4,8 @@
 #include "monitor/frmmonitor.h"
 
 #include "app/widgetlook.h"
-#include "monitor/dottedline.h"
 #include "monitor/chartparts.h"
+#include "monitor/dottedline.h"
 #include "monitor/signalchart.h"
 
 #include <QLabel>
@@ -85,8 +85,9 @@ void Frmmonitor::buildControls()
         const int top = kRowTop + kRowPitch * row;
         for (std::size_t c = 0; c < std::size(kRowBoxes); ++c) {
             const RowBoxSpec &item = kRowBoxes[c];
-            (*columns[c])[row] = new ChartBox(QStringLiteral("%1_%2").arg(QLatin1String(item.name)).arg(row),
-                                              pixelsFor(this, {item.left, top, item.width, kBoxHeight}), QStringLiteral("0"), Shape1);
+            const QString name = QStringLiteral("%1_%2").arg(QLatin1String(item.name)).arg(row);
+            (*columns[c])[row] = new ChartBox(name, pixelsFor(this, {item.left, top, item.width, kBoxHeight}),
+                                              QStringLiteral("0"), Shape1);
         }
         sigbar[row] = new ChartBar(QStringLiteral("sigbar_%1").arg(row),
                                    pixelsFor(this, {kBarLeft, top, kBarStartWidth, kBarHeight}), Shape1);

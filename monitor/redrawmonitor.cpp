@@ -3,8 +3,8 @@
 #include "app/modfunctions.h"
 #include "app/widgetlook.h"
 #include "monitor/barwidth.h"
-#include "monitor/frmmonitor.h"
 #include "monitor/chartparts.h"
+#include "monitor/frmmonitor.h"
 
 
 void ModFunctions::RedrawMonitor()

@@ -202,6 +202,9 @@ void Mainscreen::buildControls()
     txtmask = makeBox(this, "txtmask", "00:00:00", {720, 10200, 2055, 480}, {"Times New Roman", 24, false});
     setBoxColours(txtmask, kWindowBlue, kWhite);
     txtmask->setFrame(false);
+    // It changes every second: filling its own background spares the window
+    // beneath it a repaint each time.
+    paintBackground(txtmask, kWindowBlue);
     txtmask->setAccessibleName(QStringLiteral("Clock"));
     txtmask->setAccessibleDescription(QStringLiteral("Click to clear the display table"));
     lbllogqueue = makeLabel(this, "lbllogqueue", "", {4080, 1500, 6135, 300}, Qt::yellow, kSansSerifBold);

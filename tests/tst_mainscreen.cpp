@@ -10,6 +10,15 @@
 #include <QtTest>
 
 namespace {
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 // The next widget Tab reaches: the focus chain also holds frames and labels.
 QWidget *nextTabStop(QWidget *widget)
 {
@@ -158,6 +167,26 @@ private slots:
         QCOMPARE(c.g().yearstr, QStringLiteral("2026"));
         QCOMPARE(c.g().lastlogmin, 5);
         QVERIFY(c.g().monfreeze);
+    }
+
+    // The clock changes every second for as long as the console runs: only
+    // its own box may be drawn again, not the window beneath it.
+    void clockTickRedrawsOnlyTheClockBox()
+    {
+        Console c;
+        c.w().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c.w()));
+        c.w().tmrpctime_Timer();   // the first tick settles what the log folder shows
+        QCoreApplication::processEvents();
+        PaintCounter windowPaints, clockPaints;
+        c.w().installEventFilter(&windowPaints);
+        c.w().txtmask->installEventFilter(&clockPaints);
+        c.clock.advanceSeconds(1);
+        c.w().tmrpctime_Timer();
+        QTRY_COMPARE(clockPaints.paints, 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(windowPaints.paints, 0);
+        QCOMPARE(c.w().txtmask->text(), QStringLiteral("09:05:08"));
     }
 };
 

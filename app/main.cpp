@@ -36,11 +36,11 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(HALVERN_VERSION));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/halvern-console.png")));
 
-    quitApplicationOnSignals();
     QtCommsPort commsport{PortMap(options.ports)};
     SystemClock clock;
     Mainscreen mainscreen(commsport, clock);
     mainscreen.Form_Load();
+    quitApplicationOnSignals(mainscreen.tmrcomms);
     mainscreen.show();
     const int status = app.exec();
     commsport.setPortOpen(false);

@@ -1,32 +1,27 @@
 #include "app/quitonsignal.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
+#include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-int signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t signalled = 0;
 
 void onSignal(int)
 {
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
+    signalled = 1;
 }
 } // namespace
 
-void quitApplicationOnSignals()
+void quitApplicationOnSignals(const QTimer *tick)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, [] {
-        char byte = 0;
-        [[maybe_unused]] const auto got = ::read(signalPipe[1], &byte, 1);
-        QCoreApplication::quit();
+    QObject::connect(tick, &QTimer::timeout, QCoreApplication::instance(), [] {
+        if (signalled) {
+            signalled = 0;
+            QCoreApplication::quit();
+        }
     });
     struct sigaction action {};
     action.sa_handler = onSignal;
@@ -36,5 +31,5 @@ void quitApplicationOnSignals()
     sigaction(SIGTERM, &action, nullptr);
 }
 #else
-void quitApplicationOnSignals() {}
+void quitApplicationOnSignals(const QTimer *) {}
 #endif

@@ -2,4 +2,9 @@
 // SIGINT and SIGTERM end the event loop the ordinary way, so the port is
 // closed before the process ends (a killed process leaves the device in
 // exclusive mode).
-void quitApplicationOnSignals();
+class QTimer;
+
+// The signal is only noted; `tick`, a timer that runs for as long as the
+// console does, looks at the note each time it fires. Waiting for a signal so
+// adds nothing to the event loop's wake-ups, and the quit follows within one tick.
+void quitApplicationOnSignals(const QTimer *tick);

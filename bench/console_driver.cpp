@@ -211,7 +211,6 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const Options options = parse(app.arguments());
-    quitApplicationOnSignals();
 
     std::unique_ptr<PtyPair> quietLine;
     QString device = options.device;
@@ -224,6 +223,7 @@ int main(int argc, char *argv[])
     SystemClock clock;
     Mainscreen window(port, clock);
     window.Form_Load();
+    quitApplicationOnSignals(window.tmrcomms);
     window.show();
     if (!options.logFolder.isEmpty())
         logEveryMessage(window, options.logFolder);

@@ -51,15 +51,19 @@ bool QtCommsPort::setPortOpen(bool open)
 
 int QtCommsPort::inBufferCount()
 {
-    if (!m_port.isOpen())
-        return int(m_leftBehind.size());
+    // Asked every tick, mostly of a quiet line: that answer comes first.
+    const qint64 buffered = m_port.bytesAvailable();   // nothing once closed
+    if (buffered == 0)
+        return m_port.isOpen() ? 0 : int(m_leftBehind.size());
     // The port reads the device when the event loop gets to it, which may be
     // after this tick. Once a message has begun, bytes the device already
     // holds count too, or the poll would take a message whose end is waiting
-    // there as finished. (A quiet line costs no system call.)
-    if (m_port.bytesAvailable() > 0 && waitingInDevice() > 0)
+    // there as finished.
+    if (waitingInDevice() > 0) {
         m_port.waitForReadyRead(0);
-    return int(m_port.bytesAvailable());
+        return int(m_port.bytesAvailable());
+    }
+    return int(buffered);
 }
 
 // Bytes the device has received that the port has not read yet.

@@ -40,7 +40,7 @@ int main(int argc, char *argv[])
     SystemClock clock;
     Mainscreen mainscreen(commsport, clock);
     mainscreen.Form_Load();
-    quitApplicationOnSignals(mainscreen.tmrcomms);
+    quitApplicationOnSignals(mainscreen.tmrpctime);
     mainscreen.show();
     const int status = app.exec();
     commsport.setPortOpen(false);

@@ -5,6 +5,7 @@
 class QTimer;
 
 // The signal is only noted; `tick`, a timer that runs for as long as the
-// console does, looks at the note each time it fires. Waiting for a signal so
-// adds nothing to the event loop's wake-ups, and the quit follows within one tick.
+// console does, looks at the note each time it fires, and the quit follows
+// within one tick. Waiting for a signal so adds nothing to what the event
+// loop watches, and the console's clock second is a short enough wait.
 void quitApplicationOnSignals(const QTimer *tick);

@@ -223,7 +223,7 @@ int main(int argc, char *argv[])
     SystemClock clock;
     Mainscreen window(port, clock);
     window.Form_Load();
-    quitApplicationOnSignals(window.tmrcomms);
+    quitApplicationOnSignals(window.tmrpctime);
     window.show();
     if (!options.logFolder.isEmpty())
         logEveryMessage(window, options.logFolder);

@@ -13,6 +13,7 @@ QtCommsPort::QtCommsPort(PortMap map, QObject *parent)
 {
     m_port.setReadBufferSize(kReceiveBufferBytes);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtCommsPort::onError);
+    connect(&m_port, &QSerialPort::readyRead, this, [this] { m_arrived = true; });
 }
 
 QtCommsPort::~QtCommsPort()
@@ -30,6 +31,7 @@ int baudRateOf(const QString &settings)
 bool QtCommsPort::setPortOpen(bool open)
 {
     m_leftBehind.clear();
+    m_arrived = false;
     if (!open) {
         m_port.close();
         return true;
@@ -51,19 +53,17 @@ bool QtCommsPort::setPortOpen(bool open)
 
 int QtCommsPort::inBufferCount()
 {
-    // Asked every tick, mostly of a quiet line: that answer comes first.
-    const qint64 buffered = m_port.bytesAvailable();   // nothing once closed
-    if (buffered == 0)
-        return m_port.isOpen() ? 0 : int(m_leftBehind.size());
+    // Asked every tick, mostly of a quiet line: until the port announces
+    // bytes, there is nothing to look at.
+    if (!m_arrived || !m_port.isOpen())
+        return int(m_leftBehind.size());
     // The port reads the device when the event loop gets to it, which may be
     // after this tick. Once a message has begun, bytes the device already
     // holds count too, or the poll would take a message whose end is waiting
     // there as finished.
-    if (waitingInDevice() > 0) {
+    if (waitingInDevice() > 0)
         m_port.waitForReadyRead(0);
-        return int(m_port.bytesAvailable());
-    }
-    return int(buffered);
+    return int(m_port.bytesAvailable());
 }
 
 // Bytes the device has received that the port has not read yet.
@@ -86,10 +86,12 @@ void QtCommsPort::clearInBuffer()
     m_leftBehind.clear();
     if (m_port.isOpen())
         m_port.clear(QSerialPort::Input);
+    m_arrived = false;
 }
 
 QByteArray QtCommsPort::input()
 {
+    m_arrived = false;   // what follows empties the port's buffer
     return m_port.isOpen() ? m_port.readAll() : std::exchange(m_leftBehind, QByteArray());
 }
 
@@ -112,6 +114,7 @@ void QtCommsPort::onError(QSerialPort::SerialPortError error)
     // What arrived before is whole and may be the end of a frame: keep it
     // for the poll. Taken from the port's buffer alone, not the dead device.
     m_leftBehind = m_port.read(m_port.bytesAvailable());
+    m_arrived = false;
     m_port.close();
     emit lost(m_device);
 }

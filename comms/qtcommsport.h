@@ -30,6 +30,7 @@ private:
     PortMap m_map;
     QSerialPort m_port;
     QByteArray m_leftBehind;          // received before the device vanished, not yet read
+    bool m_arrived = false;           // the port has read bytes since its buffer was last emptied
     QString m_device;                 // the device last opened, as mapped
     int m_commPort = 1;
     QString m_settings = QStringLiteral("9600,n,8,1");

@@ -1,5 +1,5 @@
 // SIGTERM and SIGINT end the console's event loop the ordinary way (so the
-// port is closed), at the first tick after the signal.
+// port is closed), at the first tick of the given timer after the signal.
 #include "app/quitonsignal.h"
 
 #include <QTimer>

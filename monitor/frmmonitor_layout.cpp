@@ -78,6 +78,8 @@ void Frmmonitor::buildControls()
     Shape1 = new SignalChart(this, kPaleBlue);
     Shape1->setObjectName(QStringLiteral("Shape1"));
     placeAt(Shape1, {240, 360, 14775, 9735});
+    Shape1->setAccessibleName(QStringLiteral("Signal levels"));
+    Shape1->setAccessibleDescription(QStringLiteral("The last 37 readings, oldest at the top"));
     Shape1->setBoxLook(fontFor(kSmallFont), kWindowBlue, kWhite);
     Shape1->setBarLook(kBarBlue, kWhite);
     std::array<ChartBox *, kMonitorRows> *columns[] = {&txtadd, &sig_lvl};

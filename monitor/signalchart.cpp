@@ -1,10 +1,9 @@
 #include "monitor/signalchart.h"
 
 #include "app/boxpanelstyle.h"
+#include "monitor/chartaccessible.h"
 #include "monitor/chartparts.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -20,34 +19,11 @@ constexpr int kTextMargin = 2;
 // Pictures of boxes kept, at most.
 constexpr qsizetype kMostBoxPictures = 1024;
 
-class SignalChartAccessible final : public QAccessibleWidget {
-public:
-    explicit SignalChartAccessible(SignalChart *chart) : QAccessibleWidget(chart, QAccessible::Chart) {}
-
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Value)
-            return static_cast<const SignalChart *>(widget())->readingsText();
-        return QAccessibleWidget::text(t);
-    }
-};
-
-QAccessibleInterface *accessibleChart(const QString &className, QObject *object)
-{
-    if (className == QLatin1String("SignalChart") && object && object->isWidgetType())
-        return new SignalChartAccessible(static_cast<SignalChart *>(object));
-    return nullptr;
-}
-
 } // namespace
 
 SignalChart::SignalChart(QWidget *parent, const QColor &panel) : QWidget(parent)
 {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(accessibleChart);
-        return true;
-    }();
-    Q_UNUSED(factoryInstalled);
+    installChartAccessibility();
 
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, panel);
@@ -97,6 +73,20 @@ void SignalChart::drawRows()
 {
     sinceDrawn.start();
     update(rowsArea);
+    announceChangedRows(this);
+}
+
+QString SignalChart::rowName(int row) const
+{
+    const Row &parts = rows.at(row);
+    return QStringLiteral("row %1: transmitter %2, level %3")
+        .arg(QString::number(row + 1), parts.address->text(), parts.level->text());
+}
+
+QRect SignalChart::rowGeometry(int row) const
+{
+    const Row &parts = rows.at(row);
+    return (parts.address->geometry() | parts.level->geometry() | parts.bar->geometry()).translated(-pos());
 }
 
 QString SignalChart::readingsText() const

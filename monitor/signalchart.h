@@ -41,6 +41,11 @@ public:
     // For reading aloud: each row as "address, level", newest first.
     QString readingsText() const;
 
+    // Row `row` (0 at the top) as a reader says it: "row 1: transmitter 0, level 0".
+    int rowCount() const { return int(rows.size()); }
+    QString rowName(int row) const;
+    QRect rowGeometry(int row) const;     // in the chart's coordinates
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 

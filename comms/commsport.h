@@ -37,8 +37,20 @@ public:
     // when no port is open.
     virtual bool output(const QByteArray &bytes) = 0;
 
-    // The device behind a port number, for tooltips and messages ("" if none).
+    // The device behind a port number, for tooltips and messages ("" if none),
+    // by its stable name where it has one.
     virtual QString deviceName(int number) const = 0;
+
+    // The device the port opened last, by its stable name: what a reopen
+    // (new rate, lost device) must open again, whatever number maps to it now.
+    virtual QString openedDevice() const { return deviceName(commPort()); }
+
+    // PortOpen True on exactly `device` (as openedDevice() names it) with the
+    // current Settings; CommPort stays as it is. Fails like setPortOpen(true).
+    virtual bool openDevice(const QString &device)
+    {
+        return device == deviceName(commPort()) && setPortOpen(true);
+    }
 
 signals:
     // The open device vanished (adapter unplugged, other end gone). The port

@@ -8,9 +8,21 @@ bool FakeCommsPort::setPortOpen(bool open)
         m_open = false;
         return true;
     }
-    if (m_open || failingPorts.contains(m_commPort))
+    return openDevice(deviceName(m_commPort));
+}
+
+// Opens `device` if some number stands for it now.
+bool FakeCommsPort::openDevice(const QString &device)
+{
+    bool present = false;
+    for (int number = 1; number <= 10; ++number)
+        present = present || (!device.isEmpty() && deviceName(number) == device);
+    if (m_open || !present)
         return false;
+    m_buffer.clear();
+    m_backlog.clear();
     m_open = true;
+    m_opened = device;
     opens.append(QStringLiteral("%1@%2").arg(m_commPort).arg(m_settings));
     return true;
 }
@@ -44,7 +56,9 @@ bool FakeCommsPort::output(const QByteArray &bytes)
 
 QString FakeCommsPort::deviceName(int number) const
 {
-    return failingPorts.contains(number) ? QString() : QStringLiteral("/dev/fake%1").arg(number);
+    if (failingPorts.contains(number))
+        return {};
+    return devices.value(number, QStringLiteral("/dev/fake%1").arg(number));
 }
 
 void FakeCommsPort::receive(const QByteArray &bytes)
@@ -61,7 +75,7 @@ void FakeCommsPort::vanish()
         return;
     m_open = false;
     m_backlog.clear();                // still in the driver: gone with the device
-    emit lost(deviceName(m_commPort));
+    emit lost(m_opened);
 }
 
 void FakeCommsPort::refill()

@@ -4,6 +4,7 @@
 #include "comms/commsport.h"
 
 #include <QList>
+#include <QMap>
 #include <QSet>
 
 class FakeCommsPort final : public CommsPort {
@@ -22,9 +23,12 @@ public:
     QByteArray input() override;
     bool output(const QByteArray &bytes) override;
     QString deviceName(int number) const override;
+    QString openedDevice() const override { return m_opened; }
+    bool openDevice(const QString &device) override;
 
     // Test side.
     QSet<int> failingPorts;           // these numbers fail to open
+    QMap<int, QString> devices;       // the device behind a number, if not "/dev/fakeN"
     QList<QByteArray> writes;         // every output, one entry per write
     QList<QString> opens;             // "N@settings" for every successful open
     void receive(const QByteArray &bytes);   // bytes arrive from the receiver
@@ -37,6 +41,7 @@ private:
     int m_commPort = 1;
     QString m_settings = QStringLiteral("9600,n,8,1");
     bool m_open = false;
+    QString m_opened;                 // the device opened last
     QByteArray m_buffer;              // what the port holds, at most kReceiveBufferBytes
     QByteArray m_backlog;             // what waits in the driver beyond that
 };

@@ -1,5 +1,6 @@
 #include "comms/portmap.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSerialPortInfo>
@@ -65,14 +66,40 @@ QString PortMap::device(int number, const QStringList &systemDevices) const
 #endif
 }
 
-QString PortMap::device(int number) const
+QStringList systemSerialDevices()
 {
-    // Listing the system's serial devices takes milliseconds (a udev scan), and
-    // the lost-port wait asks once a second: a named device needs no list.
-    if (m_overrides.contains(number))
-        return m_overrides.value(number);
     QStringList devices;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
         devices.append(info.systemLocation());
-    return device(number, devices);
+    return devices;
+}
+
+QString PortMap::device(int number) const
+{
+    // Listing the system's serial devices takes milliseconds (a udev scan):
+    // a named device needs no list.
+    if (m_overrides.contains(number))
+        return m_overrides.value(number);
+    return device(number, m_lister ? m_lister() : QStringList());
+}
+
+QString PortMap::stableName(const QString &device) const
+{
+    return stableDeviceName(device, m_stableFolder);
+}
+
+QString stableDeviceName(const QString &device, const QString &folder)
+{
+    const QFileInfo given(device);
+    if (device.isEmpty() || given.isSymLink())
+        return device;
+    const QString target = given.canonicalFilePath();
+    if (target.isEmpty())
+        return device;   // not there now: nothing points to it
+    const QFileInfoList links = QDir(folder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot,
+                                                           QDir::Name);
+    for (const QFileInfo &link : links)
+        if (link.isSymLink() && link.canonicalFilePath() == target)
+            return link.absoluteFilePath();
+    return device;
 }

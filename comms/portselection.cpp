@@ -23,7 +23,7 @@ void deselect(QRadioButton *option)
 
 void Mainscreen::optcom_Click(int n)
 {
-    lostPort = 0;                      // a new choice ends any wait for a lost port
+    lostDevice.clear();                // a new choice ends any wait for a lost port
     tmrreopen->stop();
     if (commsport.portOpen())
         commsport.setPortOpen(false);
@@ -49,45 +49,49 @@ void Mainscreen::opt4800_Click() { setBaud(QStringLiteral("4800,n,8,1")); }
 void Mainscreen::opt9600_Click() { setBaud(QStringLiteral("9600,n,8,1")); }
 void Mainscreen::opt19k2_Click() { setBaud(QStringLiteral("19200,n,8,1")); }
 
-// A rate chosen while no port is open waits for the next open. An open port
-// is reopened at once with the new rate; should that fail, the console goes
-// on waiting for the port as for a lost one.
+// A rate chosen while no port is open is the rate the next open uses: a port
+// always runs at the rate whose button is selected. An open port is reopened
+// at once on the same device; should that fail, the console goes on waiting
+// for the device as for a lost one.
 void Mainscreen::setBaud(const QString &settings)
 {
     if (!commsport.portOpen()) {
-        if (lostPort != 0)
-            commsport.setSettings(settings);   // the port we wait for comes back at this rate
+        commsport.setSettings(settings);
         return;
     }
+    const QString device = commsport.openedDevice();
     commsport.setPortOpen(false);
     commsport.setSettings(settings);
-    if (!commsport.setPortOpen(true))
-        portLost(commsport.deviceName(commsport.commPort()));
+    if (!commsport.openDevice(device))
+        portLost(device);
 }
 
 // The open device vanished. The port is closed already; its button stays
-// selected and the console tries the same device once a second.
+// selected and the console tries the very same device once a second: the
+// port's number may stand for another device by now (the machine's list is
+// renumbered after an unplug), which must never be taken for this one.
 void Mainscreen::portLost(const QString &device)
 {
     // What the device sent before it went can grow no more: the second poll
     // at the latest takes it in, so the notice below has the last word.
     modFunctions.ReadComms();
     modFunctions.ReadComms();
-    lostPort = commsport.commPort();
-    txtinstring->setText(QStringLiteral("Port %1 (%2) lost: waiting for it to come back").arg(lostPort).arg(device));
+    lostDevice = device;
+    txtinstring->setText(QStringLiteral("Port %1 (%2) lost: waiting for it to come back")
+                             .arg(commsport.commPort())
+                             .arg(device));
     tmrreopen->start();
 }
 
 void Mainscreen::tmrreopen_Timer()
 {
-    if (lostPort == 0 || commsport.portOpen()) {
+    if (lostDevice.isEmpty() || commsport.portOpen()) {
         tmrreopen->stop();
         return;
     }
-    commsport.setCommPort(lostPort);
-    if (!commsport.setPortOpen(true))
+    if (!commsport.openDevice(lostDevice))
         return;
-    txtinstring->setText(QStringLiteral("Port %1 (%2) is back").arg(lostPort).arg(commsport.deviceName(lostPort)));
-    lostPort = 0;
+    txtinstring->setText(QStringLiteral("Port %1 (%2) is back").arg(commsport.commPort()).arg(lostDevice));
+    lostDevice.clear();
     tmrreopen->stop();
 }

@@ -36,12 +36,26 @@ bool QtCommsPort::setPortOpen(bool open)
         m_port.close();
         return true;
     }
-    if (m_port.isOpen())
+    return openDevice(m_map.device(m_commPort));
+}
+
+QString QtCommsPort::deviceName(int number) const
+{
+    // While open, the number stands for the device opened, even if the
+    // machine's list has moved on since.
+    if (m_port.isOpen() && number == m_commPort)
+        return m_device;
+    return m_map.stableName(m_map.device(number));
+}
+
+bool QtCommsPort::openDevice(const QString &device)
+{
+    if (m_port.isOpen() || device.isEmpty())
         return false;
-    const QString device = m_map.device(m_commPort);
-    if (device.isEmpty())
-        return false;
-    m_device = device;
+    m_leftBehind.clear();
+    m_arrived = false;
+    // Named now, while the device is there to be found behind its links.
+    m_device = m_map.stableName(device);
     m_port.setPortName(device);
     m_port.setBaudRate(baudRateOf(m_settings));
     m_port.setDataBits(QSerialPort::Data8);

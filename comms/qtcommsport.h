@@ -21,7 +21,9 @@ public:
     void clearInBuffer() override;
     QByteArray input() override;
     bool output(const QByteArray &bytes) override;
-    QString deviceName(int number) const override { return m_map.device(number); }
+    QString deviceName(int number) const override;
+    QString openedDevice() const override { return m_device; }
+    bool openDevice(const QString &device) override;
 
 private:
     qint64 waitingInDevice() const;
@@ -31,7 +33,7 @@ private:
     QSerialPort m_port;
     QByteArray m_leftBehind;          // received before the device vanished, not yet read
     bool m_arrived = false;           // the port has read bytes since its buffer was last emptied
-    QString m_device;                 // the device last opened, as mapped
+    QString m_device;                 // the device last opened, by its stable name
     int m_commPort = 1;
     QString m_settings = QStringLiteral("9600,n,8,1");
 };

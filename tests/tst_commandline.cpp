@@ -1,7 +1,12 @@
 // The console's optional arguments.
 #include "app/commandline.h"
+#include "comms/qtcommsport.h"
+#include "support/ptypair.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 class TestCommandLine : public QObject {
     Q_OBJECT
@@ -43,6 +48,46 @@ private slots:
         QVERIFY(std::holds_alternative<CommandLineError>(parsed));
         QVERIFY2(std::get<CommandLineError>(parsed).message.contains(mentions),
                  qPrintable(std::get<CommandLineError>(parsed).message));
+    }
+
+    // Device names are bytes: a link whose name is not valid UTF-8, pointing
+    // to a real pseudo-terminal, must still open as the port named on the
+    // command line, through the real QSerialPort.
+    void deviceNamedInAnyBytesOpens_data()
+    {
+        QTest::addColumn<QByteArray>("prefix");
+        QTest::addColumn<QByteArray>("linkName");
+        QTest::newRow("Latin-1 byte, --port=N=") << QByteArray("--port=1=") << QByteArray("rx\xe9" "ceiver");
+        QTest::newRow("lone byte, N=") << QByteArray("1=") << QByteArray("rx\xff");
+        QTest::newRow("cut sequence") << QByteArray("1=") << QByteArray("rx\xc3");
+        QTest::newRow("valid UTF-8 kept as given") << QByteArray("1=") << QByteArray("r\xc3\xa9" "cepteur");
+    }
+    void deviceNamedInAnyBytesOpens()
+    {
+        QFETCH(QByteArray, prefix);
+        QFETCH(QByteArray, linkName);
+        PtyPair receiver;
+        QTemporaryDir dir;
+        QVERIFY(receiver.isOpen() && dir.isValid());
+        const QByteArray link = QFile::encodeName(dir.path()) + '/' + linkName;
+        QVERIFY(::symlink(QFile::encodeName(receiver.devicePath()).constData(), link.constData()) == 0);
+
+        QStringList arguments;
+        if (prefix == "1=")
+            arguments << QStringLiteral("--port");
+        arguments << decodeArgument(prefix + link);
+        const auto parsed = parseCommandLine(arguments);
+        QVERIFY(std::holds_alternative<CommandLine>(parsed));
+        const QString device = std::get<CommandLine>(parsed).ports.value(1);
+        if (QFile::encodeName(QFile::decodeName(link)) == link)
+            QCOMPARE(device, QFile::decodeName(link));   // a name that survives stays the user's
+
+        QtCommsPort port{PortMap(std::get<CommandLine>(parsed).ports, QString(), [] { return QStringList(); })};
+        port.setCommPort(1);
+        QVERIFY2(port.setPortOpen(true), qPrintable(device));
+        QVERIFY(port.output("AT="));
+        QByteArray arrived;
+        QTRY_COMPARE((arrived += receiver.readAvailable()), QByteArray("AT="));
     }
 };
 

@@ -1,6 +1,10 @@
 // Which device each port number stands for.
 #include "comms/portmap.h"
 
+#include "support/ptypair.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestPortMap : public QObject {
@@ -21,6 +25,39 @@ private slots:
         QCOMPARE(map.device(2, devices), QStringLiteral("/dev/ttyUSB1"));
         QCOMPARE(map.device(3, devices), QString());
         QCOMPARE(map.device(11, devices), QString());
+    }
+
+    // A folder of real links to real pseudo-terminals stands in for
+    // /dev/serial/by-id; "adapter" and "plain" are devices, "gone" is not.
+    void stableNameIsTheLinkThatPointsToTheDevice_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("device with a link") << "adapter" << "by-id/usb-Halvern_RX-if00-port0";
+        QTest::newRow("device without one") << "plain" << "plain";
+        QTest::newRow("a link already") << "own-link" << "own-link";
+        QTest::newRow("not there") << "gone" << "gone";
+    }
+    void stableNameIsTheLinkThatPointsToTheDevice()
+    {
+        QFETCH(QString, given);
+        QFETCH(QString, expected);
+        PtyPair adapter, plain, other;
+        QTemporaryDir dir;
+        QVERIFY(adapter.isOpen() && plain.isOpen() && other.isOpen() && dir.isValid());
+        const QString folder = dir.filePath(QStringLiteral("by-id"));
+        QVERIFY(QDir().mkdir(folder));
+        QVERIFY(QFile::link(other.devicePath(), folder + QStringLiteral("/usb-Other-if00-port0")));
+        QVERIFY(QFile::link(adapter.devicePath(), folder + QStringLiteral("/usb-Halvern_RX-if00-port0")));
+        QVERIFY(QFile::link(QStringLiteral("/nonexistent"), folder + QStringLiteral("/usb-Broken-if00")));
+        QVERIFY(QFile::link(adapter.devicePath(), dir.filePath(QStringLiteral("own-link"))));
+        const QMap<QString, QString> paths{{"adapter", adapter.devicePath()},
+                                           {"plain", plain.devicePath()},
+                                           {"own-link", dir.filePath("own-link")},
+                                           {"gone", "/dev/pts/nonexistent"},
+                                           {"by-id/usb-Halvern_RX-if00-port0", dir.filePath(expected)}};
+        QCOMPARE(stableDeviceName(paths.value(given), folder), paths.value(expected));
+        QCOMPARE(PortMap({}, folder).stableName(paths.value(given)), paths.value(expected));
     }
 };
 

@@ -83,8 +83,8 @@ private slots:
         c.w().opt19k2->click();
         QVERIFY(!c.port.portOpen());
         QVERIFY(c.port.opens.isEmpty());
-        c.w().optcom[1]->click();
-        QCOMPARE(c.port.opens, QList<QString>{QStringLiteral("1@9600,n,8,1")});
+        c.w().optcom[1]->click();                    // opens at the rate the window shows
+        QCOMPARE(c.port.opens, QList<QString>{QStringLiteral("1@19200,n,8,1")});
         QVERIFY(c.w().opt19k2->isChecked());
 
         c.w().opt4800->click();                      // open: reopens at once
@@ -122,6 +122,18 @@ private slots:
         QCOMPARE(c.port.commPort(), 2);
         QVERIFY(c.w().txtinstring->text().contains(QLatin1String("back")));
         QVERIFY(!c.w().tmrreopen->isActive());
+    }
+
+    // A new rate reopens the device that is open, not what the number maps to now.
+    void newRateReopensTheSameDevice()
+    {
+        Console c;
+        c.port.devices = {{1, "/dev/ttyUSB0"}};
+        c.w().optcom[1]->click();
+        c.port.devices = {{1, "/dev/ttyUSB1"}};
+        c.w().opt19k2->click();
+        QVERIFY(!c.port.portOpen());                 // /dev/ttyUSB0 is no longer there
+        QVERIFY(c.w().txtinstring->text().contains(QLatin1String("(/dev/ttyUSB0) lost")));
     }
 
     void offEndsTheWaitForALostPort()

@@ -1,0 +1,121 @@
+// The port and rate buttons on the real QSerialPort and real pseudo-terminals:
+// the line runs at the rate the window shows, and a lost adapter is waited
+// for by its own stable name, never by a port number the machine has since
+// given to another adapter.
+#include "support/consolefixture.h"
+#include "support/ptypair.h"
+
+#include "comms/qtcommsport.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// The speed the terminal runs at, read from a descriptor of its own.
+speed_t lineSpeed(const QString &device)
+{
+    const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios settings{};
+    const bool read = fd >= 0 && ::tcgetattr(fd, &settings) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return read ? ::cfgetospeed(&settings) : B0;
+}
+
+// A console on QtCommsPort whose machine lists `listed` as its serial
+// devices and keeps its stable names in `byId`.
+struct LiveConsole {
+    QStringList listed;
+    QtCommsPort port;
+    ManualClock clock{QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7))};
+    std::unique_ptr<Mainscreen> window;
+
+    LiveConsole(QStringList devices, QMap<int, QString> named, const QString &byId)
+        : listed(std::move(devices)), port(PortMap(std::move(named), byId, [this] { return listed; }))
+    {
+        window = std::make_unique<Mainscreen>(port, clock);
+        window->Form_Load();
+        window->tmrcomms->stop();
+        window->tmrpctime->stop();
+    }
+    Mainscreen &w() { return *window; }
+};
+
+} // namespace
+
+class TestPortChoicePty : public QObject {
+    Q_OBJECT
+private slots:
+    void portOpensAtTheSelectedRate_data()
+    {
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<int>("speed");
+        QTest::newRow("4800") << "4800" << int(B4800);
+        QTest::newRow("9600") << "9600" << int(B9600);
+        QTest::newRow("19200") << "19200" << int(B19200);
+    }
+    void portOpensAtTheSelectedRate()
+    {
+        QFETCH(QString, rate);
+        QFETCH(int, speed);
+        PtyPair receiver;
+        QVERIFY(receiver.isOpen());
+        LiveConsole c({}, {{1, receiver.devicePath()}}, QString());
+        QRadioButton *button = rate == "4800" ? c.w().opt4800 : rate == "19200" ? c.w().opt19k2 : c.w().opt9600;
+
+        button->click();                             // while "Off"
+        c.w().optcom[1]->click();
+        QVERIFY(c.port.portOpen());
+        QVERIFY(button->isChecked());
+        QCOMPARE(int(lineSpeed(receiver.devicePath())), speed);
+    }
+
+    void lostAdapterIsRetriedByItsStableNameOnly()
+    {
+        PtyPair a, b;
+        QTemporaryDir dir;
+        QVERIFY(a.isOpen() && b.isOpen() && dir.isValid());
+        // Port 1 is whichever sorts first among the listed devices.
+        const bool aFirst = orderedSerialDevices({a.devicePath(), b.devicePath()}).first() == a.devicePath();
+        PtyPair &first = aFirst ? a : b;
+        PtyPair &second = aFirst ? b : a;
+        const QString byId = dir.filePath(QStringLiteral("by-id"));
+        const QString stable = byId + QStringLiteral("/usb-Halvern_RX-if00-port0");
+        QVERIFY(QDir().mkdir(byId) && QFile::link(first.devicePath(), stable));
+        LiveConsole c({a.devicePath(), b.devicePath()}, {}, byId);
+        QCOMPARE(c.w().optcom[1]->toolTip(), stable);
+        QCOMPARE(c.w().optcom[2]->toolTip(), second.devicePath());
+
+        c.w().optcom[1]->click();
+        QVERIFY(c.port.portOpen());
+        first.closeMaster();                         // unplugged
+        QTRY_VERIFY(c.w().txtinstring->text().contains(QLatin1String("lost")));
+        QVERIFY(c.w().txtinstring->text().contains(stable));
+
+        c.listed = {second.devicePath()};            // the machine renumbers: port 1 is the other adapter
+        c.w().tmrreopen_Timer();
+        QVERIFY(!c.port.portOpen());
+
+        PtyPair replugged;                           // back, under a new device node
+        QVERIFY(replugged.isOpen() && PtyPair::relink(stable, replugged.devicePath()));
+        c.listed = {second.devicePath(), replugged.devicePath()};
+        c.w().tmrreopen_Timer();
+        QVERIFY(c.port.portOpen());
+        QCOMPARE(c.w().txtinstring->text(), QStringLiteral("Port 1 (%1) is back").arg(stable));
+        QVERIFY(c.port.output("S"));
+        QByteArray arrived;                          // read as it comes: reading takes it
+        QTRY_COMPARE((arrived += replugged.readAvailable()), QByteArray("S"));
+    }
+};
+
+QTEST_MAIN(TestPortChoicePty)
+#include "tst_portchoice_pty.moc"

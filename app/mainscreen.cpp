@@ -13,12 +13,13 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <utility>
+
 Mainscreen::Mainscreen(CommsPort &port, const Clock &clock_, QWidget *parent)
     : QWidget(parent), commsport(port), clock(clock_), log(std::make_unique<LogWriter>()),
       modFunctions(g, *this, port, clock_, *log)
 {
     buildControls();
-    log->showNoticeIn(lbllogqueue);
 
     tmrcomms = new QTimer(this);
     tmrcomms->setObjectName(QStringLiteral("tmrcomms"));
@@ -59,6 +60,19 @@ void Mainscreen::connectHandlers()
         connect(txttx[row], &QLineEdit::textChanged, this, [this, row] { txttx_Change(row); });
     txtmask->installEventFilter(this);
     connect(txtaddfilter, &QLineEdit::textChanged, this, &Mainscreen::txtaddfilter_Change);
+
+    // A folder or base name typed by the user takes effect when its editing
+    // ends; a text set by the program (unmodified) at once, as at start.
+    for (const auto &[box, apply] : {std::pair{txtfilepath, &Mainscreen::txtfilepath_Apply},
+                                     std::pair{txtpulsefilename, &Mainscreen::txtpulsefilename_Apply}}) {
+        connect(box, &QLineEdit::editingFinished, this, apply);
+        connect(box, &QLineEdit::textChanged, this, [this, box, apply] {
+            if (!box->isModified())
+                (this->*apply)();
+        });
+        (this->*apply)();
+    }
+    connect(log.get(), &LogWriter::pendingChanged, this, &Mainscreen::showLogNotice);
 
     connect(cmdlogscreen, &QPushButton::clicked, this, &Mainscreen::cmdlogscreen_Click);
     connect(cmdprogmode, &QPushButton::clicked, this, &Mainscreen::cmdprogmode_Click);

@@ -20,8 +20,6 @@ class CommsPort;
 class Clock;
 class LogWriter;
 
-inline constexpr int kDisplayRows = 42;
-
 class Mainscreen : public QWidget {
     Q_OBJECT
 public:
@@ -70,6 +68,11 @@ public:
     void txttx_Change(int index);
     void txtmask_Click();
     void txtaddfilter_Change();
+
+    // Log folder, base name and the notice under them (logging/logfolder.cpp)
+    void txtfilepath_Apply();
+    void txtpulsefilename_Apply();
+    void showLogNotice();
 
     // Clock tick and snapshots (logging/snapshothandlers.cpp)
     void tmrpctime_Timer();

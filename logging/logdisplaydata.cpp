@@ -10,19 +10,22 @@
 #include <QLineEdit>
 
 // A snapshot of every occupied display row, the texts as they are shown
-// (Value 2 is not logged); the Date field is the snapshot's own date.
+// (Value 2 is not logged). The Date field is the day the row's reading was
+// received, so a reading of 23:58 yesterday keeps yesterday's date; a row
+// with no reading (a number typed in) takes the snapshot's own date.
 void ModFunctions::LogDisplayData()
 {
-    if (!ui.chklogen->isChecked() || !LogFolderUsable())
+    if (!ui.chklogen->isChecked() || !logFolderTakesLines(g, *this))
         return;
-    if (!prepareLogFile(g, ui, log))
+    if (!prepareLogFile(g, log))
         return;
-    const QString date = logDate(g.daystr, g.monthstr, g.yearstr);
+    const QString today = logDate(g.daystr, g.monthstr, g.yearstr);
     for (g.rowidx = 0; g.rowidx < kDisplayRows; ++g.rowidx) {
         const auto row = std::size_t(g.rowidx);
         if (leadingNumber(ui.txttx[row]->text()) == 0)
             continue;
-        log.append(g.logfilename, csvLine({ui.txttx[row]->text(), ui.txsignal[row]->text(),
-                                           ui.txtcount[row]->text(), ui.txtlog[row]->text(), date}));
+        const QString &received = g.rowdate[row];
+        log.append(g.logfilename, csvLine({ui.txttx[row]->text(), ui.txsignal[row]->text(), ui.txtcount[row]->text(),
+                                           ui.txtlog[row]->text(), received.isEmpty() ? today : received}));
     }
 }

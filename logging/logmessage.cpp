@@ -10,12 +10,12 @@
 
 // One line for the current message. Its time and date are those of the last
 // clock refresh, never the system clock's. Transmitter 0 leaves the file
-// prepared but gets no line.
+// prepared but gets no line. While the folder is away the line waits.
 void ModFunctions::LogMessage()
 {
-    if (!ui.chklogen->isChecked() || !LogFolderUsable())
+    if (!ui.chklogen->isChecked() || !logFolderTakesLines(g, *this))
         return;
-    if (!prepareLogFile(g, ui, log))
+    if (!prepareLogFile(g, log))
         return;
     if (g.txno == 0)
         return;

@@ -20,16 +20,25 @@ bool isQuarterHour(int minute)
 // the file system, and the quarter-hour snapshot. The snapshot is taken on
 // the first tick of minutes 0, 15, 30 and 45; lastlogmin keeps it to one per
 // quarter hour, and holds the start-up minute so none is taken in that minute.
+//
+// A folder the user chose that has not passed its test since unticks
+// "Enable Logging" (the user ticks it again). One that passed and now fails
+// with its text unchanged is away for a while (a share dropped, a stick
+// re-mounted): logging stays on, its lines wait and the notice says so.
 void Mainscreen::tmrpctime_Timer()
 {
+    using State = GlobalDec::LogFolderState;
     modFunctions.UpdateClock();
-    if (modFunctions.LogFolderUsable()) {
-        cmdlogscreen->setVisible(true);
-    } else {
-        cmdlogscreen->setVisible(false);
-        chklogen->setChecked(false);   // only ever unticked here: the user ticks it again
-    }
+    const bool usable = modFunctions.LogFolderUsable();
+    cmdlogscreen->setVisible(usable);
+    if (usable)
+        g.logfolderstate = State::Passing;
+    else if (g.logfolderstate == State::NotPassed)
+        chklogen->setChecked(false);   // only ever unticked here
+    else
+        g.logfolderstate = State::Away;
     log->retry();
+    showLogNotice();
     if (opt15min->isChecked()) {
         const int minute = int(leadingNumber(g.minstr));
         if (isQuarterHour(minute) && minute != g.lastlogmin) {

@@ -6,6 +6,7 @@
 #include "app/modfunctions.h"
 #include "app/numbers.h"
 #include "app/widgetlook.h"
+#include "logging/csv.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
@@ -107,6 +108,7 @@ void ModFunctions::UpdateDisplayRows()
         RedrawMonitor();
         UpdateClock();
         showText(ui.txtlog[k], ui.txtmask->text());
+        g.rowdate[k] = logDate(g.daystr, g.monthstr, g.yearstr);   // the day of that time, for snapshots
         if (ui.opttxonly->isChecked()) {
             showText(ui.txtpulsefilename, QStringLiteral("tx") + zeroPadded(g.txno, 6) + QLatin1Char('_'));
             setLogValue(g, type);

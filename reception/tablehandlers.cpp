@@ -3,9 +3,11 @@
 
 #include <QLineEdit>
 
-// A row given another transmitter number starts empty; S Level and colours stay.
+// A row given another transmitter number starts empty, with no day of
+// reading either; S Level and colours stay.
 void Mainscreen::txttx_Change(int index)
 {
+    g.rowdate[std::size_t(index)].clear();
     txtlog[index]->setText(QString());
     txtcount[index]->setText(QString());
     txtzero[index]->setText(QString());

@@ -1,12 +1,14 @@
 // The message log: the folder test, the file of the day and base name, the
-// header, the line of the current message, and lines that wait while their
-// file cannot be written.
+// header, the line of the current message, lines that wait while their file
+// cannot be written or their folder is away, and folder and base name texts
+// that take effect when the user has finished typing them.
 #include "logging/logwriter.h"
 #include "support/consolefixture.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -38,6 +40,11 @@ private slots:
     void nothingWrittenWithoutGuardOrBase_data();
     void nothingWrittenWithoutGuardOrBase();
     void unwritableFileLinesFollowOnceWritable();
+    void folderAwayKeepsLoggingOn_data();
+    void folderAwayKeepsLoggingOn();
+    void typedFolderTakesEffectWhenEditingEnds();
+    void unsafeBaseNameRefused_data();
+    void unsafeBaseNameRefused();
 
 private:
     std::unique_ptr<Console> console;
@@ -163,6 +170,119 @@ void TestLogging::unwritableFileLinesFollowOnceWritable()
     w().tmrpctime_Timer();   // the clock tick tries again
     QCOMPARE(contents(path), kHeader + "1,1,10,09:05:07,8/12/2026\r\n2,2,20,09:05:07,8/12/2026\r\n");
     QVERIFY(w().lbllogqueue->isHidden());
+}
+
+// A folder that passed its test and goes away with its text unchanged is an
+// outage: logging stays ticked, lines wait and the notice says so; once the
+// folder is back they are written in order and logging goes on.
+void TestLogging::folderAwayKeepsLoggingOn_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("renamed away and back") << "rename";
+    QTest::newRow("a file in its place") << "file";
+    QTest::newRow("made read-only") << "chmod";
+}
+
+void TestLogging::folderAwayKeepsLoggingOn()
+{
+    QFETCH(QString, how);
+    const QString logs = tmp->filePath(QStringLiteral("logs")), away = logs + QStringLiteral(".away");
+    QVERIFY(QDir().mkdir(logs));
+    w().txtfilepath->setText(logs + u'/');
+    setMessage(1, 1, 10);
+    w().mod().LogMessage();
+
+    if (how == QLatin1String("chmod")) {
+        QVERIFY(QFile::setPermissions(logs, QFile::ReadOwner | QFile::ExeOwner));
+        if (QFileInfo(logs).isWritable())
+            QSKIP("the permissions do not bind this user (root)");
+    } else {
+        QVERIFY(QDir().rename(logs, away));
+        if (how == QLatin1String("file"))
+            QVERIFY(QFile(logs).open(QIODevice::WriteOnly));
+    }
+    setMessage(2, 2, 20);
+    w().mod().LogMessage();   // before the tick has noticed
+    w().tmrpctime_Timer();
+    setMessage(3, 3, 30);
+    w().mod().LogMessage();
+    w().tmrpctime_Timer();
+    QVERIFY(w().chklogen->isChecked());
+    QVERIFY(!w().lbllogqueue->isHidden());
+    QVERIFY2(w().lbllogqueue->text().startsWith(QStringLiteral("Log folder %1/ unavailable; 2 log lines waiting").arg(logs)),
+             qPrintable(w().lbllogqueue->text()));
+
+    if (how == QLatin1String("chmod")) {
+        QVERIFY(QFile::setPermissions(logs, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    } else {
+        QFile::remove(logs);
+        QVERIFY(QDir().rename(away, logs));
+    }
+    w().tmrpctime_Timer();
+    QCOMPARE(contents(logs + QStringLiteral("/halvernlog08122026.csv")),
+             kHeader + "1,1,10,09:05:07,8/12/2026\r\n2,2,20,09:05:07,8/12/2026\r\n3,3,30,09:05:07,8/12/2026\r\n");
+    QVERIFY(w().lbllogqueue->isHidden());
+    QVERIFY(w().chklogen->isChecked());
+}
+
+// Retyping ".../a/" into ".../b/" passes through ".../", a usable folder:
+// no line may land there, nor in b before Enter.
+void TestLogging::typedFolderTakesEffectWhenEditingEnds()
+{
+    for (const char *name : {"a", "b"})
+        QVERIFY(QDir(tmp->path()).mkdir(QString::fromLatin1(name)));
+    w().txtfilepath->setText(tmp->filePath(QStringLiteral("a/")));
+    QLineEdit *box = w().txtfilepath;
+    box->end(false);
+    int n = 0;
+    const auto messageAfter = [&](auto keystroke) {
+        keystroke();
+        ++n;
+        setMessage(n, 1, n);
+        w().mod().LogMessage();
+        w().tmrpctime_Timer();
+    };
+    messageAfter([&] { QTest::keyClick(box, Qt::Key_Backspace); });
+    messageAfter([&] { QTest::keyClick(box, Qt::Key_Backspace); });
+    messageAfter([&] { QTest::keyClicks(box, QStringLiteral("b")); });
+    messageAfter([&] { QTest::keyClicks(box, QStringLiteral("/")); });
+    QCOMPARE(box->text(), tmp->filePath(QStringLiteral("b/")));
+    QVERIFY(w().chklogen->isChecked());
+    messageAfter([&] { QTest::keyClick(box, Qt::Key_Return); });
+
+    QDir dir(tmp->path());
+    QCOMPARE(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{"a", "b"}));
+    QCOMPARE(contents(tmp->filePath(QStringLiteral("a/halvernlog08122026.csv"))).count('\n'), 5);   // header, 1 to 4
+    QCOMPARE(contents(tmp->filePath(QStringLiteral("b/halvernlog08122026.csv"))), kHeader + "5,1,5,09:05:07,8/12/2026\r\n");
+}
+
+void TestLogging::unsafeBaseNameRefused_data()
+{
+    QTest::addColumn<QString>("base");
+    QTest::newRow("up a folder") << "../x";
+    QTest::newRow("into a subfolder") << "sub/x";
+    QTest::newRow("backslash") << "sub\\x";
+    QTest::newRow("dots alone") << "..";
+}
+
+void TestLogging::unsafeBaseNameRefused()
+{
+    QFETCH(QString, base);
+    const QString logs = tmp->filePath(QStringLiteral("logs"));
+    QVERIFY(QDir(logs).mkpath(QStringLiteral("sub")));
+    w().txtfilepath->setText(logs + u'/');
+    w().txtpulsefilename->selectAll();
+    QTest::keyClicks(w().txtpulsefilename, base);
+    QTest::keyClick(w().txtpulsefilename, Qt::Key_Return);
+    setMessage(1234, 7, 22);
+    w().mod().LogMessage();
+    w().mod().LogDisplayData();
+
+    QCOMPARE(QDir(tmp->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"logs"});
+    QCOMPARE(QDir(logs).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"sub"});
+    QVERIFY(QDir(logs + QStringLiteral("/sub")).isEmpty());
+    QVERIFY(!w().lbllogqueue->isHidden());
+    QCOMPARE(w().lbllogqueue->text(), QStringLiteral("Base name \"%1\" refused (no /, \\ or ..): nothing is logged").arg(base));
 }
 
 QTEST_MAIN(TestLogging)

@@ -3,6 +3,7 @@
 #include "app/clock.h"
 #include "app/mainscreen.h"
 #include "comms/fakecommsport.h"
+#include "support/consolefixture.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -86,6 +87,7 @@ private slots:
     void commaInBoxStaysInItsField();
     void emptyTableWritesHeaderOnly();
     void buttonNeedsLoggingAndBaseName();
+    void rowsKeepTheDayOfTheirReading();
 };
 
 void TestSnapshot::quarterHoursAfterStart()
@@ -209,6 +211,30 @@ void TestSnapshot::buttonNeedsLoggingAndBaseName()
     s.w.txtpulsefilename->setText(QString());
     s.w.cmdlogscreen_Click();
     QCOMPARE(QDir(s.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+// A reading heard before midnight keeps its day in a snapshot after it; a
+// row renumbered since has no reading and takes the snapshot's day.
+void TestSnapshot::rowsKeepTheDayOfTheirReading()
+{
+    QTemporaryDir dir;
+    Console c;
+    c.openPort1();
+    c.w().txtfilepath->setText(dir.path() + u'/');
+    c.w().chklogen->setChecked(true);
+    const auto heardAt = [&c](const QDateTime &when, int txno) {
+        c.clock.set(when);
+        c.receive(telemetryFrame(0x81, txno, 0, 0, 0, txno % 100, 5));
+    };
+    heardAt(QDateTime(QDate(2026, 12, 8), QTime(23, 58, 0)), 1001);
+    heardAt(QDateTime(QDate(2026, 12, 8), QTime(23, 59, 59)), 1002);
+    heardAt(QDateTime(QDate(2026, 12, 9), QTime(0, 0, 5)), 1003);
+    c.w().txttx[1]->setText(QStringLiteral("777"));
+    c.w().cmdlogscreen_Click();
+    QCOMPARE(contents(dir.path() + QStringLiteral("/halvernlog09122026.csv")), kHeader
+                                                                                + "1001,5,1,23:58:00,8/12/2026\r\n"
+                                                                                  "777,5,,,9/12/2026\r\n"
+                                                                                  "1003,5,3,00:00:05,9/12/2026\r\n");
 }
 
 QTEST_MAIN(TestSnapshot)

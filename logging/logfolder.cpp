@@ -1,0 +1,39 @@
+// The log folder and base name in effect, and the notice under them. A text
+// the user types takes effect when its editing ends (Enter, or leaving the
+// box), so the texts on the way from one folder to another ("/", "/home/")
+// never receive lines; a text the program sets, the per-transmitter base
+// name, takes effect at once.
+#include "app/mainscreen.h"
+
+#include "logging/logfile.h"
+#include "logging/logwriter.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+// The same text again changes nothing: a folder that is away stays away
+// rather than counting as a new choice.
+void Mainscreen::txtfilepath_Apply()
+{
+    const QString text = txtfilepath->text();
+    if (text == g.logfolder)
+        return;
+    g.logfolder = text;
+    g.logfolderstate = modFunctions.LogFolderUsable() ? GlobalDec::LogFolderState::Passing
+                                                      : GlobalDec::LogFolderState::NotPassed;
+    showLogNotice();
+}
+
+void Mainscreen::txtpulsefilename_Apply()
+{
+    g.logbase = txtpulsefilename->text();
+    showLogNotice();
+}
+
+void Mainscreen::showLogNotice()
+{
+    const QString text = logNoticeText(g, log->notice());
+    if (lbllogqueue->text() != text)
+        lbllogqueue->setText(text);
+    lbllogqueue->setVisible(!text.isEmpty());
+}

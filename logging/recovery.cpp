@@ -1,0 +1,80 @@
+#include "logging/recovery.h"
+
+#include "logging/logfileopen.h"
+#include "logging/logwriter.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// Leaves room under the usual 255-byte limit of a file name.
+constexpr int kLongestName = 240;
+
+QString lines(int count)
+{
+    return count == 1 ? QStringLiteral("1 log line") : QStringLiteral("%1 log lines").arg(count);
+}
+
+bool makeFolder(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (info.isDir())
+        return true;
+    return QDir().mkpath(info.absolutePath())
+           && QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+} // namespace
+
+QString recoveryFolder()
+{
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(state))   // unset, empty or relative: the default
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QStringLiteral("/halvern");
+}
+
+QString recoveryFilePath(const QString &folder, const QString &intendedPath)
+{
+    const QString absolute = QFileInfo(intendedPath).absoluteFilePath();
+    QString name = absolute;
+    name.replace(u'%', QStringLiteral("%25"))
+        .replace(u'/', QStringLiteral("%2F"))
+        .replace(u'\\', QStringLiteral("%5C"))
+        .replace(u':', QStringLiteral("%3A"));
+    if (name.toUtf8().size() > kLongestName) {
+        const QByteArray hash = QCryptographicHash::hash(absolute.toUtf8(), QCryptographicHash::Sha256).toHex();
+        name = QFileInfo(absolute).fileName().left(100) + u'.' + QString::fromLatin1(hash) + QStringLiteral(".csv");
+    }
+    return folder + u'/' + name;
+}
+
+QStringList saveWaitingLogLines(LogWriter &writer, const QString &folder)
+{
+    writer.retry();
+    const qint64 dropped = writer.dropped();
+    QStringList report;
+    const bool folderMade = writer.pending() == 0 || makeFolder(folder);
+    for (const LogWriter::WaitingFile &file : writer.takeWaiting()) {
+        if (file.lines.isEmpty())
+            continue;   // only its header waited: no reading is missing
+        QByteArray bytes;
+        for (const QString &line : file.lines)
+            bytes += logLineBytes(line);
+        const QString saved = recoveryFilePath(folder, file.path);
+        if (folderMade && appendToLogFile(saved, bytes).written) {
+            report.append(QStringLiteral("halvern-console: %1 for %2 could not be written; saved in %3")
+                              .arg(lines(int(file.lines.size())), file.path, saved));
+            continue;
+        }
+        report.append(QStringLiteral("halvern-console: %1 for %2 could not be written, nor saved in %3; they follow:")
+                          .arg(lines(int(file.lines.size())), file.path, saved));
+        report.append(file.lines);
+    }
+    if (dropped > 0)
+        report.append(QStringLiteral("halvern-console: %1 dropped while waiting, more than the queue holds")
+                          .arg(lines(int(dropped))));
+    return report;
+}

@@ -54,16 +54,11 @@ QString refusalOfOpenedFile(const struct stat &info, const QString &path)
 {
     if (!S_ISREG(info.st_mode))
         return QStringLiteral("not a regular file");
-    if ((info.st_uid != ::geteuid() || info.st_nlink > 1) && inWorldWritableFolder(path))
-        return info.st_uid != ::geteuid() ? QStringLiteral("owned by another user")
-                                           : QStringLiteral("linked under another name");
+    const bool own = info.st_uid == ::geteuid();
+    if ((!own || info.st_nlink > 1) && inWorldWritableFolder(path))
+        return own ? QStringLiteral("linked under another name") : QStringLiteral("owned by another user");
     return QString();
 }
-
-struct FdCloser {
-    int fd;
-    ~FdCloser() { ::close(fd); }
-};
 
 #endif
 
@@ -77,48 +72,85 @@ QByteArray logLineBytes(const QString &line)
 #ifdef Q_OS_UNIX
 
 // O_NONBLOCK: a FIFO at the path fails at once (no reader) or opens at once
-// and is then refused, instead of holding the console in open(). New files
-// get 0666 less the umask, as any file the console creates.
-LogAppendResult appendToLogFile(const QString &path, const QByteArray &lines)
+// and is then refused, instead of holding the console in open(). O_NOCTTY:
+// a terminal at the path must not become the console's. New files get 0666
+// less the umask, as any file the console creates.
+LogFileAppend::LogFileAppend(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return {false, refusalOfFailedOpen(name)};
-    const FdCloser closer{fd};
+    fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        why = refusalOfFailedOpen(name);
+        return;
+    }
     struct stat info {};
-    if (::fstat(fd, &info) != 0)
-        return {};
-    if (const QString refusal = refusalOfOpenedFile(info, path); !refusal.isEmpty())
-        return {false, refusal};
-    const QByteArray bytes = withHeaderIfEmpty(info.st_size, lines);
+    const bool looked = ::fstat(fd, &info) == 0;
+    if (looked)
+        why = refusalOfOpenedFile(info, path);
+    if (!looked || !why.isEmpty()) {
+        ::close(fd);
+        fd = -1;
+        return;
+    }
+    sizeBefore = info.st_size;
+}
+
+LogFileAppend::~LogFileAppend()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
+
+bool LogFileAppend::isOpen() const
+{
+    return fd >= 0;
+}
+
+bool LogFileAppend::write(const QByteArray &lines)
+{
+    if (fd < 0)
+        return false;
+    const QByteArray bytes = withHeaderIfEmpty(sizeBefore, lines);
     if (bytes.isEmpty())
-        return {true, QString()};
+        return true;
     ssize_t done;
     do {
         done = ::write(fd, bytes.constData(), size_t(bytes.size()));
     } while (done < 0 && errno == EINTR);
-    if (done == bytes.size())
-        return {true, QString()};
-    if (done > 0 && ::ftruncate(fd, info.st_size) != 0) {
-        // Nothing more can be done: the file keeps a partial line.
+    if (done == bytes.size()) {
+        sizeBefore += done;
+        return true;
     }
-    return {};
+    if (done > 0) {
+        [[maybe_unused]] const int cut = ::ftruncate(fd, off_t(sizeBefore));   // nothing more to do if it fails
+    }
+    return false;
 }
 
 #else
 
-LogAppendResult appendToLogFile(const QString &path, const QByteArray &lines)
+LogFileAppend::LogFileAppend(const QString &path) : file(path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return {};
+    file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+}
+
+LogFileAppend::~LogFileAppend() = default;
+
+bool LogFileAppend::isOpen() const
+{
+    return file.isOpen();
+}
+
+bool LogFileAppend::write(const QByteArray &lines)
+{
+    if (!file.isOpen())
+        return false;
     const qint64 sizeBefore = file.size();
     const QByteArray bytes = withHeaderIfEmpty(sizeBefore, lines);
     if (bytes.isEmpty() || file.write(bytes) == bytes.size())
-        return {true, QString()};
+        return true;
     file.resize(sizeBefore);
-    return {};
+    return false;
 }
 
 #endif

@@ -71,18 +71,22 @@ void LogWriter::retry()
 }
 
 // All that waits for the file goes in one write, so it is all there or none.
+// The lines are gathered only once the file is open: a refused file costs
+// one open per attempt however much waits for it.
 void LogWriter::flush(FileQueue &file)
 {
     if (file.entries.empty())
+        return;
+    LogFileAppend out(file.path);
+    file.refusal = out.refusal();
+    if (!out.isOpen())
         return;
     QByteArray bytes;
     for (const Entry &entry : file.entries) {
         if (!entry.headerOnly)
             bytes += logLineBytes(entry.line);
     }
-    const LogAppendResult result = appendToLogFile(file.path, bytes);
-    file.refusal = result.refusal;
-    if (!result.written)
+    if (!out.write(bytes))
         return;
     waitingCount -= int(file.entries.size());
     file.entries.clear();

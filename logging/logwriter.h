@@ -26,7 +26,7 @@ public:
     struct WaitingFile {
         QString path;
         QStringList lines;    // without line ends, oldest first
-        QString refusal;      // why the file was refused, if it was (see appendToLogFile)
+        QString refusal;      // why the file was refused, if it was (see LogFileAppend)
     };
 
     explicit LogWriter(int capacity = kDefaultCapacity, QObject *parent = nullptr);

@@ -55,22 +55,23 @@ QStringList saveWaitingLogLines(LogWriter &writer, const QString &folder)
 {
     writer.retry();
     const qint64 dropped = writer.dropped();
+    auto waiting = writer.takeWaiting();
+    std::erase_if(waiting, [](const LogWriter::WaitingFile &file) { return file.lines.isEmpty(); });   // a header alone
     QStringList report;
-    const bool folderMade = writer.pending() == 0 || makeFolder(folder);
-    for (const LogWriter::WaitingFile &file : writer.takeWaiting()) {
-        if (file.lines.isEmpty())
-            continue;   // only its header waited: no reading is missing
+    const bool folderMade = waiting.empty() || makeFolder(folder);
+    for (const LogWriter::WaitingFile &file : waiting) {
         QByteArray bytes;
         for (const QString &line : file.lines)
             bytes += logLineBytes(line);
         const QString saved = recoveryFilePath(folder, file.path);
-        if (folderMade && appendToLogFile(saved, bytes).written) {
-            report.append(QStringLiteral("halvern-console: %1 for %2 could not be written; saved in %3")
-                              .arg(lines(int(file.lines.size())), file.path, saved));
+        const QString why = file.refusal.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(file.refusal);
+        if (folderMade && LogFileAppend(saved).write(bytes)) {
+            report.append(QStringLiteral("halvern-console: %1 for %2 could not be written%3; saved in %4")
+                              .arg(lines(int(file.lines.size())), file.path, why, saved));
             continue;
         }
-        report.append(QStringLiteral("halvern-console: %1 for %2 could not be written, nor saved in %3; they follow:")
-                          .arg(lines(int(file.lines.size())), file.path, saved));
+        report.append(QStringLiteral("halvern-console: %1 for %2 could not be written%3, nor saved in %4; they follow:")
+                          .arg(lines(int(file.lines.size())), file.path, why, saved));
         report.append(file.lines);
     }
     if (dropped > 0)

@@ -71,7 +71,7 @@ private slots:
         const QString state = tmp.filePath(QStringLiteral("state/halvern"));
         const QString saved = recoveryFilePath(state, dayFile);
         QCOMPARE(saveWaitingLogLines(c.w().logWriter(), state),
-                 QStringList("halvern-console: 1 log line for " + dayFile + " could not be written; saved in " + saved));
+                 QStringList("halvern-console: 1 log line for " + dayFile + " could not be written (not a regular file); saved in " + saved));
         QCOMPARE(contents(saved), QByteArray("Tx Number,S-Level,Value,Time,Date\r\n1234,7,22,09:05:07,8/12/2026\r\n"));
         QVERIFY(c.w().lbllogqueue->isHidden());
     }

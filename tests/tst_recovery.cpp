@@ -102,7 +102,7 @@ private slots:
             QCOMPARE(saveWaitingLogLines(writer, state),
                      QStringList({"halvern-console: 2 log lines for " + missing
                                       + " could not be written; saved in " + recoveryFilePath(state, missing),
-                                  "halvern-console: 1 log line for " + fifo + " could not be written; saved in "
+                                  "halvern-console: 1 log line for " + fifo + " could not be written (not a regular file); saved in "
                                       + recoveryFilePath(state, fifo)}));
             QCOMPARE(writer.pending(), 0);
         }

@@ -34,25 +34,6 @@ private slots:
         state = tmp->filePath(QStringLiteral("state/halvern"));
     }
 
-    void folderFollowsXdgStateHome_data()
-    {
-        QTest::addColumn<QByteArray>("xdg");
-        QTest::addColumn<QString>("folder");
-        QTest::newRow("set") << QByteArray("/srv/state") << "/srv/state/halvern";
-        QTest::newRow("unset") << QByteArray() << QDir::homePath() + "/.local/state/halvern";
-        QTest::newRow("relative, so ignored") << QByteArray("state") << QDir::homePath() + "/.local/state/halvern";
-    }
-    void folderFollowsXdgStateHome()
-    {
-        QFETCH(QByteArray, xdg);
-        QFETCH(QString, folder);
-        const QByteArray saved = qgetenv("XDG_STATE_HOME");
-        xdg.isNull() ? qunsetenv("XDG_STATE_HOME") : qputenv("XDG_STATE_HOME", xdg);
-        const QString found = recoveryFolder();
-        saved.isNull() ? qunsetenv("XDG_STATE_HOME") : qputenv("XDG_STATE_HOME", saved);
-        QCOMPARE(found, folder);
-    }
-
     // Names that a careless joining would make equal stay apart.
     void differentFilesNeverShareARecoveryFile_data()
     {

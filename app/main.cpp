@@ -4,6 +4,7 @@
 #include "app/mainscreen.h"
 #include "app/quitonsignal.h"
 #include "comms/qtcommsport.h"
+#include "logging/recovery.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -44,5 +45,8 @@ int main(int argc, char *argv[])
     mainscreen.show();
     const int status = app.exec();
     commsport.setPortOpen(false);
+    // Log lines that still wait are written now or saved, never dropped.
+    for (const QString &line : saveWaitingLogLines(mainscreen.logWriter(), recoveryFolder()))
+        std::fprintf(stderr, "%s\n", qPrintable(line));
     return status;
 }

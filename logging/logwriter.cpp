@@ -1,15 +1,15 @@
 #include "logging/logwriter.h"
 
-#include "logging/csv.h"
+#include "logging/logfileopen.h"
 
-#include <QFile>
 #include <QLabel>
 
 #include <algorithm>
 
 namespace {
 
-const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
+// More refused files than this are counted in the notice, not named.
+constexpr int kFilesNamed = 3;
 
 } // namespace
 
@@ -20,86 +20,122 @@ LogWriter::LogWriter(int capacity, QObject *parent)
 
 void LogWriter::prepare(const QString &path)
 {
-    enqueue({path, QString(), true});
+    enqueue(path, QString(), true);
 }
 
 void LogWriter::append(const QString &path, const QString &line)
 {
-    enqueue({path, line, false});
+    enqueue(path, line, false);
 }
 
-// Every write goes through the queue, so a line can never overtake one that
-// waits; with nothing waiting it is written at once. A waiting line brings
-// its file's header with it, so a header-only entry next to a line for the
-// same file adds nothing and is not kept: the queue counts real lines.
-void LogWriter::enqueue(Entry entry)
+// Every write goes through the file's queue, so a line never overtakes one
+// of its own file that waits; with nothing waiting there it is written at
+// once. A waiting line brings its file's header with it, so a header-only
+// entry next to a line adds nothing and is not kept: the queue counts real
+// lines.
+void LogWriter::enqueue(const QString &path, const QString &line, bool headerOnly)
 {
     const QString before = notice();
-    const bool sameFileWaits = !queue.empty() && queue.back().path == entry.path;
-    if (!(sameFileWaits && entry.headerOnly)) {
-        if (sameFileWaits && queue.back().headerOnly)
-            queue.pop_back();
-        queue.push_back(std::move(entry));
+    auto file = std::find_if(files.begin(), files.end(), [&](const FileQueue &f) { return f.path == path; });
+    if (file == files.end()) {
+        files.push_back({path, {}, QString()});
+        file = files.end() - 1;
     }
-    if (int(queue.size()) > bound) {
-        queue.pop_front();
-        ++droppedCount;
+    auto &entries = file->entries;
+    if (!(headerOnly && !entries.empty())) {
+        if (!entries.empty() && entries.back().headerOnly) {
+            entries.pop_back();
+            --waitingCount;
+        }
+        entries.push_back({nextOrder++, line, headerOnly});
+        ++waitingCount;
     }
-    flush();
+    flush(*file);
+    while (waitingCount > bound)
+        dropOldest();
+    forgetWritten();
     if (notice() != before)
         emit pendingChanged();
 }
 
 void LogWriter::retry()
 {
-    if (queue.empty())
+    if (files.empty())
         return;
     const QString before = notice();
-    flush();
+    for (FileQueue &file : files)
+        flush(file);
+    forgetWritten();
     if (notice() != before)
         emit pendingChanged();
 }
 
-void LogWriter::flush()
+// All that waits for the file goes in one write, so it is all there or none.
+// The lines are gathered only once the file is open: a refused file costs
+// one open per attempt however much waits for it.
+void LogWriter::flush(FileQueue &file)
 {
-    while (!queue.empty()) {
-        if (!write(queue.front())) {
-            blockedPath = queue.front().path;
-            return;
-        }
-        queue.pop_front();
+    if (file.entries.empty())
+        return;
+    LogFileAppend out(file.path);
+    file.refusal = out.refusal();
+    if (!out.isOpen())
+        return;
+    QByteArray bytes;
+    for (const Entry &entry : file.entries) {
+        if (!entry.headerOnly)
+            bytes += logLineBytes(entry.line);
     }
-    blockedPath.clear();
-    droppedCount = 0;
+    if (!out.write(bytes))
+        return;
+    waitingCount -= int(file.entries.size());
+    file.entries.clear();
 }
 
-// One open, one write, one close. A file that is new, or was left empty by
-// an earlier failed attempt, starts with the header. A write that fails
-// part-way is cut back, so a retry never leaves half a line in the file.
-bool LogWriter::write(const Entry &entry)
+void LogWriter::dropOldest()
 {
-    QFile file(entry.path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return false;
-    const qint64 sizeBefore = file.size();
-    QByteArray bytes;
-    if (sizeBefore == 0)
-        bytes = QByteArray(kLogHeader) + kLineEnd;
-    if (!entry.headerOnly)
-        bytes += entry.line.toUtf8() + kLineEnd;
-    if (bytes.isEmpty() || file.write(bytes) == bytes.size())
-        return true;
-    file.resize(sizeBefore);
-    return false;
+    const auto oldest = std::min_element(files.begin(), files.end(), [](const FileQueue &a, const FileQueue &b) {
+        if (a.entries.empty() || b.entries.empty())
+            return !a.entries.empty();
+        return a.entries.front().order < b.entries.front().order;
+    });
+    if (oldest == files.end() || oldest->entries.empty())
+        return;
+    oldest->entries.pop_front();
+    --waitingCount;
+    ++droppedCount;
+}
+
+void LogWriter::forgetWritten()
+{
+    std::erase_if(files, [](const FileQueue &f) { return f.entries.empty(); });
+    if (files.empty())
+        droppedCount = 0;
+}
+
+QString LogWriter::failedPath() const
+{
+    const auto oldest = std::min_element(files.begin(), files.end(), [](const FileQueue &a, const FileQueue &b) {
+        return a.entries.front().order < b.entries.front().order;
+    });
+    return oldest == files.end() ? QString() : oldest->path;
 }
 
 QString LogWriter::notice() const
 {
-    if (queue.empty())
+    if (files.empty())
         return QString();
+    QStringList named;
+    for (const FileQueue &file : files) {
+        if (named.size() == kFilesNamed) {
+            named.append(QStringLiteral("%1 more files").arg(files.size() - kFilesNamed));
+            break;
+        }
+        named.append(file.refusal.isEmpty() ? file.path : QStringLiteral("%1 (%2)").arg(file.path, file.refusal));
+    }
     QString text = QStringLiteral("%1 log %2 waiting: cannot write %3")
                        .arg(QString::number(pending()), pending() == 1 ? QStringLiteral("line") : QStringLiteral("lines"),
-                            blockedPath);
+                            named.join(QStringLiteral("; ")));
     if (droppedCount > 0)
         text += QStringLiteral(", %1 dropped").arg(droppedCount);
     return text;
@@ -113,4 +149,24 @@ void LogWriter::showNoticeIn(QLabel *label)
     };
     connect(this, &LogWriter::pendingChanged, label, show);
     show();
+}
+
+std::vector<LogWriter::WaitingFile> LogWriter::takeWaiting()
+{
+    std::vector<WaitingFile> waiting;
+    for (const FileQueue &file : files) {
+        WaitingFile out{file.path, {}, file.refusal};
+        for (const Entry &entry : file.entries) {
+            if (!entry.headerOnly)
+                out.lines.append(entry.line);
+        }
+        waiting.push_back(std::move(out));
+    }
+    const bool changed = !files.empty();
+    files.clear();
+    waitingCount = 0;
+    droppedCount = 0;
+    if (changed)
+        emit pendingChanged();
+    return waiting;
 }

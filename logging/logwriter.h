@@ -1,17 +1,19 @@
 #pragma once
 // Writes log lines to their files, opening, appending and closing the file
-// for every line, so each line is complete on disk when the call returns and
-// other programs can read the file between lines.
+// for every write, so each line is complete on disk when the call returns
+// and other programs can read the file between lines.
 //
 // A line (or a file's header) that cannot be written is not lost: it waits,
-// in order, in a bounded queue and is written, to the file it was meant for,
-// at the next write that succeeds. While anything waits nothing new is
-// written ahead of it. Past the bound the oldest waiting lines are dropped
-// and counted.
+// in order with the other lines of its file, and is written at that file's
+// next write that succeeds. Each file waits on its own: a refused file holds
+// back only its own lines. Past the bound, over all files together, the
+// oldest waiting line is dropped and counted.
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <deque>
+#include <vector>
 
 class QLabel;
 
@@ -20,41 +22,61 @@ class LogWriter : public QObject {
 public:
     static constexpr int kDefaultCapacity = 10000;
 
+    // The lines of one file that could not be written.
+    struct WaitingFile {
+        QString path;
+        QStringList lines;    // without line ends, oldest first
+        QString refusal;      // why the file was refused, if it was (see LogFileAppend)
+    };
+
     explicit LogWriter(int capacity = kDefaultCapacity, QObject *parent = nullptr);
 
     // Makes sure the file exists: a new (or empty) file gets the header line.
     void prepare(const QString &path);
     // Appends one line (CR LF added) to the file; a new file gets the header first.
     void append(const QString &path, const QString &line);
-    // Writes what waits, if the file system lets it now. Cheap when nothing waits.
+    // Writes what waits, file by file, where the file system lets it now.
+    // Cheap when nothing waits.
     void retry();
 
-    int pending() const { return int(queue.size()); }   // lines waiting to be written
-    qint64 dropped() const { return droppedCount; }      // given up since the queue was last empty
-    QString failedPath() const { return blockedPath; }   // the file the first waiting line is for
+    int pending() const { return waitingCount; }       // lines waiting, over all files
+    qint64 dropped() const { return droppedCount; }    // given up since nothing last waited
+    QString failedPath() const;                        // the file of the oldest waiting line
 
     // One line for the window, e.g. "12 log lines waiting: cannot write
-    // /logs/x.csv, 3 dropped"; empty when nothing waits.
+    // /logs/x.csv (a symbolic link); /logs/y.csv, 3 dropped"; empty when
+    // nothing waits.
     QString notice() const;
     // Keeps the label showing notice(), hidden while nothing waits.
     void showNoticeIn(QLabel *label);
+
+    // Hands over every waiting line, by file, and leaves nothing waiting.
+    // A file that waits only for its header hands over no lines.
+    std::vector<WaitingFile> takeWaiting();
 
 signals:
     void pendingChanged();
 
 private:
     struct Entry {
-        QString path;
+        quint64 order;           // across all files, for dropping the oldest
         QString line;
-        bool headerOnly = false;   // from prepare(): the file must exist, no line
+        bool headerOnly;         // from prepare(): the file must exist, no line
+    };
+    struct FileQueue {
+        QString path;
+        std::deque<Entry> entries;
+        QString refusal;
     };
 
-    void enqueue(Entry entry);
-    void flush();
-    static bool write(const Entry &entry);
+    void enqueue(const QString &path, const QString &line, bool headerOnly);
+    void flush(FileQueue &file);
+    void dropOldest();
+    void forgetWritten();
 
-    std::deque<Entry> queue;
+    std::vector<FileQueue> files;  // only files with waiting lines, by first refusal
+    int waitingCount = 0;
     int bound;                     // most lines kept waiting
+    quint64 nextOrder = 0;
     qint64 droppedCount = 0;
-    QString blockedPath;
 };

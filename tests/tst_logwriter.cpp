@@ -1,6 +1,8 @@
 // The log writer on its own: header and lines, and lines that wait while the
 // file system refuses them. A folder that is taken away and made again
-// stands in for every refusal, since permissions do not stop root.
+// stands in for the refusals of the file system, since permissions do not
+// stop root; FIFOs, links, folders and other users' files stand at the
+// file's path for the files the writer refuses itself.
 #include "logging/logwriter.h"
 
 #include <QDir>
@@ -9,6 +11,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +34,32 @@ QByteArray lines(std::initializer_list<const char *> texts)
     return out;
 }
 
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    QCOMPARE(out.write(bytes), bytes.size());
+}
+
+constexpr uid_t kNobody = 65534;
+
+// Root, whom permissions do not stop, acts as nobody for the test's length.
+struct ActAsNobodyIfRoot {
+    const bool root = ::geteuid() == 0;
+    bool act(const QString &folder, const QString &parent)
+    {
+        return !root
+               || (::chmod(QFile::encodeName(parent).constData(), 0755) == 0
+                   && ::chown(QFile::encodeName(folder).constData(), kNobody, kNobody) == 0
+                   && ::seteuid(kNobody) == 0);
+    }
+    ~ActAsNobodyIfRoot()
+    {
+        if (root && ::seteuid(0) != 0)
+            qFatal("cannot become root again");
+    }
+};
+
 } // namespace
 
 class TestLogWriter : public QObject
@@ -40,7 +72,13 @@ private slots:
     void prepareLeavesExistingFileAlone();
     void lineToNewOrEmptyFileStartsWithHeader();
     void refusedLinesFollowInOrderOnceWritable();
-    void laterLinesForOtherFilesWaitTheirTurn();
+    void otherFilesAreWrittenWhileOneWaits();
+    void refusedAtOnceAndWrittenOnceGone_data();
+    void refusedAtOnceAndWrittenOnceGone();
+    void otherUsersFileInSharedFolder_data();
+    void otherUsersFileInSharedFolder();
+    void readOnlyFileHoldsBackOnlyItsOwnLines();
+    void boundIsOverAllFiles();
     void headerOnlyFileWaitsToo();
     void boundDropsOldestAndCounts();
     void noticeLabelFollowsQueue();
@@ -120,20 +158,20 @@ void TestLogWriter::refusedLinesFollowInOrderOnceWritable()
     QCOMPARE(contents(file), kHeader + lines({"b", "c", "d"}));
 }
 
-void TestLogWriter::laterLinesForOtherFilesWaitTheirTurn()
+void TestLogWriter::otherFilesAreWrittenWhileOneWaits()
 {
     const QString other = tmp->filePath(QStringLiteral("tx000555_08122026.csv"));
     LogWriter writer;
     takeFolderAway();
     writer.append(file, QStringLiteral("first"));
     writer.append(other, QStringLiteral("second"));
-    QVERIFY2(!QFile::exists(other), "a later line was written ahead of one that waits");
-    QCOMPARE(writer.pending(), 2);
+    QCOMPARE(contents(other), kHeader + lines({"second"}));   // not held back by the refused file
+    QCOMPARE(writer.pending(), 1);
 
     bringFolderBack();
     writer.retry();
     QCOMPARE(contents(file), kHeader + lines({"first"}));
-    QCOMPARE(contents(other), kHeader + lines({"second"}));
+    QCOMPARE(writer.pending(), 0);
 }
 
 void TestLogWriter::headerOnlyFileWaitsToo()
@@ -189,6 +227,147 @@ void TestLogWriter::noticeLabelFollowsQueue()
     writer.retry();
     QCOMPARE(changed.count(), 2);
     QVERIFY(label.isHidden());
+}
+
+// Whatever stands at the path, the call returns at once, the line waits and
+// nothing is written through it; once it is gone the line is written.
+void TestLogWriter::refusedAtOnceAndWrittenOnceGone_data()
+{
+    QTest::addColumn<QString>("standing");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("FIFO") << "fifo" << "not a regular file";
+    QTest::newRow("FIFO with a reader") << "fifo with reader" << "not a regular file";
+    QTest::newRow("link to a private file") << "link" << "a symbolic link";
+    QTest::newRow("link to nothing") << "dangling link" << "a symbolic link";
+    QTest::newRow("folder") << "folder" << "not a regular file";
+}
+
+void TestLogWriter::refusedAtOnceAndWrittenOnceGone()
+{
+    QFETCH(QString, standing);
+    QFETCH(QString, reason);
+    const QByteArray at = QFile::encodeName(file);
+    const QString secret = tmp->filePath(QStringLiteral("private.txt"));
+    const QString nowhere = tmp->filePath(QStringLiteral("nowhere.csv"));
+    QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 01777), 0);   // shared and sticky, like /tmp
+    writeFile(secret, "mine\n");
+    QVERIFY(QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner));
+    int reader = -1;
+    if (standing.startsWith(QStringLiteral("fifo")))
+        QCOMPARE(::mkfifo(at.constData(), 0666), 0);
+    if (standing == QStringLiteral("fifo with reader"))
+        QVERIFY((reader = ::open(at.constData(), O_RDONLY | O_NONBLOCK)) >= 0);
+    if (standing == QStringLiteral("link"))
+        QVERIFY(QFile::link(secret, file));
+    if (standing == QStringLiteral("dangling link"))
+        QVERIFY(QFile::link(nowhere, file));
+    if (standing == QStringLiteral("folder"))
+        QVERIFY(QDir().mkdir(file));
+
+    LogWriter writer;
+    writer.append(file, QStringLiteral("1234,7,22,09:05:07,8/12/2026"));   // an open that waits hangs here
+    QCOMPARE(writer.pending(), 1);
+    QCOMPARE(writer.notice(), QStringLiteral("1 log line waiting: cannot write %1 (%2)").arg(file, reason));
+    QCOMPARE(contents(secret), QByteArray("mine\n"));
+    QVERIFY(!QFile::exists(nowhere));
+    if (reader >= 0) {
+        char byte;
+        QVERIFY(::read(reader, &byte, 1) <= 0);
+        ::close(reader);
+    }
+
+    QCOMPARE(::remove(at.constData()), 0);
+    writer.retry();
+    QCOMPARE(writer.pending(), 0);
+    QCOMPARE(contents(file), kHeader + lines({"1234,7,22,09:05:07,8/12/2026"}));
+}
+
+// In a folder anyone may write to, a file someone else placed there could
+// lead anywhere: only the user's own file, under one name, is written.
+void TestLogWriter::otherUsersFileInSharedFolder_data()
+{
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<bool>("ownedByNobody");
+    QTest::addColumn<bool>("secondName");
+    QTest::addColumn<QString>("reason");   // empty: written
+    QTest::newRow("sticky shared folder, another's file") << 01777 << true << false << "owned by another user";
+    QTest::newRow("shared folder, another's file") << 0777 << true << false << "owned by another user";
+    QTest::newRow("own folder, another's file") << 0755 << true << false << QString();
+    QTest::newRow("shared folder, own file with a second name") << 01777 << false << true << "linked under another name";
+    QTest::newRow("own folder, own file with a second name") << 0755 << false << true << QString();
+}
+
+void TestLogWriter::otherUsersFileInSharedFolder()
+{
+    QFETCH(int, folderMode);
+    QFETCH(bool, ownedByNobody);
+    QFETCH(bool, secondName);
+    QFETCH(QString, reason);
+    if (ownedByNobody && ::geteuid() != 0)
+        QSKIP("only root can give a file to another user");
+    const QByteArray earlier = kHeader + lines({"earlier"});
+    writeFile(file, earlier);
+    if (ownedByNobody)
+        QCOMPARE(::chown(QFile::encodeName(file).constData(), kNobody, kNobody), 0);
+    if (secondName)
+        QCOMPARE(::link(QFile::encodeName(file).constData(),
+                        QFile::encodeName(tmp->filePath(QStringLiteral("elsewhere.txt"))).constData()),
+                 0);
+    QCOMPARE(::chmod(QFile::encodeName(folder).constData(), mode_t(folderMode)), 0);
+
+    LogWriter writer;
+    writer.append(file, QStringLiteral("later"));
+    if (reason.isEmpty()) {
+        QCOMPARE(contents(file), earlier + lines({"later"}));
+        QCOMPARE(writer.pending(), 0);
+    } else {
+        QCOMPARE(contents(file), earlier);
+        QCOMPARE(writer.notice(), QStringLiteral("1 log line waiting: cannot write %1 (%2)").arg(file, reason));
+    }
+}
+
+void TestLogWriter::readOnlyFileHoldsBackOnlyItsOwnLines()
+{
+    ActAsNobodyIfRoot nobody;
+    QVERIFY(nobody.act(folder, tmp->path()));
+    const QString own = folder + QStringLiteral("/tx000001_08122026.csv");
+    const QString other = folder + QStringLiteral("/tx000002_08122026.csv");
+    LogWriter writer;
+    writer.prepare(own);
+    QVERIFY(QFile::setPermissions(own, QFile::ReadOwner | QFile::ReadOther));
+
+    writer.append(own, QStringLiteral("1"));
+    writer.append(other, QStringLiteral("2"));
+    writer.append(own, QStringLiteral("3"));
+    writer.append(other, QStringLiteral("4"));
+    QCOMPARE(contents(other), kHeader + lines({"2", "4"}));
+    QCOMPARE(writer.notice(), QStringLiteral("2 log lines waiting: cannot write %1").arg(own));
+
+    QVERIFY(QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner));
+    writer.retry();
+    QCOMPARE(contents(own), kHeader + lines({"1", "3"}));
+    QCOMPARE(writer.pending(), 0);
+}
+
+void TestLogWriter::boundIsOverAllFiles()
+{
+    const QString other = folder + QStringLiteral("/tx000555_08122026.csv");
+    const QString elsewhere = tmp->filePath(QStringLiteral("tx000777_08122026.csv"));
+    LogWriter writer(3);
+    takeFolderAway();
+    writer.append(file, QStringLiteral("a1"));
+    writer.append(other, QStringLiteral("b1"));
+    writer.append(file, QStringLiteral("a2"));
+    writer.append(elsewhere, QStringLiteral("c1"));   // written: takes no room
+    writer.append(other, QStringLiteral("b2"));
+    QCOMPARE(writer.notice(), QStringLiteral("3 log lines waiting: cannot write %1; %2, 1 dropped").arg(file, other));
+    QCOMPARE(contents(elsewhere), kHeader + lines({"c1"}));
+
+    bringFolderBack();
+    writer.retry();
+    QCOMPARE(contents(file), kHeader + lines({"a2"}));   // a1, the oldest of all, was dropped
+    QCOMPARE(contents(other), kHeader + lines({"b1", "b2"}));
+    QCOMPARE(writer.dropped(), qint64(0));
 }
 
 QTEST_MAIN(TestLogWriter)

@@ -47,7 +47,10 @@ void Mainscreen::connectHandlers()
     connect(tmrcomms, &QTimer::timeout, this, &Mainscreen::tmrcomms_Timer);
     connect(tmrpctime, &QTimer::timeout, this, &Mainscreen::tmrpctime_Timer);
     connect(tmrreopen, &QTimer::timeout, this, &Mainscreen::tmrreopen_Timer);
-    connect(&commsport, &CommsPort::lost, this, &Mainscreen::portLost);
+    // Queued: a loss seen inside a read or write waits for that procedure to
+    // end; a port chosen meanwhile makes it old news.
+    connect(&commsport, &CommsPort::lost, this,
+            [this](const QString &device) { if (!commsport.portOpen()) portLost(device); }, Qt::QueuedConnection);
 
     for (int n = 1; n <= 10; ++n)
         connect(optcom[n], &QRadioButton::clicked, this, [this, n] { optcom_Click(n); });

@@ -24,13 +24,19 @@ public:
     virtual bool portOpen() const = 0;
     virtual bool setPortOpen(bool open) = 0;
 
-    // InBufferCount: bytes waiting, 0 while closed. Setting it to 0 discards them.
+    // InBufferCount: bytes waiting, 0 while closed.
     // Bytes that arrived before the device vanished still wait after the
     // close, until read or discarded: the device sent them whole.
     virtual int inBufferCount() = 0;
+
+    // Setting InBufferCount to 0: discards every waiting byte, those still
+    // in the device included. The poll does not use it after a message:
+    // input() took the message, and whatever arrived since is the start of
+    // the next one.
     virtual void clearInBuffer() = 0;
 
     // Input: every waiting byte, in arrival order, removed from the buffer.
+    // Bytes that arrive after the call wait for the next one.
     virtual QByteArray input() = 0;
 
     // Output: sends the bytes as they are. Returns false, sending nothing,
@@ -54,7 +60,9 @@ public:
 
 signals:
     // The open device vanished (adapter unplugged, other end gone). The port
-    // is already closed when this is emitted.
+    // is already closed when this is emitted. It may be emitted from inside
+    // inBufferCount(), input() or output() (a failed read or write): a
+    // receiver that runs procedures connects queued, so they never nest.
     void lost(const QString &device);
 };
 

@@ -1,5 +1,21 @@
 #include "comms/fakecommsport.h"
 
+#include <QCoreApplication>
+
+namespace {
+// Counts a call of the port for as long as it runs.
+class InCall {
+public:
+    InCall(int &depth, int &nested) : m_depth(depth) { nested += m_depth++ > 0 ? 1 : 0; }
+    ~InCall() { --m_depth; }
+    InCall(const InCall &) = delete;
+    InCall &operator=(const InCall &) = delete;
+
+private:
+    int &m_depth;
+};
+} // namespace
+
 bool FakeCommsPort::setPortOpen(bool open)
 {
     m_buffer.clear();
@@ -29,6 +45,8 @@ bool FakeCommsPort::openDevice(const QString &device)
 
 int FakeCommsPort::inBufferCount()
 {
+    const InCall call(m_depth, nestedCalls);
+    vanishesIn(Call::InBufferCount);
     return int(m_buffer.size());   // empty while closed, but for what a vanished device left
 }
 
@@ -40,15 +58,19 @@ void FakeCommsPort::clearInBuffer()
 
 QByteArray FakeCommsPort::input()
 {
+    const InCall call(m_depth, nestedCalls);
     QByteArray bytes;
     bytes.swap(m_buffer);
     refill();
+    ++inputs;
+    lastInput = bytes;
     return bytes;
 }
 
 bool FakeCommsPort::output(const QByteArray &bytes)
 {
-    if (!m_open)
+    const InCall call(m_depth, nestedCalls);
+    if (vanishesIn(Call::Output) || !m_open)
         return false;
     writes.append(bytes);
     return true;
@@ -71,11 +93,26 @@ void FakeCommsPort::receive(const QByteArray &bytes)
 
 void FakeCommsPort::vanish()
 {
+    vanishNow();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+}
+
+void FakeCommsPort::vanishNow()
+{
     if (!m_open)
         return;
     m_open = false;
     m_backlog.clear();                // still in the driver: gone with the device
     emit lost(m_opened);
+}
+
+bool FakeCommsPort::vanishesIn(Call call)
+{
+    if (vanishDuring != call || !m_open)
+        return false;
+    vanishDuring = Call::None;
+    vanishNow();
+    return true;
 }
 
 void FakeCommsPort::refill()

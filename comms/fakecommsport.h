@@ -32,11 +32,28 @@ public:
     QList<QByteArray> writes;         // every output, one entry per write
     QList<QString> opens;             // "N@settings" for every successful open
     void receive(const QByteArray &bytes);   // bytes arrive from the receiver
-    void vanish();                    // the open device disappears
+    // The open device disappears while the console waits in its event loop:
+    // what the loss set going there runs before this returns.
+    void vanish();
     int waitingBeyondBuffer() const { return int(m_backlog.size()); }
+
+    // The device disappears inside the next call of this kind, which sees it
+    // as a failed read or write and emits lost from within, as a real port can.
+    enum class Call { None, InBufferCount, Output };
+    Call vanishDuring = Call::None;
+    // Calls made on the port from inside another of its calls: a procedure
+    // run by a signal the port emitted mid-call.
+    int nestedCalls = 0;
+    // Every input() so far, and what the last one returned.
+    int inputs = 0;
+    QByteArray lastInput;
 
 private:
     void refill();
+    void vanishNow();
+    bool vanishesIn(Call call);
+
+    int m_depth = 0;                  // calls of the port now running
 
     int m_commPort = 1;
     QString m_settings = QStringLiteral("9600,n,8,1");

@@ -7,6 +7,24 @@
 #elif defined(Q_OS_WIN)
 #include <windows.h>
 #endif
+#if defined(Q_OS_LINUX)
+#include <linux/serial.h>
+
+namespace {
+// USB adapters hold received bytes up to their latency timer (16 ms on common
+// chips), longer than one poll tick: a frame would come in two pieces with a
+// quiet tick between. Ask the driver to pass bytes on at once. A device
+// without serial settings (a pseudo-terminal) refuses and is used as it is.
+void askForLowLatency(int handle)
+{
+    serial_struct serial{};
+    if (::ioctl(handle, TIOCGSERIAL, &serial) != 0 || (serial.flags & ASYNC_LOW_LATENCY))
+        return;
+    serial.flags |= ASYNC_LOW_LATENCY;
+    ::ioctl(handle, TIOCSSERIAL, &serial);
+}
+} // namespace
+#endif
 
 QtCommsPort::QtCommsPort(PortMap map, QObject *parent)
     : CommsPort(parent), m_map(std::move(map))
@@ -62,7 +80,12 @@ bool QtCommsPort::openDevice(const QString &device)
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    return m_port.open(QIODevice::ReadWrite);
+    if (!m_port.open(QIODevice::ReadWrite))
+        return false;
+#if defined(Q_OS_LINUX)
+    askForLowLatency(m_port.handle());
+#endif
+    return true;
 }
 
 int QtCommsPort::inBufferCount()
@@ -95,6 +118,7 @@ qint64 QtCommsPort::waitingInDevice() const
 #endif
 }
 
+// Flushes the device too: only for a caller that wants nothing of what waits.
 void QtCommsPort::clearInBuffer()
 {
     m_leftBehind.clear();

@@ -3,6 +3,8 @@
 // and the signal history stay within their ranges, and every message the
 // poll reads changes them exactly as its bytes say: a valid frame its
 // transmitter's row, a scanning message the history, anything else nothing.
+// A burst of nothing but whole, valid frames is that many messages; bytes
+// that arrive while a message is handled wait for the next.
 //
 // Input: chunks, each a header byte followed by its bytes. Header bits 0..5
 // give the chunk's length (cut short at the end of the input), bits 6..7 the
@@ -125,6 +127,78 @@ bool crcHolds(const QByteArray &m)
 
 int byteAt(const QByteArray &m, int i) { return static_cast<std::uint8_t>(m[i]); }
 
+std::int32_t txnoOf(const QByteArray &frame)
+{
+    return (byteAt(frame, 1) << 16) | (byteAt(frame, 2) << 8) | byteAt(frame, 3);
+}
+
+// The frames of a burst that is nothing but two or more whole frames, each
+// of a telemetry type with its CRC holding; none for any other burst.
+QList<QByteArray> backToBack(const QByteArray &m)
+{
+    QList<QByteArray> frames;
+    if (m.size() < 2 * kFrameLength || m.size() % kFrameLength != 0)
+        return frames;
+    for (qsizetype at = 0; at < m.size(); at += kFrameLength) {
+        const QByteArray frame = m.mid(at, kFrameLength);
+        if (!telemetryType(byteAt(frame, 0)) || !crcHolds(frame))
+            return {};
+        frames.append(frame);
+    }
+    return frames;
+}
+
+// A burst of back-to-back frames: each a message of its own, in order. The
+// last one's values stay; each frame whose transmitter has a row changed
+// only that row and added its reading to the history.
+void checkFrames(Console &c, const QList<QByteArray> &frames, const QStringList &tableBefore, const History &before)
+{
+    GlobalDec &g = c.g();
+    Mainscreen &w = c.w();
+    FUZZ_REQUIRE(g.rxcount == kFrameLength, "count latch is not the last frame's length");
+    const QByteArray &last = frames.last();
+    FUZZ_REQUIRE(g.txno == txnoOf(last) && g.slevel == byteAt(last, 8) >> 4, "last frame's values not kept");
+
+    QList<std::pair<int, std::int32_t>> added;   // level, transmitter
+    QList<int> rows;
+    for (const QByteArray &frame : frames) {
+        const std::int32_t txno = txnoOf(frame);
+        if (txno == 0)
+            continue;
+        const std::optional<int> row = rowOf(w, txno);
+        if (!row) {
+            FUZZ_REQUIRE(tableFull(w), "a transmitter got no row though one was free");
+            continue;
+        }
+        added.append({byteAt(frame, 8) >> 4, txno});
+        rows.append(*row);
+    }
+    for (qsizetype i = 0; i < frames.size(); ++i) {
+        const std::int32_t txno = txnoOf(frames[i]);
+        const std::optional<int> row = txno == 0 ? std::nullopt : rowOf(w, txno);
+        bool laterSameTx = false;
+        for (qsizetype j = i + 1; j < frames.size(); ++j)
+            laterSameTx = laterSameTx || txnoOf(frames[j]) == txno;
+        if (row && !laterSameTx)
+            FUZZ_REQUIRE(w.txsignal[*row]->text() == QString::number(byteAt(frames[i], 8) >> 4),
+                         "row does not show its transmitter's last level");
+    }
+    const QStringList tableAfter = tableTexts(w);
+    for (int i = 0; i < tableAfter.size(); ++i)
+        FUZZ_REQUIRE(rows.contains(i / 5) || tableAfter[i] == tableBefore[i], "a frame changed another row");
+
+    const History after = historyOf(g);
+    const int n = int(added.size());
+    for (int i = 0; i <= kNewest; ++i) {
+        const int from = i + n;   // where the entry now at i stood before, if it did
+        const bool fresh = from > kNewest;
+        const int level = fresh ? added[from - kNewest - 1].first : before.levels[std::size_t(from)];
+        const std::int32_t txno = fresh ? added[from - kNewest - 1].second : before.txnos[std::size_t(from)];
+        FUZZ_REQUIRE(after.levels[std::size_t(i)] == level && after.txnos[std::size_t(i)] == txno,
+                     "frames' readings not added to the history in order");
+    }
+}
+
 // What one message read by the poll must have done, judged from its bytes
 // alone: a valid telemetry frame lands in its transmitter's row (if the
 // table has room) and in the history; a scanning message only in the
@@ -136,7 +210,11 @@ void checkMessage(Console &c, const QByteArray &message, const QStringList &tabl
     Mainscreen &w = c.w();
     FUZZ_REQUIRE(g.rxcount >= 1 && g.rxcount <= kLongestMessage, "rxcount beyond a message after a read");
     FUZZ_REQUIRE(g.instring.isEmpty(), "message text left behind");
-    FUZZ_REQUIRE(c.port.inBufferCount() == 0, "bytes left waiting after a message");
+
+    if (const QList<QByteArray> frames = backToBack(message); !frames.isEmpty()) {
+        checkFrames(c, frames, tableBefore, before);
+        return;
+    }
 
     const QStringList tableAfter = tableTexts(w);
     const History after = historyOf(g);
@@ -153,7 +231,7 @@ void checkMessage(Console &c, const QByteArray &message, const QStringList &tabl
     if (telemetryType(type) && length < kFrameLength)
         return;   // what a short frame reads beyond its end is the poll's choice
     if (telemetryType(type) && crcHolds(message)) {
-        const std::int32_t txno = (byteAt(message, 1) << 16) | (byteAt(message, 2) << 8) | byteAt(message, 3);
+        const std::int32_t txno = txnoOf(message);
         const int level = byteAt(message, 8) >> 4;
         FUZZ_REQUIRE(g.txno == txno && g.slevel == level, "frame decoded into other values");
         if (txno == 0) {
@@ -182,8 +260,8 @@ void checkMessage(Console &c, const QByteArray &message, const QStringList &tabl
     FUZZ_REQUIRE(tableAfter == tableBefore && historyKept, "a message shown raw changed the table");
 }
 
-// One tick of the poll, checked. A tick that empties the port has read a
-// message; one that leaves bytes waiting may only have moved the latch.
+// One tick of the poll, checked. A tick that takes input has read a message
+// (or a burst of frames); one that takes none may only have moved the latch.
 void tick(Console &c, QByteArray &burst)
 {
     if (c.port.inBufferCount() == 0) {
@@ -192,15 +270,21 @@ void tick(Console &c, QByteArray &burst)
     }
     const QStringList tableBefore = tableTexts(c.w());
     const History historyBefore = historyOf(c.g());
+    const int inputsBefore = c.port.inputs;
     c.w().tmrcomms_Timer();
     FUZZ_REQUIRE(c.g().rxcount >= 0 && c.g().rxcount <= kReceiveBufferBytes, "rxcount beyond the port's buffer");
-    if (c.port.inBufferCount() > 0) {
+    if (c.port.inputs == inputsBefore) {
         FUZZ_REQUIRE(tableTexts(c.w()) == tableBefore && historyOf(c.g()) == historyBefore,
                      "table changed while a burst was still arriving");
         return;
     }
-    checkMessage(c, burst.left(kReceiveBufferBytes), tableBefore, historyBefore);
-    burst.clear();
+    const QByteArray read = c.port.lastInput;
+    FUZZ_REQUIRE(c.port.inputs == inputsBefore + 1 && !read.isEmpty() && burst.startsWith(read),
+                 "the poll read other bytes than had arrived");
+    burst.remove(0, read.size());   // what arrived behind the message waits on
+    FUZZ_REQUIRE(c.port.inBufferCount() == std::min<qsizetype>(burst.size(), kReceiveBufferBytes),
+                 "bytes behind the message were thrown away");
+    checkMessage(c, read, tableBefore, historyBefore);
     checkTable(c.w());
     checkHistory(c.g());
 }

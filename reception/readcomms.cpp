@@ -1,5 +1,6 @@
 // The receive poll: a message is the burst of bytes that has stopped growing
-// for one tick. It is read whole, checked and handed on by its type code.
+// for one tick (or one of the whole frames such a burst is made of). It is
+// read, checked and handed on by its type code.
 #include "app/globaldec.h"
 #include "app/mainscreen.h"
 #include "app/modfunctions.h"
@@ -12,7 +13,6 @@
 namespace {
 constexpr int kLongestMessage = 250;
 constexpr int kRedFromLength = 14;
-constexpr int kFrameLength = 11;       // type, number (3), status, data (3), signal, CRC (2)
 constexpr int kScanningLength = 2;     // "S", level
 constexpr int kScanningType = 83;      // "S"
 } // namespace
@@ -27,32 +27,40 @@ void ModFunctions::ReadComms()
         return;
     }
 
-    g.instring = commsport.input();
-    g.rxcount = std::int32_t(g.instring.size());
-    if (g.rxcount > kLongestMessage) {
-        g.instring = QByteArrayLiteral("XX");
-        g.rxcount = 2;
+    // Two transmitters heard back to back leave no quiet tick between their
+    // frames: a burst of nothing but whole, valid frames is that many
+    // messages, each handled in turn as if it had come alone.
+    const QByteArray burst = commsport.input();
+    const qsizetype length = backToBackFrames(burst) > 0 ? kTelemetryFrameLength : burst.size();
+    for (qsizetype from = 0; from < burst.size(); from += length) {
+        g.instring = burst.mid(from, length);
+        g.rxcount = std::int32_t(g.instring.size());
+        if (g.rxcount > kLongestMessage) {
+            g.instring = QByteArrayLiteral("XX");
+            g.rxcount = 2;
+        }
+        for (int i = 1; i <= g.rxcount; ++i)
+            g.rxbytes[i] = static_cast<unsigned char>(g.instring.at(i - 1));
+
+        setTextColour(ui.txtinstring, g.rxcount < kRedFromLength ? QColor(Qt::black) : QColor(255, 0, 0));
+
+        CheckCRC();
+
+        // A message shorter than its frame would be decoded from what an earlier,
+        // longer message left in rxbytes: such messages are shown as they came.
+        const std::optional<TxType> type = telemetryType(g.rxbytes[1]);
+        if (type && g.crcok && g.rxcount >= kTelemetryFrameLength) {
+            DecodeMessage(*type);
+        } else {
+            if (g.rxbytes[1] == kScanningType && g.rxcount >= kScanningLength)
+                ScanningMessage();
+            ui.txtinstring->setText(QString::fromLatin1(g.instring));
+        }
+
+        // The message's bytes left the port with input(): whatever has
+        // arrived since is the start of the next message and stays waiting.
+        g.instring.clear();
     }
-    for (int i = 1; i <= g.rxcount; ++i)
-        g.rxbytes[i] = static_cast<unsigned char>(g.instring.at(i - 1));
-
-    setTextColour(ui.txtinstring, g.rxcount < kRedFromLength ? QColor(Qt::black) : QColor(255, 0, 0));
-
-    CheckCRC();
-
-    // A message shorter than its frame would be decoded from what an earlier,
-    // longer message left in rxbytes: such messages are shown as they came.
-    const std::optional<TxType> type = telemetryType(g.rxbytes[1]);
-    if (type && g.crcok && g.rxcount >= kFrameLength) {
-        DecodeMessage(*type);
-    } else {
-        if (g.rxbytes[1] == kScanningType && g.rxcount >= kScanningLength)
-            ScanningMessage();
-        ui.txtinstring->setText(QString::fromLatin1(g.instring));
-    }
-
-    g.instring.clear();
-    commsport.clearInBuffer();
 }
 
 void ModFunctions::CheckCRC()

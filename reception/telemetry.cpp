@@ -1,6 +1,7 @@
 #include "reception/telemetry.h"
 
 #include "app/numbers.h"
+#include "reception/crc16.h"
 
 namespace {
 
@@ -100,6 +101,21 @@ std::optional<TxType> telemetryType(int typeCode)
     case 243: return TxType::GullyPot;
     default: return std::nullopt;
     }
+}
+
+int backToBackFrames(QByteArrayView burst)
+{
+    const qsizetype frames = burst.size() / kTelemetryFrameLength;
+    if (frames < 2 || burst.size() % kTelemetryFrameLength != 0)
+        return 0;
+    const auto *bytes = reinterpret_cast<const std::uint8_t *>(burst.data());
+    for (qsizetype f = 0; f < frames; ++f) {
+        const std::uint8_t *frame = bytes + f * kTelemetryFrameLength;
+        const std::uint16_t crc = crc16Modbus({frame + 1, 8});   // positions 2 to 9
+        if (!telemetryType(frame[0]) || frame[9] != crcLow(crc) || frame[10] != crcHigh(crc))
+            return 0;
+    }
+    return int(frames);
 }
 
 Reading decodeTelemetry(TxType type, const TelemetryFrame &frame)

@@ -9,6 +9,7 @@
 //          gully pot low ADC, high ADC
 //   9      signal level in the upper four bits
 //   10, 11 CRC-16/MODBUS of positions 2..9, low byte first
+#include <QByteArrayView>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -47,3 +48,12 @@ QString accountText(const Reading &reading);
 
 // The temperature as the account and the table write it: "21", "21.5", "-0.5", "255".
 QString temperatureText(double tempvalue);
+
+// The length of one telemetry frame: type, number (3), status, data (3), signal, CRC (2).
+inline constexpr int kTelemetryFrameLength = 11;
+
+// How many frames a burst holds when it is nothing but two or more whole
+// telemetry frames back to back, each with a known type code and a matching
+// CRC (two transmitters heard in a row, no quiet tick between); 0 for every
+// other burst, which is one message as it stands.
+int backToBackFrames(QByteArrayView burst);

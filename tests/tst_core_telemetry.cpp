@@ -64,6 +64,8 @@ private slots:
     void typeCodes_data();
     void typeCodes();
     void fullRangeNumbers();
+    void backToBackFrames_data();
+    void backToBackFrames();
 };
 
 void TestCoreTelemetry::crcCheckValues_data()
@@ -286,6 +288,39 @@ void TestCoreTelemetry::fullRangeNumbers()
     QCOMPARE(r.count, 16777215);
     QCOMPARE(r.slevel, 15);
     QCOMPARE(r.msgtext, QStringLiteral("Pulse Tx: 16777215, Count: 16777215, S_Lvl: 15, Batt Low, Tamper OK, f/w V 15"));
+}
+
+void TestCoreTelemetry::backToBackFrames_data()
+{
+    const QByteArray a = QByteArray::fromHex("8201234503002B0070A87C");
+    const QByteArray b = QByteArray::fromHex("8100000790000100A0D019");
+    QByteArray relabelled = b;
+    relabelled[0] = char(0xF3);                    // the type code is outside the CRC
+    QByteArray unknown = b;
+    unknown[0] = 'S';
+    QByteArray broken = b;
+    broken[4] = char(broken[4] ^ 0x40);
+    QTest::addColumn<QByteArray>("burst");
+    QTest::addColumn<int>("frames");
+    QTest::newRow("empty") << QByteArray() << 0;
+    QTest::newRow("one frame") << a << 0;
+    QTest::newRow("two frames") << a + b << 2;
+    QTest::newRow("same frame twice") << a + a << 2;
+    QTest::newRow("four frames") << a + b + relabelled + a << 4;
+    QTest::newRow("second CRC broken") << a + broken << 0;
+    QTest::newRow("first CRC broken") << broken + a << 0;
+    QTest::newRow("second type unknown") << a + unknown << 0;
+    QTest::newRow("a byte too many") << a + b + "x" << 0;
+    QTest::newRow("a byte short") << a + b.left(10) << 0;
+    QTest::newRow("a frame late by a byte") << "x" + a + b.left(10) << 0;
+    QTest::newRow("22 zero bytes") << QByteArray(22, '\0') << 0;
+}
+
+void TestCoreTelemetry::backToBackFrames()
+{
+    QFETCH(QByteArray, burst);
+    QFETCH(int, frames);
+    QCOMPARE(::backToBackFrames(burst), frames);
 }
 
 QTEST_GUILESS_MAIN(TestCoreTelemetry)

@@ -71,6 +71,51 @@ private slots:
         QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("74565"));
     }
 
+    // A message is handled while the receiver goes on sending: the start of
+    // the next frame, already in the device, must wait for the next poll.
+    void frameBegunWhileAMessageIsHandledIsKept()
+    {
+        LiveConsole c;
+        c.w().tmrcomms->stop();                            // the test ticks by hand
+        const QByteArray first = hexBytes("82 01 23 45 03 00 2B 00 70 A8 7C");
+        const QByteArray next = hexBytes("81 00 00 07 90 00 01 00 A0 D0 19");
+        bool begun = false;
+        QObject::connect(c.w().txttx[0], &QLineEdit::textChanged, [&] {
+            begun = c.pty.write(next.left(4));
+            QDeadlineTimer deadline(5000);
+            while (c.pty.waitingAtConsole() < 4 && !deadline.hasExpired()) {
+            }
+        });
+        QVERIFY(c.pty.write(first));
+        QTRY_COMPARE(c.port.inBufferCount(), first.size());
+        c.w().tmrcomms_Timer();                            // 11: still arriving
+        c.w().tmrcomms_Timer();                            // quiet: read and handled
+        QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("74565"));
+        QVERIFY(begun);
+        QVERIFY(c.pty.write(next.mid(4)));
+        QTRY_COMPARE(c.port.inBufferCount(), next.size());
+        c.w().tmrcomms_Timer();                            // the length of the last message: read at once
+        QCOMPARE(c.w().txttx[1]->text(), QStringLiteral("7"));
+    }
+
+    // Two transmitters heard back to back reach the console as one burst.
+    void backToBackFramesAreEachLogged()
+    {
+        LiveConsole c;
+        c.w().txtfilepath->setText(c.dir.path() + QLatin1Char('/'));
+        c.w().chklogen->setChecked(true);
+        c.w().optall->setChecked(true);
+        QVERIFY(c.pty.write(hexBytes("82 01 23 45 03 00 2B 00 70 A8 7C 81 00 00 07 90 00 01 00 A0 D0 19")));
+        QTRY_COMPARE(c.w().txttx[1]->text(), QStringLiteral("7"));
+        QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("74565"));
+        QVERIFY(c.w().txtinstring->text().startsWith(QLatin1String("Pulse Tx: 7,")));
+        QFile log(c.dir.filePath(QStringLiteral("halvernlog08122026.csv")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll(), QByteArrayLiteral("Tx Number,S-Level,Value,Time,Date\r\n"
+                                                  "74565,7,22,09:05:07,8/12/2026\r\n"
+                                                  "7,10,256,09:05:07,8/12/2026\r\n"));
+    }
+
     void everyTypeReachesItsRowAndTheLog()
     {
         LiveConsole c;

@@ -2,12 +2,16 @@
 #include "support/consolefixture.h"
 
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
 const char *kTemperature = "82 01 23 45 03 00 2B 00 70 A8 7C";
 QColor textColour(const QLineEdit *box) { return box->palette().color(QPalette::Text); }
 } // namespace
+
+Q_DECLARE_METATYPE(FakeCommsPort::Call)
 
 class TestReadComms : public QObject {
     Q_OBJECT
@@ -65,22 +69,109 @@ private slots:
         QCOMPARE(c.g().rxcount, length > 250 ? 2 : length);
     }
 
-    void bytesArrivingDuringHandlingAreDiscarded()
+    void bytesArrivingDuringHandlingAreKept()
     {
         Console c;
         c.openPort1();
-        c.port.receive(QByteArray(5, 'A'));
+        const QByteArray next = telemetryFrame(0x81, 7, 0x01, 0, 0, 1, 9);
+        // The next frame begins while the first is being handled.
+        QObject::connect(c.w().txttx[0], &QLineEdit::textChanged, [&] { c.port.receive(next.left(4)); });
+        c.receive(hexBytes(kTemperature));
+        QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("74565"));
+        QCOMPARE(c.port.inBufferCount(), 4);
+        c.port.receive(next.mid(4));
         c.w().tmrcomms_Timer();
         c.w().tmrcomms_Timer();
-        QCOMPARE(c.port.inBufferCount(), 0);
-        // A flood beyond the port's buffer waits outside it and is thrown away too.
+        QCOMPARE(c.w().txttx[1]->text(), QStringLiteral("7"));
+
+        // A flood beyond the port's buffer is read out a buffer at a time.
         c.port.receive(QByteArray(3000, 'B'));
         QCOMPARE(c.port.inBufferCount(), kReceiveBufferBytes);
         c.w().tmrcomms_Timer();
         c.w().tmrcomms_Timer();
         QCOMPARE(c.w().txtinstring->text(), QStringLiteral("XX"));
+        QCOMPARE(c.port.inBufferCount(), kReceiveBufferBytes);
+        for (int tick = 0; tick < 4; ++tick)
+            c.w().tmrcomms_Timer();
+        QCOMPARE(c.port.inputs, 5);
+        QCOMPARE(c.port.lastInput, QByteArray(3000 - 2 * kReceiveBufferBytes, 'B'));
         QCOMPARE(c.port.inBufferCount(), 0);
         QCOMPARE(c.port.waitingBeyondBuffer(), 0);
+    }
+
+    // Two transmitters heard back to back: no quiet tick between their frames.
+    void burstOfWholeFramesIsThatManyMessages_data()
+    {
+        const QByteArray a = telemetryFrame(0x82, 11, 0x03, 0x00, 0x2B, 0x00, 7);
+        const QByteArray b = telemetryFrame(0x81, 22, 0x01, 0x00, 0x01, 0x00, 10);
+        const QByteArray c = telemetryFrame(0xF3, 33, 0x84, 0x2D, 0xC8, 0x00, 3);
+        QByteArray bBroken = b;
+        bBroken[10] = char(bBroken[10] ^ 1);
+        QByteArray bUnknown = b;
+        bUnknown[0] = char(0x99);
+        QTest::addColumn<QByteArray>("burst");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QColor>("colour");
+        const QColor red(255, 0, 0);
+        QTest::newRow("two frames") << a + b << QStringList{"11", "22"} << "Pulse Tx: 22," << QColor(Qt::black);
+        QTest::newRow("three frames") << a + b + c << QStringList{"11", "22", "33"} << "Gully Pot Tx: 33,"
+                                      << QColor(Qt::black);
+        QTest::newRow("second CRC broken") << a + bBroken << QStringList{"11"} << "Temperature Tx: 11," << red;
+        QTest::newRow("second type unknown") << a + bUnknown << QStringList{"11"} << "Temperature Tx: 11," << red;
+        QTest::newRow("frame and a half") << a + b.left(5) << QStringList{"11"} << "Temperature Tx: 11," << red;
+        QTest::newRow("two frames and a byte") << a + b + "x" << QStringList{"11"} << "Temperature Tx: 11," << red;
+        QTest::newRow("frame, scanning") << a + "S\x05" << QStringList{"11"} << "Temperature Tx: 11," << QColor(Qt::black);
+    }
+    void burstOfWholeFramesIsThatManyMessages()
+    {
+        QFETCH(QByteArray, burst);
+        QFETCH(QStringList, rows);
+        QFETCH(QString, shown);
+        QFETCH(QColor, colour);
+        Console c;
+        c.openPort1();
+        c.receive(burst);
+        QStringList occupied;
+        for (QLineEdit *tx : c.w().txttx) {
+            if (!tx->text().isEmpty() && tx->text() != QLatin1String("0"))
+                occupied << tx->text();
+        }
+        QCOMPARE(occupied, rows);
+        for (qsizetype i = 0; i < rows.size(); ++i)   // each reading reached the history, in order
+            QCOMPARE(c.g().txhist[std::size_t(37 - rows.size() + i)], rows[i].toInt());
+        QVERIFY2(c.w().txtinstring->text().startsWith(shown), qPrintable(c.w().txtinstring->text()));
+        QCOMPARE(textColour(c.w().txtinstring), colour);
+        QCOMPARE(c.g().rxcount, rows.size() > 1 ? 11 : int(burst.size()));
+    }
+
+    // The port may see its device vanish inside a read or a write; the
+    // console takes in the loss once the procedure at work has ended.
+    void lossSeenInsideAProcedureIsHandledAfterIt_data()
+    {
+        QTest::addColumn<FakeCommsPort::Call>("during");
+        QTest::newRow("counting waiting bytes") << FakeCommsPort::Call::InBufferCount;
+        QTest::newRow("writing a command") << FakeCommsPort::Call::Output;
+    }
+    void lossSeenInsideAProcedureIsHandledAfterIt()
+    {
+        QFETCH(FakeCommsPort::Call, during);
+        Console c;
+        c.openPort1();
+        c.port.receive(hexBytes(kTemperature));
+        c.w().tmrcomms_Timer();                                   // latched: read on the next tick
+        c.port.vanishDuring = during;
+        if (during == FakeCommsPort::Call::Output)
+            c.w().cmdprogmode->click();
+        else
+            c.w().tmrcomms_Timer();
+        QVERIFY(!c.port.portOpen());
+        QCOMPARE(c.port.nestedCalls, 0);
+        QTRY_VERIFY(c.w().tmrreopen->isActive());
+        QCOMPARE(c.port.nestedCalls, 0);
+        QVERIFY(c.w().txtinstring->text().contains(QLatin1String("lost")));   // the notice has the last word
+        QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("74565"));            // the waiting frame, taken in
+        QCOMPARE(c.port.inputs, 1);
     }
 
     void crcDecidesBetweenDecodingAndShowingRaw()

@@ -1,8 +1,9 @@
 // Soak: a dirty line. Garbage between frames, frames split over ticks, frames
 // with garbage behind them, garbage glued in front of them, over-long bursts
-// that overflow the port's buffer, scanning messages, all in a random but
-// repeatable order, each burst followed by silence. The console must never
-// stop, and every frame that arrived whole after a silence is decoded.
+// that overflow the port's buffer, scanning messages, frames of two
+// transmitters back to back, all in a random but repeatable order, each burst
+// followed by silence. The console must never stop, and every frame that
+// arrived whole after a silence, alone or behind another, is decoded.
 //
 // Framing is by silence and a count latch that is not cleared after a
 // message: a frame split over ticks whose first piece has exactly the length
@@ -26,7 +27,7 @@ int eventsWanted()
     return wanted > 0 ? wanted : 5000;
 }
 
-enum class Burst { Garbage, FrameWhole, FrameSplit, FrameThenGarbage, GarbageThenFrame, OverLong, Scanning };
+enum class Burst { Garbage, FrameWhole, FrameSplit, FrameThenGarbage, GarbageThenFrame, OverLong, Scanning, BackToBack };
 
 class DirtyLine {
 public:
@@ -62,7 +63,8 @@ public:
     }
 
     // The parts arrive one before each tick, then the line is silent for two
-    // to four ticks.
+    // to four ticks, and for as long as the poll still finds bytes waiting (a
+    // flood beyond the port's buffer is read out a buffer at a time).
     void deliver(const QByteArray &bytes, const QList<qsizetype> &cuts)
     {
         qsizetype from = 0;
@@ -71,7 +73,7 @@ public:
             c.w().tmrcomms_Timer();
             from = cut;
         }
-        for (int silent = pick(2, 4); silent > 0; --silent)
+        for (int silent = pick(2, 4); silent > 0 || c.port.inBufferCount() > 0; --silent)
             c.w().tmrcomms_Timer();
     }
     void deliver(const QByteArray &bytes, int pieces = 1) { deliver(bytes, cutPoints(bytes.size(), pieces)); }
@@ -91,7 +93,7 @@ void TestSoakFraming::everyFrameThatArrivedWholeIsDecoded()
     DirtyLine line(seed);
     const int events = eventsWanted();
     for (int n = 1; n <= events; ++n) {
-        const auto burst = Burst(line.random.bounded(7));
+        const auto burst = Burst(line.random.bounded(8));
         const QByteArray frame = telemetryFrame(0x82, n, 0x03, 0x00, 0x2B, 0x00, n % 16);
         const int latched = line.c.g().rxcount;
         bool decodable = true;
@@ -109,6 +111,14 @@ void TestSoakFraming::everyFrameThatArrivedWholeIsDecoded()
             ++line.framesWhole;
             line.deliver(frame);
             break;
+        case Burst::BackToBack: {   // another transmitter just before: both decoded, this one last
+            ++line.framesWhole;
+            const QByteArray before = telemetryFrame(0x81, 0x800000 + n, 0x01, 0, 0, 1, 9);
+            const int inputs = line.c.port.inputs;
+            line.deliver(before + frame);
+            QCOMPARE(line.c.port.inputs, inputs + 1);   // one burst
+            break;
+        }
         case Burst::FrameThenGarbage:   // one burst: bytes past the eleventh are not examined
             ++line.framesWhole;
             line.deliver(frame + line.garbage(1, 40));

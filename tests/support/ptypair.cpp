@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -56,6 +57,12 @@ QByteArray PtyPair::readAvailable()
     while (isOpen() && (got = ::read(master_, buffer, sizeof buffer)) > 0)
         bytes.append(buffer, got);
     return bytes;
+}
+
+int PtyPair::waitingAtConsole() const
+{
+    int waiting = 0;
+    return slave_ >= 0 && ::ioctl(slave_, FIONREAD, &waiting) == 0 ? waiting : 0;
 }
 
 void PtyPair::closeMaster()

@@ -22,6 +22,9 @@ public:
     // What the console has written so far and nobody has read; never waits.
     QByteArray readAvailable();
 
+    // Bytes the console's side of the line holds that nobody has read yet.
+    int waitingAtConsole() const;
+
     // The device vanishes: closes the master and the slave the pair holds,
     // so the console's side sees a hang-up. The pts cannot come back.
     void closeMaster();

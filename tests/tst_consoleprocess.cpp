@@ -70,6 +70,15 @@ QProcessEnvironment offscreen()
     return environment;
 }
 
+// No display at all: a Qt program then runs only where -platform says.
+QProcessEnvironment noDisplay()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(QString::fromLatin1(name));
+    return environment;
+}
+
 } // namespace
 
 class TestConsoleProcess : public QObject {
@@ -104,6 +113,51 @@ private slots:
         QCOMPARE(console.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(console.process.exitCode(), 0);
         QVERIFY(console.deviceFree());
+    }
+
+    void argumentsAreTakenAsInEveryQtProgram_data()
+    {
+        QTest::addColumn<QStringList>("arguments");   // DEVICE stands for port 1's device
+        QTest::addColumn<bool>("keepsRunning");        // until SIGTERM
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says");             // on stdout or stderr
+
+        QTest::newRow("-platform offscreen --version") << QStringList{"-platform", "offscreen", "--version"}
+            << false << 0 << "halvern-console " HALVERN_VERSION;
+        QTest::newRow("--help without a display") << QStringList{"--help"} << false << 0 << "Usage: halvern-console";
+        QTest::newRow("--help after Qt options") << QStringList{"-style", "fusion", "-reverse", "--help"}
+            << false << 0 << "Usage: halvern-console";
+        QTest::newRow("runs on -platform") << QStringList{"-platform", "offscreen", "-style", "fusion", "-reverse",
+                                                           "-qwindowgeometry", "800x600+0+0", "--port", "1=DEVICE"}
+            << true << 0 << "";
+        QTest::newRow("two dashes and joined values") << QStringList{"--port", "1=DEVICE", "--platform", "offscreen",
+                                                                      "-style=fusion", "-session", "s1"}
+            << true << 0 << "";
+        QTest::newRow("unknown option") << QStringList{"-platform", "offscreen", "--bogus"}
+            << false << 2 << "unknown argument \"--bogus\"";
+        QTest::newRow("Qt option without its value") << QStringList{"--port", "1=DEVICE", "-platform"}
+            << false << 2 << "-platform wants a value";
+    }
+
+    void argumentsAreTakenAsInEveryQtProgram()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, keepsRunning);
+        QFETCH(int, exitCode);
+        QFETCH(QString, says);
+        ConsoleProcess console;
+        arguments.replaceInStrings(QStringLiteral("DEVICE"), console.pty.devicePath());
+        QVERIFY(console.start(consoleProgram(), arguments, noDisplay()));
+        if (keepsRunning) {
+            QTRY_VERIFY_WITH_TIMEOUT(console.handlesSignals(), 20000);
+            ::kill(pid_t(console.process.processId()), SIGTERM);
+        }
+        QVERIFY(console.process.waitForFinished(20000));
+        const QString output = QString::fromLocal8Bit(console.process.readAllStandardOutput()
+                                                      + console.process.readAllStandardError());
+        QCOMPARE(console.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(console.process.exitCode(), exitCode);
+        QVERIFY2(output.contains(says), qPrintable(output));
     }
 
     // Started under nohup, the console outlives its terminal as asked.

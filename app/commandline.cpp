@@ -20,7 +20,10 @@ QString commandLineUsage()
         "                   such as /dev/pts/3) as port N, N from 1 to 10; repeatable.\n"
         "                   Ports not named keep the machine's serial devices in order.\n"
         "  --help           show this text and exit\n"
-        "  --version        show the version and exit\n");
+        "  --version        show the version and exit\n"
+        "\n"
+        "The options of every Qt program work too, such as -platform offscreen,\n"
+        "-style fusion, -reverse, -qwindowgeometry 800x600+0+0, -display :1.\n");
 }
 
 QString decodeArgument(const QByteArray &raw)
@@ -50,6 +53,41 @@ QString decodeArgument(const QByteArray &raw)
 }
 
 namespace {
+// Options QApplication takes for itself (its own, its platform's and its
+// style's), so that they work as in every Qt program. It removes them from
+// argv when it starts; here they only need to be stepped over, with their value.
+struct ToolkitOption {
+    const char *name;
+    bool takesValue;
+};
+constexpr ToolkitOption kToolkitOptions[] = {
+    {"-platform", true}, {"-platformpluginpath", true}, {"-platformtheme", true}, {"-plugin", true},
+    {"-qwindowgeometry", true}, {"-qwindowtitle", true}, {"-qwindowicon", true},
+    {"-geometry", true}, {"-title", true}, {"-icon", true}, {"-display", true}, {"-name", true},
+    {"-visual", true}, {"-session", true}, {"-style", true}, {"-stylesheet", true},
+    {"-reverse", false}, {"-widgetcount", false}, {"-testability", false},
+    {"-nograb", false}, {"-dograb", false},
+};
+// Also written "-style=NAME", "-stylesheet=FILE", "-qmljsdebugger=...".
+constexpr const char *kToolkitJoinedOptions[] = {"-style=", "-stylesheet=", "-qmljsdebugger="};
+
+// How many arguments a toolkit option at `argument` spans (Qt also accepts
+// it with two dashes), or 0 when it is none.
+int toolkitOptionLength(QString argument)
+{
+    if (argument.startsWith(QLatin1String("--")))
+        argument.remove(0, 1);
+    for (const ToolkitOption &option : kToolkitOptions) {
+        if (argument == QLatin1String(option.name))
+            return option.takesValue ? 2 : 1;
+    }
+    for (const char *prefix : kToolkitJoinedOptions) {
+        if (argument.startsWith(QLatin1String(prefix)))
+            return 1;
+    }
+    return 0;
+}
+
 std::variant<CommandLine, CommandLineError> addPort(CommandLine options, const QString &value)
 {
     const qsizetype equals = value.indexOf(QLatin1Char('='));
@@ -89,6 +127,11 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const QStringList &
             next = addPort(options, arguments.at(++i));
         } else if (argument.startsWith(QLatin1String("--port="))) {
             next = addPort(options, argument.mid(7));
+        } else if (const int length = toolkitOptionLength(argument)) {
+            if (i + length > arguments.size())
+                return CommandLineError{QStringLiteral("%1 wants a value").arg(argument)};
+            i += length - 1;
+            continue;
         } else {
             return CommandLineError{QStringLiteral("unknown argument \"%1\"").arg(argument)};
         }

@@ -2,6 +2,8 @@
 // The console's optional arguments. Without any it behaves as it always has.
 //   --port N=DEVICE   port N (1..10) is DEVICE, e.g. a pseudo-terminal (repeatable)
 //   --help, --version
+// and the options every Qt program takes (-platform NAME, -style NAME, -reverse, ...),
+// which are stepped over here and left to QApplication.
 #include <QMap>
 #include <QString>
 #include <QStringList>

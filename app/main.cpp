@@ -40,8 +40,9 @@ int main(int argc, char *argv[])
     QtCommsPort commsport{PortMap(options.ports)};
     SystemClock clock;
     Mainscreen mainscreen(commsport, clock);
-    mainscreen.Form_Load();
+    // Before the port probe: a signal from then on ends the run the ordinary way.
     quitApplicationOnSignals(mainscreen.tmrpctime);
+    mainscreen.Form_Load();
     mainscreen.show();
     const int status = app.exec();
     commsport.setPortOpen(false);

@@ -27,8 +27,13 @@ void quitApplicationOnSignals(const QTimer *tick)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        struct sigaction before {};
+        sigaction(number, nullptr, &before);
+        if (number == SIGHUP && before.sa_handler == SIG_IGN)
+            continue;   // started under nohup: the user asked to outlive the terminal
+        sigaction(number, &action, nullptr);
+    }
 }
 #else
 void quitApplicationOnSignals(const QTimer *) {}

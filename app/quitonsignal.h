@@ -1,7 +1,9 @@
 #pragma once
-// SIGINT and SIGTERM end the event loop the ordinary way, so the port is
-// closed before the process ends (a killed process leaves the device in
-// exclusive mode).
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT end the event loop the ordinary way, so
+// the port is closed before the process ends (a killed process leaves the
+// device in exclusive mode and its lock file behind). SIGHUP is what closing
+// the terminal or the ssh session that started the console sends; a console
+// started with SIGHUP ignored (nohup) keeps ignoring it.
 class QTimer;
 
 // The signal is only noted; `tick`, a timer that runs for as long as the

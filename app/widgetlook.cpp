@@ -2,6 +2,7 @@
 
 #include "app/boxpanelstyle.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -135,12 +136,28 @@ QGroupBox *makeFrame(QWidget *parent, const char *name, const char *caption, Twi
     return frame;
 }
 
+namespace {
+// The caption of an option button or check box in `caption`, its indicator
+// as everywhere else: the style draws the dot and the tick in the Text colour
+// on a Base field, so a white Text (set for the caption, or inherited from a
+// frame with a white caption) would leave a light mark on a white field.
+void setCaptionColour(QWidget *button, const QColor &caption)
+{
+    const QPalette standard = QApplication::palette(button);
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::WindowText, caption);
+    palette.setColor(QPalette::Text, standard.color(QPalette::Text));
+    palette.setColor(QPalette::Base, standard.color(QPalette::Base));
+    button->setPalette(palette);
+}
+} // namespace
+
 QRadioButton *makeOption(QWidget *parent, const char *name, const char *caption, Twips at,
                          const QColor &background, const QColor &text)
 {
     auto *option = named(new QRadioButton(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
     paintBackground(option, background);
-    setTextColour(option, text);
+    setCaptionColour(option, text);
     return option;
 }
 
@@ -149,7 +166,7 @@ QCheckBox *makeCheck(QWidget *parent, const char *name, const char *caption, Twi
 {
     auto *check = named(new QCheckBox(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
     paintBackground(check, background);
-    setTextColour(check, text);
+    setCaptionColour(check, text);
     return check;
 }
 

@@ -10,7 +10,6 @@ namespace {
 
 constexpr std::int64_t kMaxMode = 255;
 constexpr std::int64_t kMaxAddress = 16777215; // FFFFFF, three bytes
-constexpr double kUpperBranch = 65536;         // from here the address is rounded before splitting
 
 char byteOf(std::int64_t value)
 {
@@ -55,21 +54,14 @@ BytesOrRefusal addressField(const QString &text)
     const double v = leadingNumber(text);
     const auto rounded = roundHalfEven(v);
     // Any value below 0 is refused, even one that would round to 0 (-0.4):
-    // below 65536 the middle byte comes from the whole part, which is -1 there.
+    // a negative number typed as an address is a mistake, not address 0.
     if (!std::isfinite(v) || v < 0 || !rounded || *rounded > kMaxAddress)
         return Refusal{QStringLiteral("address ") + formatNumber(v) + QStringLiteral(" is ") + addressRange()};
 
-    if (v >= kUpperBranch) {
-        const std::int64_t progaddr = *rounded;
-        const std::int64_t addrhigh = progaddr / 65536;
-        const std::int64_t addrmid = (progaddr - addrhigh * 65536) / 256;
-        const std::int64_t addrlow = progaddr - (addrmid * 256 + addrhigh * 65536);
-        return threeBytes(addrhigh, addrmid, addrlow);
-    }
-    // Below 65536: middle byte from the value as typed, low byte from its
-    // rounded value (300.7 -> 00 01 2D, 255.5 -> 00 00 00).
-    const std::int64_t mid = *wholePart(v / 256);
-    return threeBytes(0, mid, *rounded % 256);
+    // Rounded once; all three bytes come from that one whole number, so a
+    // fraction can never put the bytes of two different addresses together.
+    const std::int64_t progaddr = *rounded;
+    return threeBytes(progaddr >> 16, progaddr >> 8, progaddr);
 }
 
 BytesOrRefusal modeFrame(const QString &modeText)

@@ -18,10 +18,9 @@ QByteArray withCrc(QByteArray frame);
 // with a reason such as "mode 256 is outside 0 to 255".
 BytesOrRefusal modeByte(const QString &text);
 
-// The three-byte address field of an address box's text, most significant
-// first, with the two encoding branches (65536 and above rounded first;
-// below that, middle byte from the unrounded value, low byte from the rounded
-// one). Refused when negative, not finite, or rounding to 16777216 or more.
+// The three-byte address field of an address box's text: its leading-number
+// value rounded half to even, most significant byte first (255.5 -> 00 01 00).
+// Refused when negative, not finite, or rounding to 16777216 or more.
 BytesOrRefusal addressField(const QString &text);
 
 // Whole frames, or the first refusal with the box named in its reason:

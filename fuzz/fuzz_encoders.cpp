@@ -66,18 +66,15 @@ void checkMode(const QString &text)
     checkClosedByCrc(frame);
 }
 
-// The field an address must become, or nothing when it has no field.
+// The field an address must become, or nothing when it has no field: the
+// typed value rounded once, halves to even (255.5 -> 256 -> 00 01 00).
 std::optional<std::int64_t> expectedField(const QString &text)
 {
     const double v = leadingNumber(text);
     const std::optional<std::int64_t> rounded = roundHalfEven(v);
     if (!std::isfinite(v) || v < 0 || !rounded || *rounded > kLargestAddress)
         return std::nullopt;
-    if (v >= 65536 || v == std::floor(v))
-        return *rounded;
-    // Below 65536 the middle byte comes from the value as typed, the low byte
-    // from its rounding: 300.7 -> 00 01 2D, 255.5 -> 00 00 00.
-    return static_cast<std::int64_t>(std::floor(v / 256)) * 256 + *rounded % 256;
+    return *rounded;
 }
 
 void checkAddresses(QStringList texts)

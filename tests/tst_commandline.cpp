@@ -27,6 +27,27 @@ private slots:
         QVERIFY(std::get<CommandLine>(parsed).ports.isEmpty());
     }
 
+    void toolkitOptionsAreSteppedOver_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("port1");
+        QTest::newRow("-platform and its value") << QStringList{"-platform", "offscreen", "--port", "1=/a"} << "/a";
+        QTest::newRow("value looks like ours") << QStringList{"-qwindowtitle", "--port", "--port", "1=/b"} << "/b";
+        QTest::newRow("two dashes") << QStringList{"--platform", "xcb", "--port=1=/c"} << "/c";
+        QTest::newRow("joined value") << QStringList{"-style=fusion", "-qmljsdebugger=port:1", "--port", "1=/d"} << "/d";
+        QTest::newRow("flags") << QStringList{"-reverse", "-widgetcount", "-nograb", "--port", "1=/e"} << "/e";
+        QTest::newRow("xcb options") << QStringList{"-display", ":1", "-geometry", "10x10", "-name", "n", "--port", "1=/f"}
+                                     << "/f";
+    }
+    void toolkitOptionsAreSteppedOver()
+    {
+        QFETCH(QStringList, arguments);
+        const auto parsed = parseCommandLine(arguments);
+        if (const auto *error = std::get_if<CommandLineError>(&parsed))
+            QFAIL(qPrintable(error->message));
+        QTEST(std::get<CommandLine>(parsed).ports.value(1), "port1");
+    }
+
     void badArgumentsAreRefusedWithAReason_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -39,6 +60,9 @@ private slots:
         QTest::newRow("not a number") << QStringList{"--port", "one=/dev/x"} << "1 to 10";
         QTest::newRow("no device") << QStringList{"--port", "2="} << "no device";
         QTest::newRow("twice") << QStringList{"--port", "2=/a", "--port", "2=/b"} << "twice";
+        QTest::newRow("Qt option without its value") << QStringList{"--port", "1=/a", "-style"} << "-style wants a value";
+        QTest::newRow("single-dash unknown") << QStringList{"-platformx", "offscreen"} << "-platformx";
+        QTest::newRow("near a joined option") << QStringList{"-style"} << "wants a value";
     }
     void badArgumentsAreRefusedWithAReason()
     {

@@ -153,7 +153,7 @@ void TestCommands::setAddresses_data()
     QTest::newRow("around 65536 and the top") << 3 << QStringList{"65535", "65536", "16777215"}
                                               << "41 50 00 FF FF 01 00 00 FF FF FF 24 C2";
     QTest::newRow("fractions") << 3 << QStringList{"300.7", "65536.4", "255.5"}
-                               << "41 50 00 01 2D 01 00 00 00 00 00 69 87";
+                               << "41 50 00 01 2D 01 00 00 00 01 00 68 17";
     QTest::newRow("no number is address 0") << 3 << QStringList{"", "abc", "0"}
                                             << "41 50 00 00 00 00 00 00 00 00 00 54 98";
     QTest::newRow("8ch all at the top") << 8 << QStringList(8, QStringLiteral("16777215"))

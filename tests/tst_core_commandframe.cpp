@@ -95,9 +95,15 @@ void TestCoreCommandFrame::addressField_data()
     QTest::newRow("65536") << "65536" << "01 00 00";
     QTest::newRow("16777215") << "16777215" << "FF FF FF";
     QTest::newRow("hex FFFFFF") << "&HFFFFFF" << "FF FF FF";
-    QTest::newRow("300.7 mid unrounded, low rounded") << "300.7" << "00 01 2D";
-    QTest::newRow("255.5 low rounds to 256") << "255.5" << "00 00 00";
-    QTest::newRow("65535.5 stays in the lower branch") << "65535.5" << "00 FF 00";
+    QTest::newRow("300.7 rounds to 301") << "300.7" << "00 01 2D";
+    QTest::newRow("255.5 rounds to 256") << "255.5" << "00 01 00";
+    QTest::newRow("65535.5 rounds to 65536") << "65535.5" << "01 00 00";
+    QTest::newRow("511.5 rounds to 512") << "511.5" << "00 02 00";
+    QTest::newRow("65535.6 rounds to 65536") << "65535.6" << "01 00 00";
+    QTest::newRow("0.5 rounds to even 0") << "0.5" << "00 00 00";
+    QTest::newRow("1.5 rounds to even 2") << "1.5" << "00 00 02";
+    QTest::newRow("255.4 stays 255") << "255.4" << "00 00 FF";
+    QTest::newRow("767.5 carries into the middle byte") << "767.5" << "00 03 00";
     QTest::newRow("65536.4 rounded first") << "65536.4" << "01 00 00";
     QTest::newRow("16777214.5 rounds to even") << "16777214.5" << "FF FF FE";
     QTest::newRow("16777215.4") << "16777215.4" << "FF FF FF";

@@ -1,4 +1,4 @@
-// SIGTERM and SIGINT end the console's event loop the ordinary way (so the
+// SIGTERM, SIGINT, SIGHUP and SIGQUIT end the console's event loop the ordinary way (so the
 // port is closed), at the first tick of the given timer after the signal.
 #include "app/quitonsignal.h"
 
@@ -15,6 +15,8 @@ private slots:
         QTest::addColumn<int>("signal");
         QTest::newRow("SIGTERM") << SIGTERM;
         QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGHUP") << SIGHUP;
+        QTest::newRow("SIGQUIT") << SIGQUIT;
     }
 
     void signalEndsTheLoopAtTheNextTick()

@@ -80,6 +80,7 @@ private slots:
     void replayIsPlayedAtItsTimes();
     void badFileLineIsNamed_data();
     void badFileLineIsNamed();
+    void endlessScriptIsRefused();
     void badOptionsExitWithTwo_data();
     void badOptionsExitWithTwo();
     void commandsArePrintedDecoded_data();
@@ -165,6 +166,16 @@ void tst_ReceiverSim::badFileLineIsNamed_data()
     QTest::newRow("replay: time with a unit") << "--replay" << QByteArray("1.5s 53 07\n")
                                               << "1: '1.5s' is not a time in seconds such as 12.345";
     QTest::newRow("replay: time alone") << "--replay" << QByteArray("2.0 # lost\n") << "1: time 2.0 without bytes";
+    QTest::newRow("script: terminal controls escaped") << "--script" << QByteArray("53 0\x1B[2J7\n")
+                                                       << "1: '0\\x1B[2J7' is not a hex byte";
+    QTest::newRow("script: bytes beyond ASCII escaped") << "--script" << QByteArray("53 07\n82 \xFF\x7F\x9B\n")
+                                                        << "2: '\\xFF\\x7F\\x9B' is not a hex byte";
+    QTest::newRow("replay: bell in a time escaped") << "--replay" << QByteArray("1\a.5 53 07\n")
+                                                    << "1: '1\\x07.5' is not a time in seconds such as 12.345";
+    QTest::newRow("script: over-long line") << "--script" << QByteArray("53 07\n") + QByteArray(4097, '0') + "\n53 07\n"
+                                            << "2: line longer than 4096 bytes";
+    QTest::newRow("replay: over-long last line") << "--replay" << QByteArray(4097, '#')
+                                                 << "1: line longer than 4096 bytes";
 }
 
 void tst_ReceiverSim::badFileLineIsNamed()
@@ -182,6 +193,21 @@ void tst_ReceiverSim::badFileLineIsNamed()
     const QString stderrText = QString::fromUtf8(process.readAllStandardError());
     QVERIFY2(stderrText.startsWith(option.mid(2) + " " + path + ":" + error), qPrintable(stderrText));
     QVERIFY(process.readAllStandardOutput().isEmpty());  // no device was opened
+}
+
+// A script without an end of line is refused at its first line, in bounded
+// memory: the simulator runs with 1 GB of address space, where reading all
+// of /dev/zero would end in an abort instead of the error.
+void tst_ReceiverSim::endlessScriptIsRefused()
+{
+    QProcess process;
+    process.start("/bin/sh", {"-c", "ulimit -v 1048576 && exec \"$0\" \"$@\"", qEnvironmentVariable("HALVERN_SIM"),
+                              "--script", "/dev/zero"});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 2);
+    const QString stderrText = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(stderrText.startsWith("script /dev/zero:1: line longer than 4096 bytes"), qPrintable(stderrText));
 }
 
 void tst_ReceiverSim::badOptionsExitWithTwo_data()

@@ -1,20 +1,43 @@
 #include "hexlines.h"
 
+#include <QIODevice>
 #include <QRegularExpression>
 
-std::optional<LineError> forEachLine(const QString &text,
+std::optional<LineError> forEachLine(QIODevice &source,
                                      const std::function<std::optional<QString>(const QStringList &words)> &take)
 {
     static const QRegularExpression blanks(QStringLiteral("\\s+"));
-    const QStringList lines = text.split(u'\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QStringList words = lines[i].section(u'#', 0, 0).split(blanks, Qt::SkipEmptyParts);
+    // Read until nothing comes: atEnd() is true of a device such as /dev/zero
+    // before anything was read from it.
+    for (int number = 1;; ++number) {
+        QByteArray line = source.readLine(longestLine + 2);
+        if (line.isEmpty())
+            break;
+        if (line.endsWith('\n'))
+            line.chop(1);
+        if (line.size() > longestLine)
+            return LineError{number, QStringLiteral("line longer than %1 bytes").arg(longestLine)};
+        const QStringList words = printable(line).section(u'#', 0, 0).split(blanks, Qt::SkipEmptyParts);
         if (words.isEmpty())
             continue;
         if (auto what = take(words))
-            return LineError{static_cast<int>(i + 1), *what};
+            return LineError{number, *what};
     }
     return std::nullopt;
+}
+
+QString printable(QByteArrayView bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 0x20 && byte < 0x7F) || byte == '\t')
+            text += QLatin1Char(c);
+        else
+            text += QStringLiteral("\\x") + QString::number(byte, 16).rightJustified(2, u'0').toUpper();
+    }
+    return text;
 }
 
 std::variant<QByteArray, QString> bytesFromHex(const QStringList &words)

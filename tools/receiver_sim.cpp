@@ -57,7 +57,9 @@ pairs separated by blanks, optionally led by the silence to keep before it as
   # temperature 21.5 from transmitter 74565, then a scanning message at level 7
   +250ms 82 01 23 45 03 00 2B 00 70 A8 7C
   +100ms 53 07
-A bad line is reported as "script FILE:LINE: <what is wrong>", exit status 2.
+A bad line is reported as "script FILE:LINE: <what is wrong>", exit status 2,
+with bytes other than printable ASCII shown as \xNN; so is a line longer than
+4096 bytes.
 
 Replay files (--replay, replaces the profile; --gap does not apply) play back
 a field capture kept as text, one record a line: the time in seconds since the
@@ -164,16 +166,17 @@ bool makeLink(const QString &link, const QString &target)
 
 // The messages of a script or replay file; empty once the reason it has none is on stderr.
 std::optional<QList<Message>> readMessages(const char *kind, const QString &path,
-                                           const std::function<std::variant<QList<Message>, LineError>(const QString &)> &parse)
+                                           const std::function<std::variant<QList<Message>, LineError>(QIODevice &)> &parse)
 {
     QFile file(path);
+    const QString shownPath = printable(QFile::encodeName(path));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        usageError(QStringLiteral("cannot read %1 %2").arg(QLatin1StringView(kind), path));
+        usageError(QStringLiteral("cannot read %1 %2").arg(QLatin1StringView(kind), shownPath));
         return std::nullopt;
     }
-    auto parsed = parse(QString::fromUtf8(file.readAll()));
+    auto parsed = parse(file);
     if (const auto *error = std::get_if<LineError>(&parsed)) {
-        std::fprintf(stderr, "%s %s:%d: %s\n", kind, qPrintable(path), error->line, qPrintable(error->what));
+        std::fprintf(stderr, "%s %s:%d: %s\n", kind, qPrintable(shownPath), error->line, qPrintable(error->what));
         return std::nullopt;
     }
     return std::get<QList<Message>>(parsed);
@@ -360,8 +363,8 @@ int main(int argc, char *argv[])
     Simulator::Source source;
     if (!file.isEmpty()) {
         const int scriptPauseMs = parser.isSet("gap") ? settings.traffic.gapMs : 1000;
-        const auto messages = readMessages(replay ? "replay" : "script", file, [&](const QString &text) {
-            return replay ? parseReplay(text, settings.speed) : parseScript(text, scriptPauseMs);
+        const auto messages = readMessages(replay ? "replay" : "script", file, [&](QIODevice &lines) {
+            return replay ? parseReplay(lines, settings.speed) : parseScript(lines, scriptPauseMs);
         });
         if (!messages)
             return 2;

@@ -2,12 +2,12 @@
 
 #include <QRegularExpression>
 
-std::variant<QList<Message>, LineError> parseReplay(const QString &text, double speed)
+std::variant<QList<Message>, LineError> parseReplay(QIODevice &source, double speed)
 {
     static const QRegularExpression seconds(QStringLiteral("^\\d{1,9}(\\.\\d{1,6})?$"));
     QList<Message> records;
     QString previous = QStringLiteral("0");
-    const auto error = forEachLine(text, [&](QStringList words) -> std::optional<QString> {
+    const auto error = forEachLine(source, [&](QStringList words) -> std::optional<QString> {
         const QString time = words.takeFirst();
         if (!seconds.match(time).hasMatch())
             return QStringLiteral("'%1' is not a time in seconds such as 12.345").arg(time);

@@ -12,4 +12,4 @@
 
 // The records of a capture, each due (`dueMs`) at its time played at `speed`
 // times the pace of the capture; they keep no silence of their own (`pauseMs` 0).
-std::variant<QList<Message>, LineError> parseReplay(const QString &text, double speed);
+std::variant<QList<Message>, LineError> parseReplay(QIODevice &source, double speed);

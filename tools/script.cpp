@@ -32,10 +32,10 @@ std::variant<Message, QString> parseLine(QStringList words, int defaultPauseMs)
 }
 } // namespace
 
-std::variant<QList<Message>, LineError> parseScript(const QString &text, int defaultPauseMs)
+std::variant<QList<Message>, LineError> parseScript(QIODevice &source, int defaultPauseMs)
 {
     QList<Message> messages;
-    const auto error = forEachLine(text, [&](const QStringList &words) -> std::optional<QString> {
+    const auto error = forEachLine(source, [&](const QStringList &words) -> std::optional<QString> {
         auto parsed = parseLine(words, defaultPauseMs);
         if (auto *what = std::get_if<QString>(&parsed))
             return *what;

@@ -14,4 +14,4 @@
 inline constexpr int shortestGapMs = 30;
 
 // The messages of a script; a line without a pause keeps `defaultPauseMs`.
-std::variant<QList<Message>, LineError> parseScript(const QString &text, int defaultPauseMs);
+std::variant<QList<Message>, LineError> parseScript(QIODevice &source, int defaultPauseMs);

@@ -14,8 +14,7 @@ namespace {
 
 QString consoleProgram()
 {
-    const QString named = qEnvironmentVariable("HALVERN_CONSOLE");
-    return named.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/../halvern-console") : named;
+    return qEnvironmentVariable("HALVERN_CONSOLE");
 }
 
 // The signals a process catches (SigCgt) or ignores (SigIgn), from /proc.

@@ -84,7 +84,7 @@ private slots:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_STATE_HOME"), tmp.path());
         console.setProcessEnvironment(env);
-        console.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../halvern-console"), {});
+        console.start(qEnvironmentVariable("HALVERN_CONSOLE"), {});
         QVERIFY(console.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(catches(console.processId(), SIGTERM), 20000);
         QCOMPARE(::kill(pid_t(console.processId()), SIGTERM), 0);

@@ -66,8 +66,10 @@ void Mainscreen::connectHandlers()
 
     // A folder or base name typed by the user takes effect when its editing
     // ends; a text set by the program (unmodified) at once, as at start.
-    for (const auto &[box, apply] : {std::pair{txtfilepath, &Mainscreen::txtfilepath_Apply},
-                                     std::pair{txtpulsefilename, &Mainscreen::txtpulsefilename_Apply}}) {
+    for (const auto &boxAndApply : {std::pair{txtfilepath, &Mainscreen::txtfilepath_Apply},
+                                    std::pair{txtpulsefilename, &Mainscreen::txtpulsefilename_Apply}}) {
+        QLineEdit *box = boxAndApply.first;
+        const auto apply = boxAndApply.second;
         connect(box, &QLineEdit::editingFinished, this, apply);
         connect(box, &QLineEdit::textChanged, this, [this, box, apply] {
             if (!box->isModified())

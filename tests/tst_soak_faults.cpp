@@ -134,7 +134,11 @@ public:
                                  : QStringLiteral("tx%1_").arg(txOf(n), 6, 10, QLatin1Char('0'));
         return folder + QLatin1Char('/') + base + clock.now().toString(QStringLiteral("ddMMyyyy")) + QStringLiteral(".csv");
     }
-    QString refusedFile() const { return intendedFile(logging == Logging::EveryMessage ? 0 : 2); }   // 2: kRefusedTx
+    QString refusedFile() const
+    {
+        static_assert(kTransmitters[2] == kRefusedTx);
+        return intendedFile(2);   // the day's file under "Log Every Message Received"
+    }
     QString whereNow(const QString &path) const { return folderAway ? away + path.mid(folder.size()) : path; }
 
     // The bytes reach the console's port (the event loop reads them).
@@ -157,23 +161,28 @@ public:
         return true;
     }
 
-    // The device goes: the loss runs from the event loop, as in the console.
+    // The device goes, and its name with it (as an unplugged adapter's does):
+    // another program's new pseudo-terminal may take the freed number. The
+    // loss runs from the event loop, as in the console.
     bool vanish()
     {
         pty->closeMaster();
+        PtyPair::relink(link, tmp.filePath(QStringLiteral("gone")));
         return waitUntil([&] { return !port.portOpen() && w().txtinstring->text().contains(QLatin1String(" lost")); });
     }
     // The lost device is retried once while still gone, then comes back.
-    bool comeBack()
+    // Empty when it did; otherwise what went wrong.
+    QString comeBack()
     {
         w().tmrreopen->stop();   // retried by hand below
         w().tmrreopen_Timer();
         if (port.portOpen())
-            return false;
+            return QStringLiteral("reopened while gone: %1").arg(port.openedDevice());
         pty = std::make_unique<PtyPair>();
-        PtyPair::relink(link, pty->devicePath());
+        if (!pty->isOpen() || !PtyPair::relink(link, pty->devicePath()))
+            return QStringLiteral("no new device");
         w().tmrreopen_Timer();
-        return port.portOpen();
+        return port.portOpen() ? QString() : QStringLiteral("not reopened on %1").arg(pty->devicePath());
     }
 
     void refuse(bool on)
@@ -280,6 +289,7 @@ void TestSoakFaults::everyDecodedReadingIsLoggedOnce()
     const int frames = framesWanted();
     int waitedAtMost = 0;
     int lost = 0;
+    QString back;   // what went wrong when the device came back
     for (int n = 1; n <= frames; ++n) {
         switch (stepAt(n)) {
         case Step::None:
@@ -301,7 +311,8 @@ void TestSoakFaults::everyDecodedReadingIsLoggedOnce()
             QVERIFY(soak.arrive(readingFrame(n)));
             QVERIFY(soak.vanish());
             QVERIFY2(soak.decoded(n), qPrintable(QStringLiteral("reading %1").arg(n)));
-            QVERIFY(soak.comeBack());
+            back = soak.comeBack();
+            QVERIFY2(back.isEmpty(), qPrintable(back));
             ++lost;
             continue;
         case Step::VanishMidFrame:
@@ -309,7 +320,8 @@ void TestSoakFaults::everyDecodedReadingIsLoggedOnce()
             QVERIFY(soak.arrive(readingFrame(n).left(6)));
             QVERIFY(soak.vanish());
             QCOMPARE(soak.w().state().logvalue == n, false);
-            QVERIFY(soak.comeBack());
+            back = soak.comeBack();
+            QVERIFY2(back.isEmpty(), qPrintable(back));
             ++lost;
             continue;
         }

@@ -19,6 +19,10 @@ public:
     virtual void setSettings(const QString &settings) = 0;
     virtual QString settings() const = 0;
 
+    // Why the port last failed to open, or why it closed by itself (the
+    // device vanished): "Permission denied", ... Empty after a good open.
+    virtual QString errorString() const = 0;
+
     // PortOpen. Opening fails (returns false) when the port is absent or in
     // use; closing always succeeds.
     virtual bool portOpen() const = 0;
@@ -65,6 +69,12 @@ signals:
     // receiver that runs procedures connects queued, so they never nest.
     void lost(const QString &device);
 };
+
+// The line settings of the three rate buttons, and the one a port starts with.
+inline const QString kSettings4800 = QStringLiteral("4800,n,8,1");
+inline const QString kSettings9600 = QStringLiteral("9600,n,8,1");
+inline const QString kSettings19200 = QStringLiteral("19200,n,8,1");
+inline const QString kDefaultSettings = kSettings9600;
 
 // The receive buffer's size: a flooding receiver waits in the driver beyond it.
 inline constexpr int kReceiveBufferBytes = 1024;

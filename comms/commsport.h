@@ -10,7 +10,7 @@ class CommsPort : public QObject {
 public:
     using QObject::QObject;
 
-    // CommPort: the port number (1..10) the next open uses; set only while closed.
+    // CommPort: the port number (kFirstPort..kLastPort) the next open uses; set only while closed.
     virtual void setCommPort(int number) = 0;
     virtual int commPort() const = 0;
 

@@ -12,18 +12,19 @@
 
 QString commandLineUsage()
 {
-    return QStringLiteral(
+    const QString text = QStringLiteral(
         "Usage: halvern-console [--port N=DEVICE]... [--help] [--version]\n"
         "Console for the Halvern VHF telemetry receiver.\n"
         "\n"
         "  --port N=DEVICE  use DEVICE (for example /dev/ttyUSB0 or a pseudo-terminal\n"
-        "                   such as /dev/pts/3) as port N, N from 1 to 10; repeatable.\n"
+        "                   such as /dev/pts/3) as port N, N from %1 to %2; repeatable.\n"
         "                   Ports not named keep the machine's serial devices in order.\n"
         "  --help           show this text and exit\n"
         "  --version        show the version and exit\n"
         "\n"
         "The options of every Qt program work too, such as -platform offscreen,\n"
         "-style fusion, -reverse, -qwindowgeometry 800x600+0+0, -display :1.\n");
+    return text.arg(kFirstPort).arg(kLastPort);
 }
 
 QString decodeArgument(const QByteArray &raw)
@@ -96,7 +97,10 @@ std::variant<CommandLine, CommandLineError> addPort(CommandLine options, const Q
     bool ok = false;
     const int number = value.left(equals).toInt(&ok);
     if (!ok || number < kFirstPort || number > kLastPort)
-        return CommandLineError{QStringLiteral("--port: port number must be 1 to 10, got \"%1\"").arg(value.left(equals))};
+        return CommandLineError{QStringLiteral("--port: port number must be %1 to %2, got \"%3\"")
+                                    .arg(kFirstPort)
+                                    .arg(kLastPort)
+                                    .arg(value.left(equals))};
     const QString device = value.mid(equals + 1);
     if (device.isEmpty())
         return CommandLineError{QStringLiteral("--port %1= names no device").arg(number)};

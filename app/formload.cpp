@@ -1,6 +1,7 @@
 #include "app/mainscreen.h"
 
 #include "app/numbers.h"
+#include "comms/portmap.h"
 #include "monitor/frmmonitor.h"
 
 #include <QTimer>
@@ -15,7 +16,7 @@ void Mainscreen::Form_Load()
     g.monfreeze = true;
     modFunctions.UpdateClock();
     g.lastlogmin = int(leadingNumber(g.minstr));
-    for (int n = 10; n >= 1; --n)
+    for (int n = kLastPort; n >= kFirstPort; --n)
         optcom_Click(n);
     optoff_Click();
     tmrcomms->start();

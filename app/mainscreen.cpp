@@ -2,6 +2,7 @@
 
 #include "app/widgetlook.h"
 #include "comms/commsport.h"
+#include "comms/portmap.h"
 #include "logging/logwriter.h"
 
 #include <QCheckBox>
@@ -52,7 +53,7 @@ void Mainscreen::connectHandlers()
     connect(&commsport, &CommsPort::lost, this,
             [this](const QString &device) { if (!commsport.portOpen()) portLost(device); }, Qt::QueuedConnection);
 
-    for (int n = 1; n <= 10; ++n)
+    for (int n = kFirstPort; n <= kLastPort; ++n)
         connect(optcom[n], &QRadioButton::clicked, this, [this, n] { optcom_Click(n); });
     connect(optoff, &QRadioButton::clicked, this, &Mainscreen::optoff_Click);
     connect(opt4800, &QRadioButton::clicked, this, &Mainscreen::opt4800_Click);

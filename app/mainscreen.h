@@ -2,12 +2,14 @@
 // The main window: every control but the signal monitor's, built from the
 // layout tables in mainscreen_layout.cpp. Its handlers are defined beside
 // the subsystem each belongs to; the window itself only builds and forwards.
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <memory>
 
 #include "app/globaldec.h"
 #include "app/modfunctions.h"
+#include "comms/portmap.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -37,7 +39,7 @@ public:
     // Controls, by the names the procedures use.
     QGroupBox *frmcomms = nullptr, *frmbaud = nullptr, *frmhalvernmode = nullptr;
     QRadioButton *optoff = nullptr;
-    std::array<QRadioButton *, 11> optcom{};        // 1..10
+    std::array<QRadioButton *, kLastPort + 1> optcom{}; // kFirstPort..kLastPort
     QRadioButton *opt4800 = nullptr, *opt9600 = nullptr, *opt19k2 = nullptr;
     QPushButton *cmdseqadd = nullptr, *cmdlogscreen = nullptr, *cmdsigmon = nullptr;
     QPushButton *cmdprogadd = nullptr, *cmdprog8chadd = nullptr, *cmdprogmode = nullptr;
@@ -98,6 +100,8 @@ private:
     void setTabChain();
     void connectHandlers();
     void setBaud(const QString &settings);
+    // The "Off" button's help, with why each port named failed the last probe.
+    static QString offToolTip(const QStringList &unusable);
 
     GlobalDec g;
     CommsPort &commsport;

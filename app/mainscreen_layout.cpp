@@ -121,15 +121,14 @@ void Mainscreen::buildControls()
     auto *comms = new QButtonGroup(this);
     optoff = makeOption(frmcomms, "optoff", "Off", {120, 240, 615, 255}, kWindowBlue, kWhite);
     comms->addButton(optoff);
-    for (int n = 1; n <= 10; ++n) {
+    for (int n = kFirstPort; n <= kLastPort; ++n) {
         const Twips at{kPortColumns[(n - 1) / 2], n % 2 ? 240 : 480, 495, 255};
-        optcom[n] = makeOption(frmcomms, QStringLiteral("optcom%1").arg(n).toLatin1(), QByteArray::number(n), at,
-                               kWindowBlue, kWhite);
+        optcom[n] = makeOption(frmcomms, QStringLiteral("optcom%1").arg(n).toLatin1().constData(),
+                               QByteArray::number(n).constData(), at, kWindowBlue, kWhite);
         comms->addButton(optcom[n]);
     }
     optoff->setChecked(true);
-    optoff->setToolTip(QStringLiteral("Closes the port and probes ports 1 to 10 again. Missing a port? On Linux, "
-                                      "join the dialout group: sudo usermod -aG dialout $USER, then log in again."));
+    optoff->setToolTip(offToolTip({}));
 
     frmbaud = makeFrame(this, "frmbaud", "Baudrate", {120, 960, 3495, 615}, kWindowBlue, kWhite);
     auto *baud = new QButtonGroup(this);
@@ -185,12 +184,12 @@ void Mainscreen::buildControls()
     for (int c = 0; c < 5; ++c) {
         const ColumnSpec &item = kColumns[c];
         for (int half = 0; half < 2; ++half)
-            makeLabel(this, QStringLiteral("%1_%2").arg(QLatin1String(kHeadingNames[c])).arg(half).toLatin1(),
+            makeLabel(this, QStringLiteral("%1_%2").arg(QLatin1String(kHeadingNames[c])).arg(half).toLatin1().constData(),
                       item.heading, {item.headingLeft[half], 2040, item.headingWidth, 255}, Qt::black, kArialBold);
         for (int row = 0; row < kDisplayRows; ++row) {
             const int half = row / kRowsPerBlock;
             const Twips at{item.boxLeft[half], kTableTop + kRowPitch * (row % kRowsPerBlock), item.width, kRowHeight};
-            QLineEdit *box = makeBox(this, QStringLiteral("%1_%2").arg(QLatin1String(item.name)).arg(row).toLatin1(),
+            QLineEdit *box = makeBox(this, QStringLiteral("%1_%2").arg(QLatin1String(item.name)).arg(row).toLatin1().constData(),
                                      item.text, at, kArialBold);
             setBoxColours(box, item.background, Qt::black);
             box->setAccessibleName(QStringLiteral("%1, row %2").arg(QLatin1String(item.heading)).arg(row + 1));
@@ -218,7 +217,7 @@ void Mainscreen::buildControls()
 void Mainscreen::setTabChain()
 {
     QList<QWidget *> chain{optoff};
-    for (int n = 1; n <= 10; ++n)
+    for (int n = kFirstPort; n <= kLastPort; ++n)
         chain.append(optcom[n]);
     chain << opt4800 << opt9600 << opt19k2 << cmdseqadd
           << chklogen << cmdlogscreen << txtfilepath << txtpulsefilename << opt15min << optall << opttxonly

@@ -10,7 +10,7 @@ class CommsPort : public QObject {
 public:
     using QObject::QObject;
 
-    // CommPort: the port number (1..10) the next open uses; set only while closed.
+    // CommPort: the port number (kFirstPort..kLastPort) the next open uses; set only while closed.
     virtual void setCommPort(int number) = 0;
     virtual int commPort() const = 0;
 
@@ -18,6 +18,10 @@ public:
     // applied from the next open.
     virtual void setSettings(const QString &settings) = 0;
     virtual QString settings() const = 0;
+
+    // Why the port last failed to open, or why it closed by itself (the
+    // device vanished): "Permission denied", ... Empty after a good open.
+    virtual QString errorString() const = 0;
 
     // PortOpen. Opening fails (returns false) when the port is absent or in
     // use; closing always succeeds.
@@ -65,6 +69,12 @@ signals:
     // receiver that runs procedures connects queued, so they never nest.
     void lost(const QString &device);
 };
+
+// The line settings of the three rate buttons, and the one a port starts with.
+inline const QString kSettings4800 = QStringLiteral("4800,n,8,1");
+inline const QString kSettings9600 = QStringLiteral("9600,n,8,1");
+inline const QString kSettings19200 = QStringLiteral("19200,n,8,1");
+inline const QString kDefaultSettings = kSettings9600;
 
 // The receive buffer's size: a flooding receiver waits in the driver beyond it.
 inline constexpr int kReceiveBufferBytes = 1024;

@@ -1,5 +1,7 @@
 #include "comms/fakecommsport.h"
 
+#include "comms/portmap.h"
+
 #include <QCoreApplication>
 
 namespace {
@@ -31,10 +33,15 @@ bool FakeCommsPort::setPortOpen(bool open)
 bool FakeCommsPort::openDevice(const QString &device)
 {
     bool present = false;
-    for (int number = 1; number <= 10; ++number)
+    for (int number = kFirstPort; number <= kLastPort; ++number)
         present = present || (!device.isEmpty() && deviceName(number) == device);
-    if (m_open || !present)
+    if (m_open)
         return false;
+    if (!present) {
+        m_errorString = failureReason;
+        return false;
+    }
+    m_errorString.clear();
     m_buffer.clear();
     m_backlog.clear();
     m_open = true;
@@ -102,6 +109,7 @@ void FakeCommsPort::vanishNow()
     if (!m_open)
         return;
     m_open = false;
+    m_errorString = failureReason;
     m_backlog.clear();                // still in the driver: gone with the device
     emit lost(m_opened);
 }

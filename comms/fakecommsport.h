@@ -16,6 +16,7 @@ public:
     int commPort() const override { return m_commPort; }
     void setSettings(const QString &settings) override { m_settings = settings; }
     QString settings() const override { return m_settings; }
+    QString errorString() const override { return m_errorString; }
     bool portOpen() const override { return m_open; }
     bool setPortOpen(bool open) override;
     int inBufferCount() override;
@@ -28,6 +29,7 @@ public:
 
     // Test side.
     QSet<int> failingPorts;           // these numbers fail to open
+    QString failureReason;            // errorString() after a failed open or a vanish
     QMap<int, QString> devices;       // the device behind a number, if not "/dev/fakeN"
     QList<QByteArray> writes;         // every output, one entry per write
     QList<QString> opens;             // "N@settings" for every successful open
@@ -56,7 +58,8 @@ private:
     int m_depth = 0;                  // calls of the port now running
 
     int m_commPort = 1;
-    QString m_settings = QStringLiteral("9600,n,8,1");
+    QString m_settings = kDefaultSettings;
+    QString m_errorString;
     bool m_open = false;
     QString m_opened;                 // the device opened last
     QByteArray m_buffer;              // what the port holds, at most kReceiveBufferBytes

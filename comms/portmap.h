@@ -1,5 +1,5 @@
 #pragma once
-// Which device stands behind port numbers 1 to 10. On Windows port N is
+// Which device stands behind port numbers kFirstPort to kLastPort (1 to 10). On Windows port N is
 // "COMN". Elsewhere the ports are the machine's serial devices: USB and ACM
 // adapters first, then the others, each group in natural name order. A
 // device given on the command line (--port N=DEVICE) takes its number's place.
@@ -39,8 +39,6 @@ public:
 
     // `device` by its stable name (see stableDeviceName).
     QString stableName(const QString &device) const;
-
-    const QMap<int, QString> &overrides() const { return m_overrides; }
 
 private:
     QMap<int, QString> m_overrides;

@@ -2,6 +2,7 @@
 // out which ports exist: a port that cannot be opened has its button hidden.
 #include "app/mainscreen.h"
 #include "comms/commsport.h"
+#include "comms/portmap.h"
 
 #include <QButtonGroup>
 #include <QLineEdit>
@@ -37,17 +38,36 @@ void Mainscreen::optcom_Click(int n)
         deselect(own);
 }
 
+// The probe also tells, in the button's tooltip, why each port that has a
+// device could not be opened: no permission and busy call for different cures.
 void Mainscreen::optoff_Click()
 {
-    for (int n = 10; n >= 1; --n)
+    QStringList unusable;
+    for (int n = kLastPort; n >= kFirstPort; --n) {
         optcom_Click(n);
+        const QString device = commsport.deviceName(n);
+        if (!commsport.portOpen() && !device.isEmpty())
+            unusable.prepend(QStringLiteral("port %1 (%2): %3").arg(n).arg(device, commsport.errorString()));
+    }
     if (commsport.portOpen())
         commsport.setPortOpen(false);
+    optoff->setToolTip(offToolTip(unusable));
 }
 
-void Mainscreen::opt4800_Click() { setBaud(QStringLiteral("4800,n,8,1")); }
-void Mainscreen::opt9600_Click() { setBaud(QStringLiteral("9600,n,8,1")); }
-void Mainscreen::opt19k2_Click() { setBaud(QStringLiteral("19200,n,8,1")); }
+QString Mainscreen::offToolTip(const QStringList &unusable)
+{
+    QString tip = QStringLiteral("Closes the port and probes ports %1 to %2 again. Missing a port? On Linux, "
+                                 "join the dialout group: sudo usermod -aG dialout $USER, then log in again.")
+                      .arg(kFirstPort)
+                      .arg(kLastPort);
+    if (!unusable.isEmpty())
+        tip += QStringLiteral("\n\nNot usable at the last probe:\n") + unusable.join(u'\n');
+    return tip;
+}
+
+void Mainscreen::opt4800_Click() { setBaud(kSettings4800); }
+void Mainscreen::opt9600_Click() { setBaud(kSettings9600); }
+void Mainscreen::opt19k2_Click() { setBaud(kSettings19200); }
 
 // A rate chosen while no port is open is the rate the next open uses: a port
 // always runs at the rate whose button is selected. An open port is reopened
@@ -77,9 +97,10 @@ void Mainscreen::portLost(const QString &device)
     modFunctions.ReadComms();
     modFunctions.ReadComms();
     lostDevice = device;
-    txtinstring->setText(QStringLiteral("Port %1 (%2) lost: waiting for it to come back")
+    const QString reason = commsport.errorString();
+    txtinstring->setText(QStringLiteral("Port %1 (%2) lost: %3waiting for it to come back")
                              .arg(commsport.commPort())
-                             .arg(device));
+                             .arg(device, reason.isEmpty() ? QString() : reason + QStringLiteral(": ")));
     tmrreopen->start();
 }
 

@@ -1,9 +1,14 @@
 #include "comms/qtcommsport.h"
 
+#include "app/logcategories.h"
+
+#include <QFile>
 #include <utility>
 
 #if defined(Q_OS_UNIX)
+#include <fcntl.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 #elif defined(Q_OS_WIN)
 #include <windows.h>
 #endif
@@ -26,6 +31,25 @@ void askForLowLatency(int handle)
 } // namespace
 #endif
 
+namespace {
+// QSerialPort reports a device another program holds (its lock file, or the
+// device's exclusive mode) as a PermissionError, just as a device the user
+// may not open: tell them apart by asking whether the user may open it.
+QString openFailure(const QString &device, QSerialPort::SerialPortError error, const QString &text)
+{
+#if defined(Q_OS_UNIX)
+    const QByteArray path = QFile::encodeName(device);
+    if (error == QSerialPort::PermissionError
+        && ::faccessat(AT_FDCWD, path.constData(), R_OK | W_OK, AT_EACCESS) == 0)
+        return QStringLiteral("In use by another program (%1)").arg(text);
+#else
+    Q_UNUSED(device);
+    Q_UNUSED(error);
+#endif
+    return text;
+}
+} // namespace
+
 QtCommsPort::QtCommsPort(PortMap map, QObject *parent)
     : CommsPort(parent), m_map(std::move(map))
 {
@@ -43,7 +67,7 @@ int baudRateOf(const QString &settings)
 {
     bool ok = false;
     const int baud = settings.section(QLatin1Char(','), 0, 0).trimmed().toInt(&ok);
-    return ok && baud > 0 ? baud : 9600;
+    return ok && baud > 0 ? baud : baudRateOf(kDefaultSettings);
 }
 
 bool QtCommsPort::setPortOpen(bool open)
@@ -68,8 +92,12 @@ QString QtCommsPort::deviceName(int number) const
 
 bool QtCommsPort::openDevice(const QString &device)
 {
-    if (m_port.isOpen() || device.isEmpty())
+    if (m_port.isOpen())
         return false;
+    if (device.isEmpty()) {
+        m_errorString = QStringLiteral("No such device");
+        return false;
+    }
     m_leftBehind.clear();
     m_arrived = false;
     // Named now, while the device is there to be found behind its links.
@@ -80,8 +108,13 @@ bool QtCommsPort::openDevice(const QString &device)
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!m_port.open(QIODevice::ReadWrite))
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_errorString = openFailure(device, m_port.error(), m_port.errorString());
+        qCDebug(lcComms).noquote() << QStringLiteral("cannot open %1: %2").arg(device, m_errorString);
         return false;
+    }
+    m_errorString.clear();
+    qCDebug(lcComms).noquote() << QStringLiteral("opened %1 (%2) at %3").arg(device, m_device, m_settings);
 #if defined(Q_OS_LINUX)
     askForLowLatency(m_port.handle());
 #endif
@@ -142,13 +175,34 @@ bool QtCommsPort::output(const QByteArray &bytes)
 
 void QtCommsPort::onError(QSerialPort::SerialPortError error)
 {
+    if (error == QSerialPort::NoError)
+        return;   // the port clearing its last error
     // A vanished device reports ReadError (pseudo-terminal) or ResourceError
     // (USB adapter), over and over while the port stays open: close at once.
-    // UnsupportedOperationError is normal on pseudo-terminals (no modem lines).
     const bool deviceGone = error == QSerialPort::ReadError || error == QSerialPort::WriteError
                             || error == QSerialPort::ResourceError;
-    if (!deviceGone || !m_port.isOpen())
+    if (!deviceGone || !m_port.isOpen()) {
+        // A failed open answers for itself (openDevice); the loss below was
+        // reported already; UnsupportedOperationError is normal on
+        // pseudo-terminals (no modem lines). Anything else is unexpected
+        // but does not stop the port.
+        const QString text = QStringLiteral("%1: error %2 ignored: %3")
+                                 .arg(m_port.portName())
+                                 .arg(int(error))
+                                 .arg(m_port.errorString());
+        if (!m_port.isOpen() || deviceGone || error == QSerialPort::UnsupportedOperationError)
+            qCDebug(lcComms).noquote() << text;
+        else
+            qCWarning(lcComms).noquote() << text;
         return;
+    }
+    // The system's text alone can mislead: a hang-up is no failed call, and
+    // QSerialPort then reports whatever errno a call before left behind.
+    const QString kind = error == QSerialPort::ReadError    ? QStringLiteral("Read failed")
+                         : error == QSerialPort::WriteError ? QStringLiteral("Write failed")
+                                                            : QStringLiteral("Device stopped answering");
+    m_errorString = QStringLiteral("%1 (%2)").arg(kind, m_port.errorString());
+    qCDebug(lcComms).noquote() << QStringLiteral("lost %1: %2").arg(m_device, m_errorString);
     // What arrived before is whole and may be the end of a frame: keep it
     // for the poll. Taken from the port's buffer alone, not the dead device.
     m_leftBehind = m_port.read(m_port.bytesAvailable());

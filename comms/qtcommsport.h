@@ -15,6 +15,7 @@ public:
     int commPort() const override { return m_commPort; }
     void setSettings(const QString &settings) override { m_settings = settings; }
     QString settings() const override { return m_settings; }
+    QString errorString() const override { return m_errorString; }
     bool portOpen() const override { return m_port.isOpen(); }
     bool setPortOpen(bool open) override;
     int inBufferCount() override;
@@ -35,7 +36,8 @@ private:
     bool m_arrived = false;           // the port has read bytes since its buffer was last emptied
     QString m_device;                 // the device last opened, by its stable name
     int m_commPort = 1;
-    QString m_settings = QStringLiteral("9600,n,8,1");
+    QString m_settings = kDefaultSettings;
+    QString m_errorString;            // why the last open failed or the device went
 };
 
 // The baud rate of line settings such as "19200,n,8,1" (9600 if unreadable).

@@ -15,9 +15,7 @@
 // with no reading (a number typed in) takes the snapshot's own date.
 void ModFunctions::LogDisplayData()
 {
-    if (!ui.chklogen->isChecked() || !logFolderTakesLines(g, *this))
-        return;
-    if (!prepareLogFile(g, log))
+    if (!logFileReady(ui.chklogen->isChecked(), g, *this, log))
         return;
     const QString today = logDate(g.daystr, g.monthstr, g.yearstr);
     for (g.rowidx = 0; g.rowidx < kDisplayRows; ++g.rowidx) {

@@ -8,6 +8,14 @@
 #include <QFileInfo>
 #include <QStringList>
 
+namespace {
+// A base name stays inside the folder: no path separator, no "..".
+bool baseNameSafe(const QString &base)
+{
+    return !base.contains(u'/') && !base.contains(u'\\') && !base.contains(QLatin1String(".."));
+}
+} // namespace
+
 // The folder text must end with a separator, since the file name is the
 // folder text and the base name joined as they stand, and must name a folder
 // that exists and takes new files. An empty folder is usable: the day's
@@ -21,21 +29,14 @@ bool ModFunctions::LogFolderUsable() const
     return info.isDir() && info.isWritable();
 }
 
-bool baseNameSafe(const QString &base)
-{
-    return !base.contains(u'/') && !base.contains(u'\\') && !base.contains(QLatin1String(".."));
-}
 
 // Once passed, the folder's test is not asked again here: a line in the
 // moment between the folder going away and the clock tick noticing it
 // waits like every other.
-bool logFolderTakesLines(const GlobalDec &g, const ModFunctions &mod)
+bool logFileReady(bool enabled, GlobalDec &g, const ModFunctions &mod, LogWriter &writer)
 {
-    return g.logfolderstate != GlobalDec::LogFolderState::NotPassed || mod.LogFolderUsable();
-}
-
-bool prepareLogFile(GlobalDec &g, LogWriter &writer)
-{
+    if (!enabled || (g.logfolderstate == GlobalDec::LogFolderState::NotPassed && !mod.LogFolderUsable()))
+        return false;
     g.logfilename = logFileName(g.logfolder, g.logbase, g.daystr, g.monthstr, g.yearstr);
     if (g.logbase.isEmpty() || !baseNameSafe(g.logbase))
         return false;

@@ -78,78 +78,78 @@ QByteArray logLineBytes(const QString &line)
 LogFileAppend::LogFileAppend(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
-    fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        why = refusalOfFailedOpen(name);
+    m_fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (m_fd < 0) {
+        m_why = refusalOfFailedOpen(name);
         return;
     }
     struct stat info {};
-    const bool looked = ::fstat(fd, &info) == 0;
+    const bool looked = ::fstat(m_fd, &info) == 0;
     if (looked)
-        why = refusalOfOpenedFile(info, path);
-    if (!looked || !why.isEmpty()) {
-        ::close(fd);
-        fd = -1;
+        m_why = refusalOfOpenedFile(info, path);
+    if (!looked || !m_why.isEmpty()) {
+        ::close(m_fd);
+        m_fd = -1;
         return;
     }
-    sizeBefore = info.st_size;
+    m_sizeBefore = info.st_size;
 }
 
 LogFileAppend::~LogFileAppend()
 {
-    if (fd >= 0)
-        ::close(fd);
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 bool LogFileAppend::isOpen() const
 {
-    return fd >= 0;
+    return m_fd >= 0;
 }
 
 bool LogFileAppend::write(const QByteArray &lines)
 {
-    if (fd < 0)
+    if (m_fd < 0)
         return false;
-    const QByteArray bytes = withHeaderIfEmpty(sizeBefore, lines);
+    const QByteArray bytes = withHeaderIfEmpty(m_sizeBefore, lines);
     if (bytes.isEmpty())
         return true;
     ssize_t done;
     do {
-        done = ::write(fd, bytes.constData(), size_t(bytes.size()));
+        done = ::write(m_fd, bytes.constData(), size_t(bytes.size()));
     } while (done < 0 && errno == EINTR);
     if (done == bytes.size()) {
-        sizeBefore += done;
+        m_sizeBefore += done;
         return true;
     }
     if (done > 0) {
-        [[maybe_unused]] const int cut = ::ftruncate(fd, off_t(sizeBefore));   // nothing more to do if it fails
+        [[maybe_unused]] const int cut = ::ftruncate(m_fd, off_t(m_sizeBefore));   // nothing more to do if it fails
     }
     return false;
 }
 
 #else
 
-LogFileAppend::LogFileAppend(const QString &path) : file(path)
+LogFileAppend::LogFileAppend(const QString &path) : m_file(path)
 {
-    file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+    m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
 }
 
 LogFileAppend::~LogFileAppend() = default;
 
 bool LogFileAppend::isOpen() const
 {
-    return file.isOpen();
+    return m_file.isOpen();
 }
 
 bool LogFileAppend::write(const QByteArray &lines)
 {
-    if (!file.isOpen())
+    if (!m_file.isOpen())
         return false;
-    const qint64 sizeBefore = file.size();
+    const qint64 sizeBefore = m_file.size();
     const QByteArray bytes = withHeaderIfEmpty(sizeBefore, lines);
-    if (bytes.isEmpty() || file.write(bytes) == bytes.size())
+    if (bytes.isEmpty() || m_file.write(bytes) == bytes.size())
         return true;
-    file.resize(sizeBefore);
+    m_file.resize(sizeBefore);
     return false;
 }
 

@@ -26,7 +26,7 @@ public:
     // Why the file was refused: "a symbolic link", "not a regular file",
     // "owned by another user", "linked under another name". Empty when it is
     // open or the file system simply failed (no folder, no room, ...).
-    QString refusal() const { return why; }
+    QString refusal() const { return m_why; }
 
     // Appends `lines` (ended by CR LF; may be none). A file that is new or
     // empty starts with the header line. A write that fails part-way is cut
@@ -35,11 +35,11 @@ public:
     bool write(const QByteArray &lines);
 
 private:
-    QString why;
+    QString m_why;
 #ifdef Q_OS_UNIX
-    int fd = -1;
-    qint64 sizeBefore = 0;
+    int m_fd = -1;
+    qint64 m_sizeBefore = 0;
 #else
-    QFile file;
+    QFile m_file;
 #endif
 };

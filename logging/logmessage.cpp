@@ -13,9 +13,7 @@
 // prepared but gets no line. While the folder is away the line waits.
 void ModFunctions::LogMessage()
 {
-    if (!ui.chklogen->isChecked() || !logFolderTakesLines(g, *this))
-        return;
-    if (!prepareLogFile(g, log))
+    if (!logFileReady(ui.chklogen->isChecked(), g, *this, log))
         return;
     if (g.txno == 0)
         return;

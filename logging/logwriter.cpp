@@ -1,5 +1,6 @@
 #include "logging/logwriter.h"
 
+#include "app/logcategories.h"
 #include "logging/logfileopen.h"
 
 #include <QLabel>
@@ -14,7 +15,7 @@ constexpr int kFilesNamed = 3;
 } // namespace
 
 LogWriter::LogWriter(int capacity, QObject *parent)
-    : QObject(parent), bound(std::max(1, capacity))
+    : QObject(parent), m_bound(std::max(1, capacity))
 {
 }
 
@@ -36,22 +37,22 @@ void LogWriter::append(const QString &path, const QString &line)
 void LogWriter::enqueue(const QString &path, const QString &line, bool headerOnly)
 {
     const QString before = notice();
-    auto file = std::find_if(files.begin(), files.end(), [&](const FileQueue &f) { return f.path == path; });
-    if (file == files.end()) {
-        files.push_back({path, {}, QString()});
-        file = files.end() - 1;
+    auto file = std::find_if(m_files.begin(), m_files.end(), [&](const FileQueue &f) { return f.path == path; });
+    if (file == m_files.end()) {
+        m_files.push_back({path, {}, QString(), false});
+        file = m_files.end() - 1;
     }
     auto &entries = file->entries;
     if (!(headerOnly && !entries.empty())) {
         if (!entries.empty() && entries.back().headerOnly) {
             entries.pop_back();
-            --waitingCount;
+            --m_waitingCount;
         }
-        entries.push_back({nextOrder++, line, headerOnly});
-        ++waitingCount;
+        entries.push_back({m_nextOrder++, line, headerOnly});
+        ++m_waitingCount;
     }
     flush(*file);
-    while (waitingCount > bound)
+    while (m_waitingCount > m_bound)
         dropOldest();
     forgetWritten();
     if (notice() != before)
@@ -60,10 +61,10 @@ void LogWriter::enqueue(const QString &path, const QString &line, bool headerOnl
 
 void LogWriter::retry()
 {
-    if (files.empty())
+    if (m_files.empty())
         return;
     const QString before = notice();
-    for (FileQueue &file : files)
+    for (FileQueue &file : m_files)
         flush(file);
     forgetWritten();
     if (notice() != before)
@@ -79,56 +80,69 @@ void LogWriter::flush(FileQueue &file)
         return;
     LogFileAppend out(file.path);
     file.refusal = out.refusal();
-    if (!out.isOpen())
-        return;
     QByteArray bytes;
-    for (const Entry &entry : file.entries) {
-        if (!entry.headerOnly)
-            bytes += logLineBytes(entry.line);
+    if (out.isOpen()) {
+        for (const Entry &entry : file.entries) {
+            if (!entry.headerOnly)
+                bytes += logLineBytes(entry.line);
+        }
     }
-    if (!out.write(bytes))
+    if (!out.isOpen() || !out.write(bytes)) {
+        // Told once per spell of failures, not at every retry.
+        if (!file.failing)
+            qCDebug(lcLogging).noquote() << QStringLiteral("cannot %1 %2%3: its lines wait")
+                                                .arg(out.isOpen() ? QStringLiteral("write") : QStringLiteral("open"),
+                                                     file.path,
+                                                     file.refusal.isEmpty() ? QString()
+                                                                            : QStringLiteral(" (%1)").arg(file.refusal));
+        file.failing = true;
         return;
-    waitingCount -= int(file.entries.size());
+    }
+    if (file.failing)
+        qCDebug(lcLogging).noquote()
+            << QStringLiteral("wrote %1 waiting lines to %2").arg(file.entries.size()).arg(file.path);
+    m_waitingCount -= int(file.entries.size());
     file.entries.clear();
 }
 
 void LogWriter::dropOldest()
 {
-    const auto oldest = std::min_element(files.begin(), files.end(), [](const FileQueue &a, const FileQueue &b) {
+    const auto oldest = std::min_element(m_files.begin(), m_files.end(), [](const FileQueue &a, const FileQueue &b) {
         if (a.entries.empty() || b.entries.empty())
             return !a.entries.empty();
         return a.entries.front().order < b.entries.front().order;
     });
-    if (oldest == files.end() || oldest->entries.empty())
+    if (oldest == m_files.end() || oldest->entries.empty())
         return;
+    qCDebug(lcLogging).noquote() << QStringLiteral("dropped the oldest waiting line of %1").arg(oldest->path);
     oldest->entries.pop_front();
-    --waitingCount;
-    ++droppedCount;
+    --m_waitingCount;
+    ++m_droppedCount;
 }
 
 void LogWriter::forgetWritten()
 {
-    std::erase_if(files, [](const FileQueue &f) { return f.entries.empty(); });
-    if (files.empty())
-        droppedCount = 0;
+    std::erase_if(m_files, [](const FileQueue &f) { return f.entries.empty(); });
+    if (m_files.empty())
+        m_droppedCount = 0;
 }
 
 QString LogWriter::failedPath() const
 {
-    const auto oldest = std::min_element(files.begin(), files.end(), [](const FileQueue &a, const FileQueue &b) {
+    const auto oldest = std::min_element(m_files.begin(), m_files.end(), [](const FileQueue &a, const FileQueue &b) {
         return a.entries.front().order < b.entries.front().order;
     });
-    return oldest == files.end() ? QString() : oldest->path;
+    return oldest == m_files.end() ? QString() : oldest->path;
 }
 
 QString LogWriter::notice() const
 {
-    if (files.empty())
+    if (m_files.empty())
         return QString();
     QStringList named;
-    for (const FileQueue &file : files) {
+    for (const FileQueue &file : m_files) {
         if (named.size() == kFilesNamed) {
-            named.append(QStringLiteral("%1 more files").arg(files.size() - kFilesNamed));
+            named.append(QStringLiteral("%1 more files").arg(m_files.size() - kFilesNamed));
             break;
         }
         named.append(file.refusal.isEmpty() ? file.path : QStringLiteral("%1 (%2)").arg(file.path, file.refusal));
@@ -136,8 +150,8 @@ QString LogWriter::notice() const
     QString text = QStringLiteral("%1 log %2 waiting: cannot write %3")
                        .arg(QString::number(pending()), pending() == 1 ? QStringLiteral("line") : QStringLiteral("lines"),
                             named.join(QStringLiteral("; ")));
-    if (droppedCount > 0)
-        text += QStringLiteral(", %1 dropped").arg(droppedCount);
+    if (m_droppedCount > 0)
+        text += QStringLiteral(", %1 dropped").arg(m_droppedCount);
     return text;
 }
 
@@ -154,7 +168,7 @@ void LogWriter::showNoticeIn(QLabel *label)
 std::vector<LogWriter::WaitingFile> LogWriter::takeWaiting()
 {
     std::vector<WaitingFile> waiting;
-    for (const FileQueue &file : files) {
+    for (const FileQueue &file : m_files) {
         WaitingFile out{file.path, {}, file.refusal};
         for (const Entry &entry : file.entries) {
             if (!entry.headerOnly)
@@ -162,10 +176,10 @@ std::vector<LogWriter::WaitingFile> LogWriter::takeWaiting()
         }
         waiting.push_back(std::move(out));
     }
-    const bool changed = !files.empty();
-    files.clear();
-    waitingCount = 0;
-    droppedCount = 0;
+    const bool changed = !m_files.empty();
+    m_files.clear();
+    m_waitingCount = 0;
+    m_droppedCount = 0;
     if (changed)
         emit pendingChanged();
     return waiting;

@@ -39,8 +39,8 @@ public:
     // Cheap when nothing waits.
     void retry();
 
-    int pending() const { return waitingCount; }       // lines waiting, over all files
-    qint64 dropped() const { return droppedCount; }    // given up since nothing last waited
+    int pending() const { return m_waitingCount; }       // lines waiting, over all files
+    qint64 dropped() const { return m_droppedCount; }    // given up since nothing last waited
     QString failedPath() const;                        // the file of the oldest waiting line
 
     // One line for the window, e.g. "12 log lines waiting: cannot write
@@ -67,6 +67,7 @@ private:
         QString path;
         std::deque<Entry> entries;
         QString refusal;
+        bool failing = false;    // the last write to the file failed
     };
 
     void enqueue(const QString &path, const QString &line, bool headerOnly);
@@ -74,9 +75,9 @@ private:
     void dropOldest();
     void forgetWritten();
 
-    std::vector<FileQueue> files;  // only files with waiting lines, by first refusal
-    int waitingCount = 0;
-    int bound;                     // most lines kept waiting
-    quint64 nextOrder = 0;
-    qint64 droppedCount = 0;
+    std::vector<FileQueue> m_files;  // only files with waiting lines, by first refusal
+    int m_waitingCount = 0;
+    int m_bound;                     // most lines kept waiting
+    quint64 m_nextOrder = 0;
+    qint64 m_droppedCount = 0;
 };

@@ -47,7 +47,8 @@ public:
     void setCommPort(int number) override { m_number = number; }
     int commPort() const override { return m_number; }
     void setSettings(const QString &) override {}
-    QString settings() const override { return QStringLiteral("9600,n,8,1"); }
+    QString settings() const override { return kDefaultSettings; }
+    QString errorString() const override { return {}; }
     bool portOpen() const override { return m_open; }
     bool setPortOpen(bool open) override { m_open = open; return true; }
     int inBufferCount() override { return 0; }

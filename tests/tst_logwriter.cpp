@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +18,28 @@
 #include <unistd.h>
 
 namespace {
+
+// Debug messages of one category, caught while the object lives.
+struct CaughtMessages {
+    static inline QStringList caught;
+    static inline const char *category = nullptr;
+    QtMessageHandler previous;
+    explicit CaughtMessages(const char *name)
+    {
+        category = name;
+        caught.clear();
+        QLoggingCategory::setFilterRules(QStringLiteral("%1.debug=true").arg(QLatin1String(name)));
+        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+            if (type == QtDebugMsg && qstrcmp(context.category, category) == 0)
+                caught.append(text);
+        });
+    }
+    ~CaughtMessages()
+    {
+        qInstallMessageHandler(previous);
+        QLoggingCategory::setFilterRules(QString());
+    }
+};
 
 const QByteArray kHeader = "Tx Number,S-Level,Value,Time,Date\r\n";
 
@@ -82,6 +105,7 @@ private slots:
     void headerOnlyFileWaitsToo();
     void boundDropsOldestAndCounts();
     void noticeLabelFollowsQueue();
+    void refusalAndRecoveryLoggedOncePerSpell();
 
 private:
     std::unique_ptr<QTemporaryDir> tmp;
@@ -368,6 +392,27 @@ void TestLogWriter::boundIsOverAllFiles()
     QCOMPARE(contents(file), kHeader + lines({"a2"}));   // a1, the oldest of all, was dropped
     QCOMPARE(contents(other), kHeader + lines({"b1", "b2"}));
     QCOMPARE(writer.dropped(), qint64(0));
+}
+
+// A refused file is told once when it starts refusing, not at every retry,
+// and once more when its waiting lines are written.
+void TestLogWriter::refusalAndRecoveryLoggedOncePerSpell()
+{
+    const CaughtMessages messages("halvern.logging");
+    LogWriter writer;
+    writer.append(file, QStringLiteral("a"));
+    QCOMPARE(messages.caught, QStringList());
+    takeFolderAway();
+    writer.append(file, QStringLiteral("b"));
+    writer.append(file, QStringLiteral("c"));
+    writer.retry();
+    QCOMPARE(messages.caught.size(), 1);
+    QVERIFY2(messages.caught.first().startsWith(QLatin1String("cannot open")) && messages.caught.first().contains(file),
+             qPrintable(messages.caught.first()));
+    bringFolderBack();
+    writer.retry();
+    QCOMPARE(messages.caught.size(), 2);
+    QVERIFY2(messages.caught.last().startsWith(QLatin1String("wrote 2 ")), qPrintable(messages.caught.last()));
 }
 
 QTEST_MAIN(TestLogWriter)

@@ -10,11 +10,15 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
+#include <optional>
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -50,6 +54,27 @@ struct LiveConsole {
     Mainscreen &w() { return *window; }
 };
 
+// Takes away the user's right to open `device` for as long as it lives:
+// mode 000, and, since permissions do not stop root, acting as nobody.
+struct NoPermission {
+    static constexpr uid_t kNobody = 65534;
+    const QByteArray path;
+    const bool root = ::geteuid() == 0;
+    struct stat before{};
+    bool taken = false;
+    explicit NoPermission(const QString &device) : path(QFile::encodeName(device))
+    {
+        taken = ::stat(path.constData(), &before) == 0 && ::chmod(path.constData(), 0) == 0
+                && (!root || ::seteuid(kNobody) == 0);
+    }
+    ~NoPermission()
+    {
+        if (root && ::seteuid(0) != 0)
+            qFatal("cannot become root again");
+        ::chmod(path.constData(), before.st_mode & 07777);
+    }
+};
+
 } // namespace
 
 class TestPortChoicePty : public QObject {
@@ -79,6 +104,39 @@ private slots:
         QCOMPARE(int(lineSpeed(receiver.devicePath())), speed);
     }
 
+    // A port held by another program and a port the user may not open are
+    // both hidden, but need different cures: "Off" tells which it is.
+    void unusablePortSaysWhy_data()
+    {
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("held by another program") << true << "In use by another program (";
+        QTest::newRow("no permission") << false << "Permission denied";
+    }
+    void unusablePortSaysWhy()
+    {
+        QFETCH(bool, busy);
+        QFETCH(QString, reason);
+        PtyPair receiver;
+        QVERIFY(receiver.isOpen());
+        QSerialPort holder(receiver.devicePath());
+        std::optional<NoPermission> forbidden;
+        if (busy) {
+            QVERIFY(holder.open(QIODevice::ReadWrite));
+        } else {
+            forbidden.emplace(receiver.devicePath());
+            if (!forbidden->taken)
+                QSKIP("cannot take away the permission to open a pseudo-terminal here");
+        }
+        LiveConsole c({}, {{1, receiver.devicePath()}}, QString());
+        forbidden.reset();
+
+        QVERIFY(c.w().optcom[1]->isHidden());
+        const QString tip = c.w().optoff->toolTip();
+        QVERIFY2(tip.contains(QStringLiteral("\nport 1 (%1): %2").arg(receiver.devicePath(), reason)), qPrintable(tip));
+        QVERIFY(tip.startsWith(QLatin1String("Closes the port and probes ports 1 to 10 again.")));
+    }
+
     void lostAdapterIsRetriedByItsStableNameOnly()
     {
         PtyPair a, b;
@@ -99,7 +157,11 @@ private slots:
         QVERIFY(c.port.portOpen());
         first.closeMaster();                         // unplugged
         QTRY_VERIFY(c.w().txtinstring->text().contains(QLatin1String("lost")));
-        QVERIFY(c.w().txtinstring->text().contains(stable));
+        // With the reason the device gave, between the usual start and end.
+        const QString notice = c.w().txtinstring->text();
+        const QString start = QStringLiteral("Port 1 (%1) lost: ").arg(stable);
+        const QString end = QStringLiteral(": waiting for it to come back");
+        QVERIFY2(notice.startsWith(start + QLatin1String("Read failed (")) && notice.endsWith(end), qPrintable(notice));
 
         c.listed = {second.devicePath()};            // the machine renumbers: port 1 is the other adapter
         c.w().tmrreopen_Timer();

@@ -11,7 +11,7 @@ namespace {
 QList<int> visiblePorts(Mainscreen &w)
 {
     QList<int> shown;
-    for (int n = 1; n <= 10; ++n)
+    for (int n = kFirstPort; n <= kLastPort; ++n)
         if (!w.optcom[n]->isHidden() && w.optcom[n]->isEnabled())
             shown.append(n);
     return shown;
@@ -44,7 +44,7 @@ private slots:
         QVERIFY(w.optoff->isChecked());
         QVERIFY(w.opt9600->isChecked());
         QCOMPARE(c.port.commPort(), 1);
-        QCOMPARE(c.port.settings(), QStringLiteral("9600,n,8,1"));
+        QCOMPARE(c.port.settings(), kDefaultSettings);
         QVERIFY(w.tmrcomms->interval() == 10 && w.tmrpctime->interval() == 1000);
     }
 
@@ -84,11 +84,11 @@ private slots:
         QVERIFY(!c.port.portOpen());
         QVERIFY(c.port.opens.isEmpty());
         c.w().optcom[1]->click();                    // opens at the rate the window shows
-        QCOMPARE(c.port.opens, QList<QString>{QStringLiteral("1@19200,n,8,1")});
+        QCOMPARE(c.port.opens, QList<QString>{QStringLiteral("1@") + kSettings19200});
         QVERIFY(c.w().opt19k2->isChecked());
 
         c.w().opt4800->click();                      // open: reopens at once
-        QCOMPARE(c.port.opens.last(), QStringLiteral("1@4800,n,8,1"));
+        QCOMPARE(c.port.opens.last(), QStringLiteral("1@") + kSettings4800);
         QVERIFY(c.port.portOpen());
     }
 
@@ -134,6 +134,37 @@ private slots:
         c.w().opt19k2->click();
         QVERIFY(!c.port.portOpen());                 // /dev/ttyUSB0 is no longer there
         QVERIFY(c.w().txtinstring->text().contains(QLatin1String("(/dev/ttyUSB0) lost")));
+    }
+
+    // The notice keeps its start and end and tells, between them, why the
+    // device went or why it would not open again.
+    void lostNoticeGivesTheReason_data()
+    {
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("newRate");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("vanished") << "Input/output error" << false
+                                  << "Port 2 (/dev/fake2) lost: Input/output error: waiting for it to come back";
+        QTest::newRow("vanished, no reason") << "" << false << "Port 2 (/dev/fake2) lost: waiting for it to come back";
+        QTest::newRow("refused at a new rate") << "Permission denied" << true
+                                               << "Port 2 (/dev/fake2) lost: Permission denied: waiting for it to come back";
+    }
+    void lostNoticeGivesTheReason()
+    {
+        QFETCH(QString, reason);
+        QFETCH(bool, newRate);
+        QFETCH(QString, notice);
+        Console c;
+        c.port.failureReason = reason;
+        c.w().optcom[2]->click();
+        if (newRate) {
+            c.port.devices = {{2, QStringLiteral("/dev/other")}};
+            c.w().opt19k2->click();
+        } else {
+            c.port.vanish();
+        }
+        QCOMPARE(c.w().txtinstring->text(), notice);
+        QCOMPARE(c.port.errorString(), reason);
     }
 
     void offEndsTheWaitForALostPort()

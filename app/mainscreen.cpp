@@ -49,9 +49,14 @@ void Mainscreen::connectHandlers()
     connect(tmrpctime, &QTimer::timeout, this, &Mainscreen::tmrpctime_Timer);
     connect(tmrreopen, &QTimer::timeout, this, &Mainscreen::tmrreopen_Timer);
     // Queued: a loss seen inside a read or write waits for that procedure to
-    // end; a port chosen meanwhile makes it old news.
-    connect(&commsport, &CommsPort::lost, this,
-            [this](const QString &device) { if (!commsport.portOpen()) portLost(device); }, Qt::QueuedConnection);
+    // end; a port or "Off" chosen meanwhile makes it old news.
+    connect(
+        &commsport, &CommsPort::lost, this,
+        [this](const QString &device) {
+            if (!commsport.portOpen() && !optoff->isChecked())
+                portLost(device);
+        },
+        Qt::QueuedConnection);
 
     for (int n = kFirstPort; n <= kLastPort; ++n)
         connect(optcom[n], &QRadioButton::clicked, this, [this, n] { optcom_Click(n); });

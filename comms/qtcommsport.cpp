@@ -67,7 +67,7 @@ int baudRateOf(const QString &settings)
 {
     bool ok = false;
     const int baud = settings.section(QLatin1Char(','), 0, 0).trimmed().toInt(&ok);
-    return ok && baud > 0 ? baud : baudRateOf(kDefaultSettings);
+    return ok && baud > 0 ? baud : QSerialPort::Baud9600;   // the rate of kDefaultSettings
 }
 
 bool QtCommsPort::setPortOpen(bool open)

@@ -2,6 +2,7 @@
 #include "support/consolefixture.h"
 
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -172,6 +173,18 @@ private slots:
         QVERIFY(c.w().txtinstring->text().contains(QLatin1String("lost")));   // the notice has the last word
         QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("74565"));            // the waiting frame, taken in
         QCOMPARE(c.port.inputs, 1);
+    }
+
+    void offChosenBeforeTheLossIsHandledEndsIt()
+    {
+        Console c;
+        c.openPort1();
+        c.port.vanishDuring = FakeCommsPort::Call::InBufferCount;
+        c.w().tmrcomms_Timer();                  // the loss is seen here, handled later
+        c.w().optoff->click();
+        QCoreApplication::processEvents();
+        QVERIFY(!c.w().tmrreopen->isActive());
+        QVERIFY(!c.w().txtinstring->text().contains(QLatin1String("lost")));
     }
 
     void crcDecidesBetweenDecodingAndShowingRaw()

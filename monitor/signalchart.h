@@ -1,7 +1,7 @@
 #pragma once
 // The chart's panel (Shape1) and everything drawn on it for the readings:
-// the 37 rows of address box, level box and bar. A reading changes every
-// row, since the history moves up by one; drawing them as one picture, at
+// the rows (one per history entry) of address box, level box and bar. A
+// reading changes every row, since the history moves up by one; drawing them as one picture, at
 // most five times a second, keeps a busy channel from costing the console
 // more than the readings themselves. The parts keep their texts and widths
 // exactly as the procedures set them; only the drawing waits.

@@ -1,6 +1,7 @@
 #include "traffic.h"
 
 #include "reception/crc16.h"
+#include "reception/frame.h"
 
 #include <algorithm>
 #include <array>
@@ -35,9 +36,7 @@ QByteArray telemetryFrame(std::uint8_t typeCode, std::uint32_t txno, std::uint8_
     return frame;
 }
 
-constexpr std::array<std::uint8_t, 5> typeCodes{130, 129, 135, 136, 243};
-constexpr std::uint8_t temperatureCode = 130, pulseCode = 129, gullyPotCode = 243;
-constexpr std::uint32_t highestTxno = 0xFFFFFF;
+constexpr std::array<std::uint8_t, 5> typeCodes{kTemperatureCode, kPulseCode, kContactCode, kAlarmCode, kGullyPotCode};
 } // namespace
 
 Traffic::Traffic(const TrafficOptions &options) : options_(options), random_(options.seed)
@@ -46,9 +45,9 @@ Traffic::Traffic(const TrafficOptions &options) : options_(options), random_(opt
         // More transmitters than the console has display rows, so rows run out.
         for (int i = 0; i < 60; ++i)
             transmitters_.append({typeCodes[static_cast<std::size_t>(pick(5))],
-                                  static_cast<std::uint32_t>(1 + pick(highestTxno)),
+                                  static_cast<std::uint32_t>(1 + pick(std::uint32_t(kHighestTxno))),
                                   static_cast<std::uint8_t>(pick(16))});
-        transmitters_.append({pulseCode, highestTxno, 15});
+        transmitters_.append({kPulseCode, std::uint32_t(kHighestTxno), 15});
     } else {
         // A handful, one of each kind, visited in turn.
         const std::array<std::uint32_t, 5> numbers{74565, 7, 4096, 4097, 512};
@@ -87,7 +86,7 @@ QByteArray Traffic::frameFrom(Transmitter &tx)
     std::uint8_t status = static_cast<std::uint8_t>(tx.firmware | (oneIn(10) ? 0x80 : 0));
     std::uint8_t d1 = 0, d2 = 0;
     std::uint8_t d3 = static_cast<std::uint8_t>(pick(256));
-    if (tx.typeCode == temperatureCode) {
+    if (tx.typeCode == kTemperatureCode) {
         tx.halfDegrees = std::clamp(tx.halfDegrees + pick(5) - 2, -40, 100);
         if (oneIn(20)) {
             d1 = 0x80;  // sensor error
@@ -95,13 +94,13 @@ QByteArray Traffic::frameFrom(Transmitter &tx)
             d1 = static_cast<std::uint8_t>(tx.halfDegrees < 0 ? 1 : 0);  // negative flag
             d2 = static_cast<std::uint8_t>(tx.halfDegrees < 0 ? 256 + tx.halfDegrees : tx.halfDegrees);
         }
-    } else if (tx.typeCode == gullyPotCode) {
+    } else if (tx.typeCode == kGullyPotCode) {
         d1 = static_cast<std::uint8_t>(pick(256));
         d2 = static_cast<std::uint8_t>(pick(256));
     } else {
         // Pulse counts climb; contacts and alarms count the odd closure.
-        tx.count = (tx.count + static_cast<std::uint32_t>(tx.typeCode == pulseCode ? pick(20) : pick(2)))
-                   & highestTxno;
+        tx.count = (tx.count + static_cast<std::uint32_t>(tx.typeCode == kPulseCode ? pick(20) : pick(2)))
+                   & std::uint32_t(kHighestTxno);
         d1 = static_cast<std::uint8_t>(tx.count >> 16);
         d2 = static_cast<std::uint8_t>(tx.count >> 8);
         d3 = static_cast<std::uint8_t>(tx.count);

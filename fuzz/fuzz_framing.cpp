@@ -292,34 +292,34 @@ class FreshConsole {
 public:
     FreshConsole()
     {
-        c.openPort1();
-        fresh = c.g();
-        freshTable = tableTexts(c.w());
-        freshMessageText = c.w().txtinstring->text();
+        m_console.openPort1();
+        m_fresh = m_console.g();
+        m_freshTable = tableTexts(m_console.w());
+        m_freshMessageText = m_console.w().txtinstring->text();
     }
 
     Console &reset()
     {
-        Mainscreen &w = c.w();
-        c.port.clearInBuffer();
-        c.g() = fresh;
+        Mainscreen &w = m_console.w();
+        m_console.port.clearInBuffer();
+        m_console.g() = m_fresh;
         for (int k = 0; k < kDisplayRows; ++k) {
-            w.txttx[k]->setText(freshTable[5 * k]);   // first: its change handler empties the row
-            w.txsignal[k]->setText(freshTable[5 * k + 1]);
-            w.txtlog[k]->setText(freshTable[5 * k + 2]);
-            w.txtcount[k]->setText(freshTable[5 * k + 3]);
-            w.txtzero[k]->setText(freshTable[5 * k + 4]);
+            w.txttx[k]->setText(m_freshTable[5 * k]);   // first: its change handler empties the row
+            w.txsignal[k]->setText(m_freshTable[5 * k + 1]);
+            w.txtlog[k]->setText(m_freshTable[5 * k + 2]);
+            w.txtcount[k]->setText(m_freshTable[5 * k + 3]);
+            w.txtzero[k]->setText(m_freshTable[5 * k + 4]);
         }
-        w.txtinstring->setText(freshMessageText);
-        FUZZ_REQUIRE(tableTexts(w) == freshTable, "the console could not be brought back");
-        return c;
+        w.txtinstring->setText(m_freshMessageText);
+        FUZZ_REQUIRE(tableTexts(w) == m_freshTable, "the console could not be brought back");
+        return m_console;
     }
 
 private:
-    Console c;
-    GlobalDec fresh;
-    QStringList freshTable;
-    QString freshMessageText;
+    Console m_console;
+    GlobalDec m_fresh;
+    QStringList m_freshTable;
+    QString m_freshMessageText;
 };
 
 FreshConsole *console = nullptr;

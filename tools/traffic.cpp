@@ -39,43 +39,43 @@ QByteArray telemetryFrame(std::uint8_t typeCode, std::uint32_t txno, std::uint8_
 constexpr std::array<std::uint8_t, 5> typeCodes{kTemperatureCode, kPulseCode, kContactCode, kAlarmCode, kGullyPotCode};
 } // namespace
 
-Traffic::Traffic(const TrafficOptions &options) : options_(options), random_(options.seed)
+Traffic::Traffic(const TrafficOptions &options) : m_options(options), m_random(options.seed)
 {
-    if (options_.profile == Profile::Busy) {
+    if (m_options.profile == Profile::Busy) {
         // More transmitters than the console has display rows, so rows run out.
         for (int i = 0; i < 60; ++i)
-            transmitters_.append({typeCodes[static_cast<std::size_t>(pick(5))],
+            m_transmitters.append({typeCodes[static_cast<std::size_t>(pick(5))],
                                   static_cast<std::uint32_t>(1 + pick(std::uint32_t(kHighestTxno))),
                                   static_cast<std::uint8_t>(pick(16))});
-        transmitters_.append({kPulseCode, std::uint32_t(kHighestTxno), 15});
+        m_transmitters.append({kPulseCode, std::uint32_t(kHighestTxno), 15});
     } else {
         // A handful, one of each kind, visited in turn.
         const std::array<std::uint32_t, 5> numbers{74565, 7, 4096, 4097, 512};
         for (std::size_t i = 0; i < typeCodes.size(); ++i)
-            transmitters_.append({typeCodes[i], numbers[i], static_cast<std::uint8_t>(1 + i)});
+            m_transmitters.append({typeCodes[i], numbers[i], static_cast<std::uint8_t>(1 + i)});
     }
 }
 
 Message Traffic::next()
 {
     Message message;
-    const bool busy = options_.profile == Profile::Busy;
-    message.pauseMs = options_.gapMs + (busy ? pick(21) : pick(options_.gapMs / 10 + 1));
+    const bool busy = m_options.profile == Profile::Busy;
+    message.pauseMs = m_options.gapMs + (busy ? pick(21) : pick(m_options.gapMs / 10 + 1));
 
-    const bool noisy = options_.profile == Profile::Noisy;
-    if (options_.profile == Profile::Scanning) {
+    const bool noisy = m_options.profile == Profile::Noisy;
+    if (m_options.profile == Profile::Scanning) {
         message.bytes = QByteArray("S") + static_cast<char>(pick(256));  // no CRC
-    } else if ((noisy || options_.longBurst) && oneIn(10)) {
+    } else if ((noisy || m_options.longBurst) && oneIn(10)) {
         message.bytes = garbage(251, 300);
     } else if (noisy && oneIn(8)) {
         message.bytes = garbage(3, 20);
     } else {
-        const int count = static_cast<int>(transmitters_.size());
-        Transmitter &tx = transmitters_[busy ? pick(count) : nextTx_];
+        const int count = static_cast<int>(m_transmitters.size());
+        Transmitter &tx = m_transmitters[busy ? pick(count) : m_nextTx];
         if (!busy)
-            nextTx_ = (nextTx_ + 1) % count;
+            m_nextTx = (m_nextTx + 1) % count;
         message.bytes = frameFrom(tx);
-        if ((noisy || options_.badCrc) && oneIn(5))
+        if ((noisy || m_options.badCrc) && oneIn(5))
             message.bytes[9 + pick(2)] ^= static_cast<char>(1 + pick(255));
     }
     return message;

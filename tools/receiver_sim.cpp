@@ -112,44 +112,45 @@ struct Settings {
 // Reads the options into `settings`; the reason when they make no sense.
 std::optional<QString> readSettings(const QCommandLineParser &parser, Settings &settings)
 {
-    const QStringList profiles{"steady", "busy", "noisy", "scanning"};
-    const auto profile = profiles.indexOf(parser.value("profile"));
+    const QStringList profiles{QStringLiteral("steady"), QStringLiteral("busy"), QStringLiteral("noisy"),
+                               QStringLiteral("scanning")};
+    const auto profile = profiles.indexOf(parser.value(QStringLiteral("profile")));
     if (profile < 0)
         return QStringLiteral("--profile must be one of %1").arg(profiles.join(u'|'));
     settings.traffic.profile = static_cast<Profile>(profile);
     settings.traffic.gapMs = defaultGapMs(settings.traffic.profile);
     bool ok = true;
-    if (parser.isSet("gap")) {
-        settings.traffic.gapMs = parser.value("gap").toInt(&ok);
+    if (parser.isSet(QStringLiteral("gap"))) {
+        settings.traffic.gapMs = parser.value(QStringLiteral("gap")).toInt(&ok);
         if (!ok || settings.traffic.gapMs < shortestGapMs)
             return QStringLiteral("--gap must be a number of milliseconds, %1 or more").arg(shortestGapMs);
     }
-    if (parser.isSet("count")) {
-        settings.count = parser.value("count").toLongLong(&ok);
+    if (parser.isSet(QStringLiteral("count"))) {
+        settings.count = parser.value(QStringLiteral("count")).toLongLong(&ok);
         if (!ok || settings.count < 1)
             return QStringLiteral("--count must be a number of messages, 1 or more");
     }
-    settings.baud = parser.value("baud").toInt(&ok);
+    settings.baud = parser.value(QStringLiteral("baud")).toInt(&ok);
     if (!QList<int>{4800, 9600, 19200}.contains(settings.baud))
         return QStringLiteral("--baud must be 4800, 9600 or 19200");
-    settings.traffic.seed = parser.isSet("seed") ? parser.value("seed").toUInt(&ok)
+    settings.traffic.seed = parser.isSet(QStringLiteral("seed")) ? parser.value(QStringLiteral("seed")).toUInt(&ok)
                                                  : QRandomGenerator::global()->generate();
     if (!ok)
         return QStringLiteral("--seed must be a number from 0 to 4294967295");
-    settings.traffic.badCrc = parser.isSet("bad-crc");
-    settings.traffic.longBurst = parser.isSet("long-burst");
-    settings.scriptFile = parser.value("script");
-    settings.replayFile = parser.value("replay");
+    settings.traffic.badCrc = parser.isSet(QStringLiteral("bad-crc"));
+    settings.traffic.longBurst = parser.isSet(QStringLiteral("long-burst"));
+    settings.scriptFile = parser.value(QStringLiteral("script"));
+    settings.replayFile = parser.value(QStringLiteral("replay"));
     if (!settings.scriptFile.isEmpty() && !settings.replayFile.isEmpty())
         return QStringLiteral("--script and --replay cannot be used together");
-    if (parser.isSet("speed")) {
-        settings.speed = parser.value("speed").toDouble(&ok);
+    if (parser.isSet(QStringLiteral("speed"))) {
+        settings.speed = parser.value(QStringLiteral("speed")).toDouble(&ok);
         if (!ok || !(settings.speed >= 0.01 && settings.speed <= 1000))
             return QStringLiteral("--speed must be a factor from 0.01 to 1000");
         if (settings.replayFile.isEmpty())
             return QStringLiteral("--speed needs --replay");
     }
-    settings.link = parser.value("link");
+    settings.link = parser.value(QStringLiteral("link"));
     return std::nullopt;
 }
 
@@ -333,26 +334,35 @@ private:
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("halvern-receiver-sim");
+    QCoreApplication::setApplicationName(QStringLiteral("halvern-receiver-sim"));
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(description));
     parser.addHelpOption();
     parser.addOptions({
-        {"profile", "Traffic: steady, busy, noisy or scanning (default steady).", "name", "steady"},
-        {"gap", "Least silence before each message, 30 or more (default by profile).", "ms"},
-        {"count", "Stop after this many messages, then exit 0.", "n"},
-        {"bad-crc", "Now and then damage a frame's CRC."},
-        {"long-burst", "Now and then send a burst of 251 or more bytes."},
-        {"script", "Play the messages of this file instead of a profile.", "file"},
-        {"replay", "Play back the capture in this file instead of a profile.", "file"},
-        {"speed", "Replay at this many times the pace of the capture, 0.01 to 1000 (default 1).", "factor"},
-        {"baud", "Line rate: 4800, 9600 or 19200 (default 19200).", "rate", "19200"},
-        {"seed", "Seed for repeatable traffic (default random, printed).", "n"},
-        {"link", "Also make this symbolic link to the device; removed at exit.", "path"},
+        {QStringLiteral("profile"),
+         QStringLiteral("Traffic: steady, busy, noisy or scanning (default steady)."), QStringLiteral("name"), QStringLiteral("steady")},
+        {QStringLiteral("gap"),
+         QStringLiteral("Least silence before each message, 30 or more (default by profile)."), QStringLiteral("ms")},
+        {QStringLiteral("count"),
+         QStringLiteral("Stop after this many messages, then exit 0."), QStringLiteral("n")},
+        {QStringLiteral("bad-crc"), QStringLiteral("Now and then damage a frame's CRC.")},
+        {QStringLiteral("long-burst"), QStringLiteral("Now and then send a burst of 251 or more bytes.")},
+        {QStringLiteral("script"),
+         QStringLiteral("Play the messages of this file instead of a profile."), QStringLiteral("file")},
+        {QStringLiteral("replay"),
+         QStringLiteral("Play back the capture in this file instead of a profile."), QStringLiteral("file")},
+        {QStringLiteral("speed"),
+         QStringLiteral("Replay at this many times the pace of the capture, 0.01 to 1000 (default 1)."), QStringLiteral("factor")},
+        {QStringLiteral("baud"),
+         QStringLiteral("Line rate: 4800, 9600 or 19200 (default 19200)."), QStringLiteral("rate"), QStringLiteral("19200")},
+        {QStringLiteral("seed"),
+         QStringLiteral("Seed for repeatable traffic (default random, printed)."), QStringLiteral("n")},
+        {QStringLiteral("link"),
+         QStringLiteral("Also make this symbolic link to the device; removed at exit."), QStringLiteral("path")},
     });
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
-    if (parser.isSet("help"))
+    if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
     Settings settings;
     if (const auto problem = readSettings(parser, settings))
@@ -362,7 +372,7 @@ int main(int argc, char *argv[])
     const QString file = replay ? settings.replayFile : settings.scriptFile;
     Simulator::Source source;
     if (!file.isEmpty()) {
-        const int scriptPauseMs = parser.isSet("gap") ? settings.traffic.gapMs : 1000;
+        const int scriptPauseMs = parser.isSet(QStringLiteral("gap")) ? settings.traffic.gapMs : 1000;
         const auto messages = readMessages(replay ? "replay" : "script", file, [&](QIODevice &lines) {
             return replay ? parseReplay(lines, settings.speed) : parseScript(lines, scriptPauseMs);
         });

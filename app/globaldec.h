@@ -36,7 +36,7 @@ struct GlobalDec {
     bool txfound = false;
     int rowidx = 0;
 
-    // Signal history: entry 36 is the newest of the 37 used
+    // Signal history: entries 0 to kHistoryNewest (reception/signalhistory.h), the newest last
     std::array<int, 1001> sighist{};
     std::array<std::int32_t, 1001> txhist{};
     int histidx = 0;

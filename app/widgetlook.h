@@ -1,6 +1,8 @@
 #pragma once
 // Building controls the way both windows describe them: geometry in twips,
 // colours as red, green, blue, and a font by family and point size.
+#include "app/colours.h"
+
 #include <QColor>
 #include <QFont>
 #include <QRect>
@@ -17,10 +19,6 @@ class QFrame;
 
 struct Twips { int left, top, width, height; };
 
-// The colours both windows share.
-inline const QColor kWindowBlue(128, 128, 255);
-inline const QColor kPaleBlue(192, 192, 255);
-inline const QColor kWhite(255, 255, 255);
 struct FontSpec { const char *family = nullptr; double points = 0; bool bold = false; };
 
 // Pixels for a length in twips at the widget's logical DPI (15 twips a pixel at 96 DPI).

@@ -33,6 +33,7 @@
 #include "comms/qtcommsport.h"
 #include "monitor/frmmonitor.h"
 #include "monitor/signalchart.h"
+#include "reception/frame.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -43,7 +44,7 @@
 
 namespace {
 
-constexpr double kLineTimeSeconds = 11 * 10 / 19200.0;   // 5.73 ms
+constexpr double kLineTimeSeconds = kTelemetryFrameLength * 10 / 19200.0;   // 5.73 ms
 constexpr double kTickSeconds = 0.010;
 constexpr double kFrameIntervalSeconds = kLineTimeSeconds + 0.030;     // a frame, then a 30 ms gap
 constexpr int kEventsEvery = 64;                          // messages between event-loop passes
@@ -87,7 +88,7 @@ QList<QByteArray> framesOf(int txno, bool same)
 {
     QList<QByteArray> frames;
     for (int i = 0; i < (same ? 1 : 16); ++i)
-        frames.append(telemetryFrame(0x82, txno, 0x03, 0x00, 0x2B + i % 7, 0x00, i));
+        frames.append(telemetryFrame(kTemperatureCode, txno, 0x03, 0x00, 0x2B + i % 7, 0x00, i));
     return frames;
 }
 
@@ -98,7 +99,7 @@ void messageCost(benchmark::State &state, int rows, bool twice, bool same, bool 
     LiveConsole c(monitor);
     constexpr int kTxBase = 70000;
     for (int i = 1; i <= rows; ++i)
-        c.take(telemetryFrame(0x81, kTxBase + i, 0x01, 0, 0, i, 9));
+        c.take(telemetryFrame(kPulseCode, kTxBase + i, 0x01, 0, 0, i, 9));
     const int txno = kTxBase + rows;
     if (twice)
         c.window.txttx[std::size_t(rows)]->setText(QString::number(txno));   // the next free row, same transmitter

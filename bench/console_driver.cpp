@@ -97,14 +97,14 @@ public:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() == QEvent::Paint)
-            ++paints[QStringLiteral("%1 %2").arg(QLatin1String(watched->metaObject()->className()), watched->objectName())];
+            ++m_paints[QStringLiteral("%1 %2").arg(QLatin1String(watched->metaObject()->className()), watched->objectName())];
         return false;
     }
 
     void report() const
     {
         QList<std::pair<int, QString>> most;
-        for (auto it = paints.cbegin(); it != paints.cend(); ++it)
+        for (auto it = m_paints.cbegin(); it != m_paints.cend(); ++it)
             most.append({it.value(), it.key()});
         std::sort(most.begin(), most.end(), std::greater<>());
         for (qsizetype i = 0; i < std::min<qsizetype>(most.size(), 20); ++i)
@@ -112,7 +112,7 @@ public:
     }
 
 private:
-    QHash<QString, int> paints;
+    QHash<QString, int> m_paints;
 };
 
 // Whether the console still answers: ticks counted per whole second, and
@@ -120,69 +120,69 @@ private:
 class Responsiveness {
 public:
     // Watches nothing unless `watchTicks`: the idle figure measures the console alone.
-    Responsiveness(Mainscreen &window, bool watchTicks, double everySeconds) : window_(window)
+    Responsiveness(Mainscreen &window, bool watchTicks, double everySeconds) : m_window(window)
     {
         if (!watchTicks)
             return;
         QObject::connect(window.tmrcomms, &QTimer::timeout, [this] {
-            ++ticks_;
+            ++m_ticks;
             const double cpu = threadCpuSeconds();
             const double waited = runQueueWaitSeconds();
-            const double gapMs = sinceTick_.isValid() ? double(sinceTick_.nsecsElapsed()) / 1e6 : 0;
-            if (gapMs > worstGapMs_) {
-                worstGapMs_ = gapMs;
-                worstGapCpuMs_ = (cpu - cpuAtTick_) * 1000;
-                worstGapWaitMs_ = (waited - waitedAtTick_) * 1000;
+            const double gapMs = m_sinceTick.isValid() ? double(m_sinceTick.nsecsElapsed()) / 1e6 : 0;
+            if (gapMs > m_worstGapMs) {
+                m_worstGapMs = gapMs;
+                m_worstGapCpuMs = (cpu - m_cpuAtTick) * 1000;
+                m_worstGapWaitMs = (waited - m_waitedAtTick) * 1000;
             }
-            sinceTick_.start();
-            cpuAtTick_ = cpu;
-            waitedAtTick_ = waited;
+            m_sinceTick.start();
+            m_cpuAtTick = cpu;
+            m_waitedAtTick = waited;
         });
-        second_.setTimerType(Qt::PreciseTimer);
-        second_.callOnTimeout([this] {
-            minPerSecond_ = std::min(minPerSecond_, ticks_ - ticksAtSecond_);
-            ticksAtSecond_ = ticks_;
+        m_second.setTimerType(Qt::PreciseTimer);
+        m_second.callOnTimeout([this] {
+            m_minPerSecond = std::min(m_minPerSecond, m_ticks - m_ticksAtSecond);
+            m_ticksAtSecond = m_ticks;
         });
         if (everySeconds <= 0)
             return;
-        second_.start(1000);
-        probe_.setTimerType(Qt::PreciseTimer);
-        probe_.callOnTimeout([this] { click(); });
-        probe_.start(int(everySeconds * 1000));
-        sinceProbe_.start();
+        m_second.start(1000);
+        m_probe.setTimerType(Qt::PreciseTimer);
+        m_probe.callOnTimeout([this] { click(); });
+        m_probe.start(int(everySeconds * 1000));
+        m_sinceProbe.start();
     }
 
     // Starts counting afresh: the measurement begins.
     void restart()
     {
-        ticks_ = ticksAtSecond_ = 0;
-        minPerSecond_ = 1L << 30;
-        worstGapMs_ = worstGapCpuMs_ = worstGapWaitMs_ = 0;
-        sinceTick_.invalidate();
-        if (second_.isActive())
-            second_.start();   // whole seconds from now on
+        m_ticks = m_ticksAtSecond = 0;
+        m_minPerSecond = 1L << 30;
+        m_worstGapMs = m_worstGapCpuMs = m_worstGapWaitMs = 0;
+        m_sinceTick.invalidate();
+        if (m_second.isActive())
+            m_second.start();   // whole seconds from now on
     }
-    long ticks() const { return ticks_; }
+    long ticks() const { return m_ticks; }
     // The longest time between two receive ticks: beyond the receiver's 30 ms
     // of silence, two messages can reach the poll as one.
-    double worstTickGapMs() const { return worstGapMs_; }
+    double worstTickGapMs() const { return m_worstGapMs; }
     // What filled that gap: the console's own CPU time, and the time it was
     // ready to run but waited for a processor (the machine was busy).
-    double worstGapCpuMs() const { return worstGapCpuMs_; }
-    double worstGapWaitMs() const { return worstGapWaitMs_; }
-    long minPerSecond() const { return second_.isActive() ? minPerSecond_ : -1; }
-    int clicks() const { return clicks_; }
-    int clicksOk() const { return clicksOk_; }
-    double worstClickMs() const { return worstClickMs_; }
+    double worstGapCpuMs() const { return m_worstGapCpuMs; }
+    double worstGapWaitMs() const { return m_worstGapWaitMs; }
+    long minPerSecond() const { return m_second.isActive() ? m_minPerSecond : -1; }
+    int clicks() const { return m_clicks; }
+    int clicksOk() const { return m_clicksOk; }
+    double worstClickMs() const { return m_worstClickMs; }
 
 private:
     void click()
     {
         // Late timer plus the two clicks: how long a user would wait.
-        const double late = double(sinceProbe_.nsecsElapsed()) / 1e6 - probe_.interval();
+        const double late = double(m_sinceProbe.nsecsElapsed()) / 1e6 - m_probe.interval();
         QElapsedTimer took;
         took.start();
-        Frmmonitor *form = window_.state().monform;
+        Frmmonitor *form = m_window.state().monform;
         bool ok = false;
         if (form && form->isVisible()) {
             QTest::mouseClick(form->cmdfreeze, Qt::LeftButton);
@@ -190,19 +190,19 @@ private:
             QTest::mouseClick(form->cmdfreeze, Qt::LeftButton);
             ok = ok && form->cmdfreeze->text() == QLatin1String("Freeze Display");
         }
-        ++clicks_;
-        clicksOk_ += ok ? 1 : 0;
-        worstClickMs_ = std::max(worstClickMs_, std::max(0.0, late) + double(took.nsecsElapsed()) / 1e6);
-        sinceProbe_.restart();
+        ++m_clicks;
+        m_clicksOk += ok ? 1 : 0;
+        m_worstClickMs = std::max(m_worstClickMs, std::max(0.0, late) + double(took.nsecsElapsed()) / 1e6);
+        m_sinceProbe.restart();
     }
 
-    Mainscreen &window_;
-    QTimer second_, probe_;
-    QElapsedTimer sinceProbe_, sinceTick_;
-    double worstGapMs_ = 0, worstGapCpuMs_ = 0, worstGapWaitMs_ = 0, cpuAtTick_ = 0, waitedAtTick_ = 0;
-    long ticks_ = 0, ticksAtSecond_ = 0, minPerSecond_ = 1L << 30;
-    int clicks_ = 0, clicksOk_ = 0;
-    double worstClickMs_ = 0;
+    Mainscreen &m_window;
+    QTimer m_second, m_probe;
+    QElapsedTimer m_sinceProbe, m_sinceTick;
+    double m_worstGapMs = 0, m_worstGapCpuMs = 0, m_worstGapWaitMs = 0, m_cpuAtTick = 0, m_waitedAtTick = 0;
+    long m_ticks = 0, m_ticksAtSecond = 0, m_minPerSecond = 1L << 30;
+    int m_clicks = 0, m_clicksOk = 0;
+    double m_worstClickMs = 0;
 };
 
 } // namespace

@@ -6,6 +6,7 @@
 //        each (the simulator keeps 30 ms between lines, its least gap).
 // Prints the script on stdout and "frames=N" on stderr: the valid frames in it.
 #include "reception/crc16.h"
+#include "reception/frame.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -18,7 +19,6 @@
 namespace {
 
 constexpr int kGapMs = 30;
-constexpr int kFrameBytes = 11;
 constexpr int kBitsPerByte = 10;
 
 struct Transmitter {
@@ -27,7 +27,8 @@ struct Transmitter {
 };
 
 constexpr std::array<Transmitter, 8> kTransmitters{{
-    {0x82, 74565}, {0x81, 7}, {0x87, 4096}, {0x88, 4097}, {0xF3, 512}, {0x82, 1200}, {0x81, 16777215}, {0x87, 33},
+    {kTemperatureCode, 74565}, {kPulseCode, 7}, {kContactCode, 4096}, {kAlarmCode, 4097}, {kGullyPotCode, 512},
+    {kTemperatureCode, 1200}, {kPulseCode, 16777215}, {kContactCode, 33},
 }};
 
 QByteArray frame(const Transmitter &tx, QRandomGenerator &random)
@@ -35,7 +36,7 @@ QByteArray frame(const Transmitter &tx, QRandomGenerator &random)
     const auto byte = [&random] { return static_cast<std::uint8_t>(random.bounded(256)); };
     const std::array<std::uint8_t, 8> covered{static_cast<std::uint8_t>(tx.txno >> 16), static_cast<std::uint8_t>(tx.txno >> 8),
                                               static_cast<std::uint8_t>(tx.txno), static_cast<std::uint8_t>(byte() & 0x8F),
-                                              static_cast<std::uint8_t>(tx.type == 0x82 ? 0 : byte()), byte(), byte(), byte()};
+                                              static_cast<std::uint8_t>(tx.type == kTemperatureCode ? 0 : byte()), byte(), byte(), byte()};
     const std::uint16_t crc = crc16Modbus(covered);
     QByteArray bytes(1, char(tx.type));
     for (std::uint8_t b : covered)
@@ -72,7 +73,7 @@ int main(int argc, char *argv[])
             return 2;
         }
         if (kind == QLatin1String("valid")) {
-            const double perFrame = kFrameBytes / bytesPerSecond + kGapMs / 1000.0;
+            const double perFrame = kTelemetryFrameLength / bytesPerSecond + kGapMs / 1000.0;
             const long count = long(seconds / perFrame);
             for (long i = 0; i < count; ++i, ++frames)
                 printLine(frame(kTransmitters[std::size_t(frames) % kTransmitters.size()], random));

@@ -7,7 +7,6 @@
 #include "reception/crc16.h"
 
 #include <QLineEdit>
-#include <span>
 
 namespace {
 
@@ -26,8 +25,7 @@ QString commandName(const QByteArray &frame)
 
 void ModFunctions::CalcCRC()
 {
-    const auto *bytes = reinterpret_cast<const std::uint8_t *>(g.cmdstring.constData());
-    const std::uint16_t crc = crc16Modbus(std::span(bytes, static_cast<std::size_t>(g.cmdstring.size())));
+    const std::uint16_t crc = crc16Modbus(g.cmdstring);
     g.crclo = crcLow(crc);
     g.crchi = crcHigh(crc);
 }

@@ -4,12 +4,8 @@
 #include "reception/crc16.h"
 
 #include <cmath>
-#include <span>
 
 namespace {
-
-constexpr std::int64_t kMaxMode = 255;
-constexpr std::int64_t kMaxAddress = 16777215; // FFFFFF, three bytes
 
 char byteOf(std::int64_t value)
 {
@@ -31,8 +27,7 @@ QString addressRange() { return QStringLiteral("outside 0 to ") + QString::numbe
 
 QByteArray withCrc(QByteArray frame)
 {
-    const auto *data = reinterpret_cast<const std::uint8_t *>(frame.constData());
-    const std::uint16_t crc = crc16Modbus(std::span(data, static_cast<std::size_t>(frame.size())));
+    const std::uint16_t crc = crc16Modbus(frame);
     frame.append(static_cast<char>(crcLow(crc)));
     frame.append(static_cast<char>(crcHigh(crc)));
     return frame;
@@ -61,7 +56,7 @@ BytesOrRefusal addressField(const QString &text)
     // Rounded once; all three bytes come from that one whole number, so a
     // fraction can never put the bytes of two different addresses together.
     const std::int64_t progaddr = *rounded;
-    return threeBytes(progaddr >> 16, progaddr >> 8, progaddr);
+    return threeBytes(progaddr / kHighByteWeight, progaddr / kMidByteWeight, progaddr);
 }
 
 BytesOrRefusal modeFrame(const QString &modeText)

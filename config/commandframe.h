@@ -4,7 +4,16 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <variant>
+
+// The largest mode byte and the largest address three bytes hold.
+inline constexpr std::int64_t kMaxMode = 255;
+inline constexpr std::int64_t kMaxAddress = 16777215;   // FFFFFF
+// What the high and middle byte of an address field count for: an address
+// of kHighByteWeight or more needs its high byte.
+inline constexpr std::int64_t kHighByteWeight = 65536;
+inline constexpr std::int64_t kMidByteWeight = 256;
 
 // Either the bytes to send or the reason they cannot be built.
 struct Refusal { QString reason; };

@@ -14,7 +14,6 @@ namespace {
 
 constexpr qsizetype kCrcBytes = 2;
 constexpr qsizetype kFieldBytes = 3;
-constexpr double kRoundedAddresses = 65536;   // from here an address goes through progaddr
 
 // What lies between a built frame's prefix and its CRC.
 QByteArray payloadOf(const QByteArray &frame, qsizetype prefixLength)
@@ -22,14 +21,14 @@ QByteArray payloadOf(const QByteArray &frame, qsizetype prefixLength)
     return frame.mid(prefixLength, frame.size() - prefixLength - kCrcBytes);
 }
 
-// The working variables keep the last address of 65536 or more: the rounded
-// address and its three bytes, most significant first.
+// The working variables keep the last address of kHighByteWeight or more:
+// the rounded address and its three bytes, most significant first.
 void keepWorkingAddress(GlobalDec &g, const QByteArray &field)
 {
     g.addrhigh = static_cast<unsigned char>(field[0]);
     g.addrmid = static_cast<unsigned char>(field[1]);
     g.addrlow = static_cast<unsigned char>(field[2]);
-    g.progaddr = g.addrhigh * 65536 + g.addrmid * 256 + g.addrlow;
+    g.progaddr = std::int32_t(g.addrhigh * kHighByteWeight + g.addrmid * kMidByteWeight + g.addrlow);
 }
 
 // "Set 3ch Add" and "Set 8ch Add": the fields of txtadd[1..boxes] in order.
@@ -52,7 +51,7 @@ void sendAddresses(Mainscreen &w, const QString &commandName, int boxes)
     for (qsizetype i = 0; i < texts.size(); ++i) {
         const QByteArray field = payload.mid(i * kFieldBytes, kFieldBytes);
         g.cmdstring += field;
-        if (leadingNumber(texts[i]) >= kRoundedAddresses)
+        if (leadingNumber(texts[i]) >= kHighByteWeight)
             keepWorkingAddress(g, field);
     }
     w.mod().SendCommand();

@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr std::int64_t kLargestAddress = 16777215;
-
 // The CRC as the receiver computes it, on two separate register bytes,
 // independently of the console's own CRC code.
 std::uint16_t registerCrc(const QByteArray &bytes)
@@ -52,7 +50,7 @@ void checkClosedByCrc(const QByteArray &frame)
 void checkMode(const QString &text)
 {
     const std::optional<std::int64_t> mode = roundHalfEven(leadingNumber(text));
-    const bool fits = mode && *mode >= 0 && *mode <= 255;
+    const bool fits = mode && *mode >= 0 && *mode <= kMaxMode;
     const BytesOrRefusal result = modeFrame(text);
     if (const auto *refusal = std::get_if<Refusal>(&result)) {
         FUZZ_REQUIRE(!fits, "a mode that fits was refused");
@@ -72,7 +70,7 @@ std::optional<std::int64_t> expectedField(const QString &text)
 {
     const double v = leadingNumber(text);
     const std::optional<std::int64_t> rounded = roundHalfEven(v);
-    if (!std::isfinite(v) || v < 0 || !rounded || *rounded > kLargestAddress)
+    if (!std::isfinite(v) || v < 0 || !rounded || *rounded > kMaxAddress)
         return std::nullopt;
     return *rounded;
 }

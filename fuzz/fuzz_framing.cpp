@@ -15,6 +15,8 @@
 #include "app/numbers.h"
 #include "comms/commsport.h"
 #include "reception/crc16.h"
+#include "reception/frame.h"
+#include "reception/signalhistory.h"
 #include "reception/telemetry.h"
 #include "require.h"
 #include "support/consolefixture.h"
@@ -30,11 +32,6 @@
 
 namespace {
 
-constexpr int kLongestMessage = 250;
-constexpr int kFrameLength = 11;
-constexpr int kScanningType = 83;         // "S"
-constexpr int kNewest = 36;               // newest of the 37 history entries
-constexpr std::int32_t kLargestTxno = 16777215;
 
 // Every text of the display table, row by row.
 QStringList tableTexts(Mainscreen &w)
@@ -79,7 +76,7 @@ void checkTable(Mainscreen &w)
             continue;
         }
         FUZZ_REQUIRE(!freeSeen, "an occupied row after a free one");
-        FUZZ_REQUIRE(n >= 1 && n <= kLargestTxno, "transmitter number out of range");
+        FUZZ_REQUIRE(n >= 1 && n <= kHighestTxno, "transmitter number out of range");
         FUZZ_REQUIRE(tx == QString::number(std::int32_t(n)), "transmitter number not in plain decimal");
         FUZZ_REQUIRE(!numbers.contains(tx), "a transmitter in two rows");
         numbers.append(tx);
@@ -92,9 +89,9 @@ void checkTable(Mainscreen &w)
 void checkHistory(const GlobalDec &g)
 {
     for (std::size_t i = 0; i < g.sighist.size(); ++i) {
-        if (i <= kNewest) {
+        if (i <= kHistoryNewest) {
             FUZZ_REQUIRE(g.sighist[i] >= 0 && g.sighist[i] <= 255, "signal history entry out of range");
-            FUZZ_REQUIRE(g.txhist[i] >= 0 && g.txhist[i] <= kLargestTxno, "history transmitter out of range");
+            FUZZ_REQUIRE(g.txhist[i] >= 0 && g.txhist[i] <= kHighestTxno, "history transmitter out of range");
         } else {
             FUZZ_REQUIRE(g.sighist[i] == 0 && g.txhist[i] == 0, "history written beyond its 37 entries");
         }
@@ -103,8 +100,8 @@ void checkHistory(const GlobalDec &g)
 
 // The 37 history entries in use.
 struct History {
-    std::array<int, kNewest + 1> levels{};
-    std::array<std::int32_t, kNewest + 1> txnos{};
+    std::array<int, kHistoryLength> levels{};
+    std::array<std::int32_t, kHistoryLength> txnos{};
     bool operator==(const History &) const = default;
 };
 
@@ -118,11 +115,9 @@ History historyOf(const GlobalDec &g)
 
 bool crcHolds(const QByteArray &m)
 {
-    std::uint8_t covered[8];
-    for (int i = 0; i < 8; ++i)
-        covered[i] = static_cast<std::uint8_t>(m[i + 1]);
-    const std::uint16_t crc = crc16Modbus(covered);
-    return static_cast<std::uint8_t>(m[9]) == crcLow(crc) && static_cast<std::uint8_t>(m[10]) == crcHigh(crc);
+    const std::uint16_t crc = crc16Modbus(QByteArrayView(m).sliced(kCrcFirstPosition - 1, kCrcCoveredLength));
+    return static_cast<std::uint8_t>(m[kCrcLowPosition - 1]) == crcLow(crc)
+        && static_cast<std::uint8_t>(m[kCrcHighPosition - 1]) == crcHigh(crc);
 }
 
 int byteAt(const QByteArray &m, int i) { return static_cast<std::uint8_t>(m[i]); }
@@ -137,10 +132,10 @@ std::int32_t txnoOf(const QByteArray &frame)
 QList<QByteArray> backToBack(const QByteArray &m)
 {
     QList<QByteArray> frames;
-    if (m.size() < 2 * kFrameLength || m.size() % kFrameLength != 0)
+    if (m.size() < 2 * kTelemetryFrameLength || m.size() % kTelemetryFrameLength != 0)
         return frames;
-    for (qsizetype at = 0; at < m.size(); at += kFrameLength) {
-        const QByteArray frame = m.mid(at, kFrameLength);
+    for (qsizetype at = 0; at < m.size(); at += kTelemetryFrameLength) {
+        const QByteArray frame = m.mid(at, kTelemetryFrameLength);
         if (!telemetryType(byteAt(frame, 0)) || !crcHolds(frame))
             return {};
         frames.append(frame);
@@ -155,7 +150,7 @@ void checkFrames(Console &c, const QList<QByteArray> &frames, const QStringList 
 {
     GlobalDec &g = c.g();
     Mainscreen &w = c.w();
-    FUZZ_REQUIRE(g.rxcount == kFrameLength, "count latch is not the last frame's length");
+    FUZZ_REQUIRE(g.rxcount == kTelemetryFrameLength, "count latch is not the last frame's length");
     const QByteArray &last = frames.last();
     FUZZ_REQUIRE(g.txno == txnoOf(last) && g.slevel == byteAt(last, 8) >> 4, "last frame's values not kept");
 
@@ -189,11 +184,11 @@ void checkFrames(Console &c, const QList<QByteArray> &frames, const QStringList 
 
     const History after = historyOf(g);
     const int n = int(added.size());
-    for (int i = 0; i <= kNewest; ++i) {
+    for (int i = 0; i <= kHistoryNewest; ++i) {
         const int from = i + n;   // where the entry now at i stood before, if it did
-        const bool fresh = from > kNewest;
-        const int level = fresh ? added[from - kNewest - 1].first : before.levels[std::size_t(from)];
-        const std::int32_t txno = fresh ? added[from - kNewest - 1].second : before.txnos[std::size_t(from)];
+        const bool fresh = from > kHistoryNewest;
+        const int level = fresh ? added[from - kHistoryNewest - 1].first : before.levels[std::size_t(from)];
+        const std::int32_t txno = fresh ? added[from - kHistoryNewest - 1].second : before.txnos[std::size_t(from)];
         FUZZ_REQUIRE(after.levels[std::size_t(i)] == level && after.txnos[std::size_t(i)] == txno,
                      "frames' readings not added to the history in order");
     }
@@ -228,7 +223,7 @@ void checkMessage(Console &c, const QByteArray &message, const QStringList &tabl
         return;
     }
     const int type = byteAt(message, 0);
-    if (telemetryType(type) && length < kFrameLength)
+    if (telemetryType(type) && length < kTelemetryFrameLength)
         return;   // what a short frame reads beyond its end is the poll's choice
     if (telemetryType(type) && crcHolds(message)) {
         const std::int32_t txno = txnoOf(message);
@@ -245,15 +240,15 @@ void checkMessage(Console &c, const QByteArray &message, const QStringList &tabl
             return;
         }
         FUZZ_REQUIRE(w.txsignal[*row]->text() == QString::number(level), "row shows another signal level");
-        FUZZ_REQUIRE(historyShifted && g.sighist[kNewest] == level && g.txhist[kNewest] == txno,
+        FUZZ_REQUIRE(historyShifted && g.sighist[kHistoryNewest] == level && g.txhist[kHistoryNewest] == txno,
                      "reading not added to the history");
         for (int i = 0; i < tableAfter.size(); ++i)
             FUZZ_REQUIRE(i / 5 == *row || tableAfter[i] == tableBefore[i], "a message changed another row");
         return;
     }
-    if (type == kScanningType && length >= 2) {
+    if (type == kScanningType && length >= kScanningLength) {
         FUZZ_REQUIRE(tableAfter == tableBefore, "a scanning message changed the table");
-        FUZZ_REQUIRE(historyShifted && g.sighist[kNewest] == byteAt(message, 1) && g.txhist[kNewest] == 0,
+        FUZZ_REQUIRE(historyShifted && g.sighist[kHistoryNewest] == byteAt(message, 1) && g.txhist[kHistoryNewest] == 0,
                      "scanning level not added to the history");
         return;
     }
@@ -297,34 +292,34 @@ class FreshConsole {
 public:
     FreshConsole()
     {
-        c.openPort1();
-        fresh = c.g();
-        freshTable = tableTexts(c.w());
-        freshMessageText = c.w().txtinstring->text();
+        m_console.openPort1();
+        m_fresh = m_console.g();
+        m_freshTable = tableTexts(m_console.w());
+        m_freshMessageText = m_console.w().txtinstring->text();
     }
 
     Console &reset()
     {
-        Mainscreen &w = c.w();
-        c.port.clearInBuffer();
-        c.g() = fresh;
+        Mainscreen &w = m_console.w();
+        m_console.port.clearInBuffer();
+        m_console.g() = m_fresh;
         for (int k = 0; k < kDisplayRows; ++k) {
-            w.txttx[k]->setText(freshTable[5 * k]);   // first: its change handler empties the row
-            w.txsignal[k]->setText(freshTable[5 * k + 1]);
-            w.txtlog[k]->setText(freshTable[5 * k + 2]);
-            w.txtcount[k]->setText(freshTable[5 * k + 3]);
-            w.txtzero[k]->setText(freshTable[5 * k + 4]);
+            w.txttx[k]->setText(m_freshTable[5 * k]);   // first: its change handler empties the row
+            w.txsignal[k]->setText(m_freshTable[5 * k + 1]);
+            w.txtlog[k]->setText(m_freshTable[5 * k + 2]);
+            w.txtcount[k]->setText(m_freshTable[5 * k + 3]);
+            w.txtzero[k]->setText(m_freshTable[5 * k + 4]);
         }
-        w.txtinstring->setText(freshMessageText);
-        FUZZ_REQUIRE(tableTexts(w) == freshTable, "the console could not be brought back");
-        return c;
+        w.txtinstring->setText(m_freshMessageText);
+        FUZZ_REQUIRE(tableTexts(w) == m_freshTable, "the console could not be brought back");
+        return m_console;
     }
 
 private:
-    Console c;
-    GlobalDec fresh;
-    QStringList freshTable;
-    QString freshMessageText;
+    Console m_console;
+    GlobalDec m_fresh;
+    QStringList m_freshTable;
+    QString m_freshMessageText;
 };
 
 FreshConsole *console = nullptr;

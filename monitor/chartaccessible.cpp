@@ -11,24 +11,24 @@ namespace {
 // One row of the chart: no object of its own, a name that follows the row's boxes.
 class ChartRowAccessible final : public QAccessibleInterface {
 public:
-    ChartRowAccessible(SignalChart *owner, int index) : chart(owner), row(index), announced(name()) {}
+    ChartRowAccessible(SignalChart *owner, int index) : m_chart(owner), m_row(index), m_announced(name()) {}
 
-    QString name() const { return chart ? chart->rowName(row) : QString(); }
+    QString name() const { return m_chart ? m_chart->rowName(m_row) : QString(); }
 
     // The name, if it changed since the reader last heard of it.
     bool nameChanged()
     {
         const QString now = name();
-        if (now == announced)
+        if (now == m_announced)
             return false;
-        announced = now;
+        m_announced = now;
         return true;
     }
 
-    bool isValid() const override { return !chart.isNull(); }
+    bool isValid() const override { return !m_chart.isNull(); }
     QObject *object() const override { return nullptr; }
-    QWindow *window() const override { return chart ? chart->window()->windowHandle() : nullptr; }
-    QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(chart); }
+    QWindow *window() const override { return m_chart ? m_chart->window()->windowHandle() : nullptr; }
+    QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(m_chart); }
     QAccessibleInterface *child(int) const override { return nullptr; }
     QAccessibleInterface *childAt(int, int) const override { return nullptr; }
     int childCount() const override { return 0; }
@@ -39,24 +39,24 @@ public:
 
     QRect rect() const override
     {
-        if (!chart)
+        if (!m_chart)
             return {};
-        const QRect place = chart->rowGeometry(row);
-        return {chart->mapToGlobal(place.topLeft()), place.size()};
+        const QRect place = m_chart->rowGeometry(m_row);
+        return {m_chart->mapToGlobal(place.topLeft()), place.size()};
     }
 
     QAccessible::State state() const override
     {
         QAccessible::State state;
         state.readOnly = true;
-        state.invisible = !chart || !chart->isVisible();
+        state.invisible = !m_chart || !m_chart->isVisible();
         return state;
     }
 
 private:
-    QPointer<SignalChart> chart;
-    int row;
-    QString announced;
+    QPointer<SignalChart> m_chart;
+    int m_row;
+    QString m_announced;
 };
 
 class SignalChartAccessible final : public QAccessibleWidget {
@@ -65,7 +65,7 @@ public:
 
     ~SignalChartAccessible() override
     {
-        for (QAccessible::Id id : std::as_const(rowIds))
+        for (QAccessible::Id id : std::as_const(m_rowIds))
             QAccessible::deleteAccessibleInterface(id);
     }
 
@@ -84,16 +84,16 @@ public:
     {
         if (index < 0 || index >= childCount())
             return nullptr;
-        while (rowIds.size() <= index)
-            rowIds.append(QAccessible::registerAccessibleInterface(
-                new ChartRowAccessible(chart(), int(rowIds.size()))));
-        return QAccessible::accessibleInterface(rowIds[index]);
+        while (m_rowIds.size() <= index)
+            m_rowIds.append(QAccessible::registerAccessibleInterface(
+                new ChartRowAccessible(chart(), int(m_rowIds.size()))));
+        return QAccessible::accessibleInterface(m_rowIds[index]);
     }
 
     int indexOfChild(const QAccessibleInterface *child) const override
     {
-        for (qsizetype i = 0; i < rowIds.size(); ++i) {
-            if (QAccessible::accessibleInterface(rowIds[i]) == child)
+        for (qsizetype i = 0; i < m_rowIds.size(); ++i) {
+            if (QAccessible::accessibleInterface(m_rowIds[i]) == child)
                 return int(i);
         }
         return -1;
@@ -102,7 +102,7 @@ public:
     // A name-changed event for each row that reads differently since last told.
     void announceChangedRows()
     {
-        for (QAccessible::Id id : std::as_const(rowIds)) {
+        for (QAccessible::Id id : std::as_const(m_rowIds)) {
             auto *row = static_cast<ChartRowAccessible *>(QAccessible::accessibleInterface(id));
             if (row && row->nameChanged()) {
                 QAccessibleEvent event(row, QAccessible::NameChanged);
@@ -114,7 +114,7 @@ public:
 private:
     SignalChart *chart() const { return static_cast<SignalChart *>(widget()); }
 
-    mutable QList<QAccessible::Id> rowIds;
+    mutable QList<QAccessible::Id> m_rowIds;
 };
 
 QAccessibleInterface *accessibleChart(const QString &className, QObject *object)

@@ -5,30 +5,30 @@
 #include <algorithm>
 
 ChartBox::ChartBox(const QString &name, const QRect &geometry, const QString &text, SignalChart *owner)
-    : QObject(owner), chart(owner), place(geometry), shown(text)
+    : QObject(owner), m_chart(owner), m_place(geometry), m_shown(text)
 {
     setObjectName(name);
 }
 
 void ChartBox::setText(const QString &text)
 {
-    if (text == shown)
+    if (text == m_shown)
         return;
-    shown = text;
-    chart->partChanged();
+    m_shown = text;
+    m_chart->partChanged();
 }
 
 ChartBar::ChartBar(const QString &name, const QRect &geometry, SignalChart *owner)
-    : QObject(owner), chart(owner), place(geometry)
+    : QObject(owner), m_chart(owner), m_place(geometry)
 {
     setObjectName(name);
 }
 
 void ChartBar::resize(int width, int height)
 {
-    const QRect resized(place.topLeft(), QSize(std::max(width, 0), std::max(height, 0)));
-    if (resized == place)
+    const QRect resized(m_place.topLeft(), QSize(std::max(width, 0), std::max(height, 0)));
+    if (resized == m_place)
         return;
-    place = resized;
-    chart->partChanged();
+    m_place = resized;
+    m_chart->partChanged();
 }

@@ -17,14 +17,14 @@ public:
     // `geometry` in the monitor window's pixels.
     ChartBox(const QString &name, const QRect &geometry, const QString &text, SignalChart *chart);
 
-    QString text() const { return shown; }
+    QString text() const { return m_shown; }
     void setText(const QString &text);
-    QRect geometry() const { return place; }
+    QRect geometry() const { return m_place; }
 
 private:
-    SignalChart *chart;
-    QRect place;
-    QString shown;
+    SignalChart *m_chart;
+    QRect m_place;
+    QString m_shown;
 };
 
 // A bar of the chart: solid blue in a white outline, as wide as the signal level.
@@ -33,12 +33,12 @@ class ChartBar : public QObject {
 public:
     ChartBar(const QString &name, const QRect &geometry, SignalChart *chart);
 
-    QRect geometry() const { return place; }
-    int width() const { return place.width(); }
-    int height() const { return place.height(); }
+    QRect geometry() const { return m_place; }
+    int width() const { return m_place.width(); }
+    int height() const { return m_place.height(); }
     void resize(int width, int height);
 
 private:
-    SignalChart *chart;
-    QRect place;
+    SignalChart *m_chart;
+    QRect m_place;
 };

@@ -11,7 +11,7 @@ namespace {
 constexpr int kRowsPerCopy = 64;
 } // namespace
 
-DottedLine::DottedLine(QWidget *parent, const QColor &colour) : QWidget(parent), lineColour(colour)
+DottedLine::DottedLine(QWidget *parent, const QColor &colour) : QWidget(parent), m_lineColour(colour)
 {
     // Drawn over the bars; clicks go to whatever lies beneath.
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -20,12 +20,12 @@ DottedLine::DottedLine(QWidget *parent, const QColor &colour) : QWidget(parent),
 void DottedLine::paintEvent(QPaintEvent *event)
 {
     const qreal ratio = devicePixelRatio();
-    if (drawn.size() != size() * ratio) {
-        drawn = QPixmap(size() * ratio);
-        drawn.setDevicePixelRatio(ratio);
-        drawn.fill(Qt::transparent);
-        QPainter onLine(&drawn);
-        onLine.setPen(QPen(lineColour, 1, Qt::DotLine));
+    if (m_drawn.size() != size() * ratio) {
+        m_drawn = QPixmap(size() * ratio);
+        m_drawn.setDevicePixelRatio(ratio);
+        m_drawn.fill(Qt::transparent);
+        QPainter onLine(&m_drawn);
+        onLine.setPen(QPen(m_lineColour, 1, Qt::DotLine));
         onLine.drawLine(0, 0, 0, height() - 1);
     }
     // Copied a few rows at a time: under a clip of several rectangles Qt
@@ -35,7 +35,7 @@ void DottedLine::paintEvent(QPaintEvent *event)
     for (const QRect &part : event->region()) {
         for (int top = part.top(); top <= part.bottom(); top += kRowsPerCopy) {
             const QRect rows(part.left(), top, part.width(), std::min(kRowsPerCopy, part.bottom() + 1 - top));
-            painter.drawPixmap(rows, drawn, QRectF(rows.topLeft() * ratio, rows.size() * ratio));
+            painter.drawPixmap(rows, m_drawn, QRectF(rows.topLeft() * ratio, rows.size() * ratio));
         }
     }
 }

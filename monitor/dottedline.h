@@ -15,8 +15,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QColor lineColour;
-    QPixmap drawn;      // the whole line, at the widget's size
+    QColor m_lineColour;
+    QPixmap m_drawn;      // the whole line, at the widget's size
 };
 
 // A dotted line named `name` at x (twips) from top to bottom (twips).

@@ -1,7 +1,9 @@
 #pragma once
-// The signal monitor window: the last 37 signal readings as rows of bars
+// The signal monitor window: the signal history's readings as rows of bars
 // against a scale S0 to S10. Built from the layout tables in
 // frmmonitor_layout.cpp; RedrawMonitor fills the rows.
+#include "reception/signalhistory.h"
+
 #include <QDialog>
 #include <array>
 
@@ -14,7 +16,7 @@ class SignalChart;
 struct GlobalDec;
 class ModFunctions;
 
-inline constexpr int kMonitorRows = 37;        // one per signal history entry, oldest at the top
+inline constexpr int kMonitorRows = kHistoryLength;   // one per signal history entry, oldest at the top
 
 class Frmmonitor : public QDialog {
     Q_OBJECT

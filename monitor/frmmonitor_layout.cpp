@@ -1,8 +1,9 @@
 // The signal monitor's controls, laid out in twips as tables: the banner and
-// panel, 37 rows of address, level and bar, the grid and its legend, the
+// panel, a row of address, level and bar per history entry, the grid and its legend, the
 // two buttons.
 #include "monitor/frmmonitor.h"
 
+#include "app/colours.h"
 #include "app/widgetlook.h"
 #include "monitor/chartparts.h"
 #include "monitor/dottedline.h"
@@ -13,12 +14,6 @@
 #include <QPushButton>
 
 namespace {
-
-const QColor kBarBlue(0, 0, 255);
-const QColor kBlack(0, 0, 0);
-const QColor kWeakRed(255, 0, 0);
-const QColor kFairOrange(255, 128, 0);
-const QColor kGoodGreen(0, 192, 0);
 
 // The classic dialog font: the column headings and row boxes are sized for it.
 const FontSpec kSmallFont{"MS Sans Serif", 8.25, false};
@@ -79,7 +74,7 @@ void Frmmonitor::buildControls()
     Shape1->setObjectName(QStringLiteral("Shape1"));
     placeAt(Shape1, {240, 360, 14775, 9735});
     Shape1->setAccessibleName(QStringLiteral("Signal levels"));
-    Shape1->setAccessibleDescription(QStringLiteral("The last 37 readings, oldest at the top"));
+    Shape1->setAccessibleDescription(QStringLiteral("The last %1 readings, oldest at the top").arg(kMonitorRows));
     Shape1->setBoxLook(fontFor(kSmallFont), kWindowBlue, kWhite);
     Shape1->setBarLook(kBarBlue, kWhite);
     std::array<ChartBox *, kMonitorRows> *columns[] = {&txtadd, &sig_lvl};
@@ -98,6 +93,7 @@ void Frmmonitor::buildControls()
     for (int n = 1; n <= 10; ++n)
         Line[n] = makeDottedLine(this, QStringLiteral("Line%1").arg(n), kGridX[n - 1], kGridTop, kGridBottom, kWhite);
 
+    static_assert(kMonitorRows == 37, "the banner's text and the rows' places are drawn for 37 rows");
     txtbanner = makeBox(this, "txtbanner", "RF SIGNAL SCANNER  -  LAST 37 READINGS",
                         {4800, 120, 6255, 360}, kBannerFont);
     setBoxColours(txtbanner, kPaleBlue, kBarBlue);

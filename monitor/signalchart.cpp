@@ -30,69 +30,69 @@ SignalChart::SignalChart(QWidget *parent, const QColor &panel) : QWidget(parent)
     setPalette(palette);
     setAttribute(Qt::WA_OpaquePaintEvent);     // every pixel is drawn by paintEvent
 
-    refresh.setSingleShot(true);
-    refresh.callOnTimeout(this, &SignalChart::drawRows);
+    m_refresh.setSingleShot(true);
+    m_refresh.callOnTimeout(this, &SignalChart::drawRows);
 }
 
 void SignalChart::setBoxLook(const QFont &font, const QColor &background, const QColor &text)
 {
-    boxFont = font;
+    m_boxFont = font;
     // The boxes are the window's controls: their frames take the window's colours.
-    boxPalette = parentWidget() ? parentWidget()->palette() : palette();
-    boxPalette.setColor(QPalette::Base, background);
-    boxPalette.setColor(QPalette::Text, text);
-    boxPictures.clear();
+    m_boxPalette = parentWidget() ? parentWidget()->palette() : palette();
+    m_boxPalette.setColor(QPalette::Base, background);
+    m_boxPalette.setColor(QPalette::Text, text);
+    m_boxPictures.clear();
     update();
 }
 
 void SignalChart::setBarLook(const QColor &fill, const QColor &outline)
 {
-    barFill = fill;
-    barOutline = outline;
+    m_barFill = fill;
+    m_barOutline = outline;
     update();
 }
 
 void SignalChart::addRow(ChartBox *address, ChartBox *level, ChartBar *bar)
 {
-    rows.append({address, level, bar});
+    m_rows.append({address, level, bar});
     // The bar may grow to the chart's right edge.
     QRect row = address->geometry() | level->geometry() | bar->geometry();
     row.setRight(geometry().right());
-    rowsArea |= row.translated(-pos());
+    m_rowsArea |= row.translated(-pos());
 }
 
 void SignalChart::partChanged()
 {
-    if (refresh.isActive())
+    if (m_refresh.isActive())
         return;   // already due
-    const qint64 since = sinceDrawn.isValid() ? sinceDrawn.elapsed() : kRefreshMs;
-    refresh.start(int(std::max<qint64>(0, kRefreshMs - since)));
+    const qint64 since = m_sinceDrawn.isValid() ? m_sinceDrawn.elapsed() : kRefreshMs;
+    m_refresh.start(int(std::max<qint64>(0, kRefreshMs - since)));
 }
 
 void SignalChart::drawRows()
 {
-    sinceDrawn.start();
-    update(rowsArea);
+    m_sinceDrawn.start();
+    update(m_rowsArea);
     announceChangedRows(this);
 }
 
 QString SignalChart::rowName(int row) const
 {
-    const Row &parts = rows.at(row);
+    const Row &parts = m_rows.at(row);
     return QStringLiteral("row %1: transmitter %2, level %3")
         .arg(QString::number(row + 1), parts.address->text(), parts.level->text());
 }
 
 QRect SignalChart::rowGeometry(int row) const
 {
-    const Row &parts = rows.at(row);
+    const Row &parts = m_rows.at(row);
     return (parts.address->geometry() | parts.level->geometry() | parts.bar->geometry()).translated(-pos());
 }
 
 QString SignalChart::readingsText() const
 {
     QStringList lines;
-    for (auto row = rows.crbegin(); row != rows.crend(); ++row)
+    for (auto row = m_rows.crbegin(); row != m_rows.crend(); ++row)
         lines << row->address->text() + QLatin1String(", ") + row->level->text();
     return lines.join(QLatin1String("; "));
 }
@@ -115,10 +115,10 @@ void SignalChart::paintEvent(QPaintEvent *event)
             painter.fillRect(part, panel);
     };
     int below = 0;   // the first line not yet filled
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        const QRect address = local(rows[i].address->geometry());
-        const QRect bar = local(rows[i].bar->geometry());
-        const int next = i + 1 < rows.size() ? local(rows[i + 1].address->geometry()).top()
+    for (qsizetype i = 0; i < m_rows.size(); ++i) {
+        const QRect address = local(m_rows[i].address->geometry());
+        const QRect bar = local(m_rows[i].bar->geometry());
+        const int next = i + 1 < m_rows.size() ? local(m_rows[i + 1].address->geometry()).top()
                                              : address.top() + address.height();
         const int covered = std::min(next - 1, bar.isEmpty() ? next - 1 : bar.bottom());
         fill(0, below, width() - 1, address.top() - 1);
@@ -132,7 +132,7 @@ void SignalChart::paintEvent(QPaintEvent *event)
     }
     fill(0, below, width() - 1, height() - 1);
 
-    for (const Row &row : std::as_const(rows)) {
+    for (const Row &row : std::as_const(m_rows)) {
         const QRect bar = local(row.bar->geometry());
         if (!dirty.intersects(bar | local(row.address->geometry()) | local(row.level->geometry())))
             continue;
@@ -146,13 +146,13 @@ void SignalChart::paintEvent(QPaintEvent *event)
 // Solid inside a one-pixel outline; each pixel written once.
 void SignalChart::paintBar(QPainter &painter, const QRect &bar)
 {
-    painter.fillRect(bar.adjusted(1, 1, -1, -1), barFill);
-    painter.fillRect(QRect(bar.topLeft(), QSize(bar.width(), 1)), barOutline);
+    painter.fillRect(bar.adjusted(1, 1, -1, -1), m_barFill);
+    painter.fillRect(QRect(bar.topLeft(), QSize(bar.width(), 1)), m_barOutline);
     if (bar.height() > 1)
-        painter.fillRect(QRect(bar.bottomLeft(), QSize(bar.width(), 1)), barOutline);
-    painter.fillRect(QRect(bar.left(), bar.top() + 1, 1, bar.height() - 2), barOutline);
+        painter.fillRect(QRect(bar.bottomLeft(), QSize(bar.width(), 1)), m_barOutline);
+    painter.fillRect(QRect(bar.left(), bar.top() + 1, 1, bar.height() - 2), m_barOutline);
     if (bar.width() > 1)
-        painter.fillRect(QRect(bar.right(), bar.top() + 1, 1, bar.height() - 2), barOutline);
+        painter.fillRect(QRect(bar.right(), bar.top() + 1, 1, bar.height() - 2), m_barOutline);
 }
 
 void SignalChart::paintBox(QPainter &painter, const ChartBox &box)
@@ -168,10 +168,10 @@ const QPixmap &SignalChart::boxPicture(const QString &text, QSize size)
 {
     const QString key = text + QLatin1Char('/') + QString::number(size.width()) + QLatin1Char('x')
                         + QString::number(size.height());
-    if (boxPictures.size() >= kMostBoxPictures)
-        boxPictures.clear();
-    auto found = boxPictures.find(key);
-    if (found != boxPictures.end())
+    if (m_boxPictures.size() >= kMostBoxPictures)
+        m_boxPictures.clear();
+    auto found = m_boxPictures.find(key);
+    if (found != m_boxPictures.end())
         return *found;
 
     const qreal ratio = devicePixelRatio();
@@ -182,7 +182,7 @@ const QPixmap &SignalChart::boxPicture(const QString &text, QSize size)
     QStyle *style = boxPanelStyle();
     QStyleOptionFrame panel;
     panel.initFrom(this);
-    panel.palette = boxPalette;
+    panel.palette = m_boxPalette;
     panel.rect = QRect(QPoint(0, 0), size);
     panel.lineWidth = style->pixelMetric(QStyle::PM_DefaultFrameWidth, &panel, this);
     panel.midLineWidth = 0;
@@ -191,13 +191,13 @@ const QPixmap &SignalChart::boxPicture(const QString &text, QSize size)
 
     // The text left in the contents and centred on the font's line height.
     const QRect contents = style->subElementRect(QStyle::SE_LineEditContents, &panel, this);
-    const int lineHeight = QFontMetrics(boxFont).height();
+    const int lineHeight = QFontMetrics(m_boxFont).height();
     const QRect line(contents.x() + kTextMargin, contents.y() + (contents.height() - lineHeight + 1) / 2,
                      contents.width() - 2 * kTextMargin, lineHeight);
     painter.setClipRect(contents);
-    painter.setFont(boxFont);
-    painter.setPen(boxPalette.color(QPalette::Text));
+    painter.setFont(m_boxFont);
+    painter.setPen(m_boxPalette.color(QPalette::Text));
     painter.drawText(line, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
     painter.end();
-    return *boxPictures.insert(key, picture);
+    return *m_boxPictures.insert(key, picture);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The chart's panel (Shape1) and everything drawn on it for the readings:
-// the 37 rows of address box, level box and bar. A reading changes every
-// row, since the history moves up by one; drawing them as one picture, at
+// the rows (one per history entry) of address box, level box and bar. A
+// reading changes every row, since the history moves up by one; drawing them as one picture, at
 // most five times a second, keeps a busy channel from costing the console
 // more than the readings themselves. The parts keep their texts and widths
 // exactly as the procedures set them; only the drawing waits.
@@ -44,7 +44,7 @@ public:
 
     // Row `row` (0 at the top) as a screen reader finds it over AT-SPI
     // (monitor/chartaccessible.h): "row 1: transmitter 0, level 0".
-    int rowCount() const { return int(rows.size()); }
+    int rowCount() const { return int(m_rows.size()); }
     QString rowName(int row) const;
     QRect rowGeometry(int row) const;     // in the chart's coordinates
 
@@ -59,12 +59,12 @@ private:
     void paintBar(QPainter &painter, const QRect &bar);
     const QPixmap &boxPicture(const QString &text, QSize size);
 
-    QList<Row> rows;
-    QRect rowsArea;                       // in the chart's coordinates
-    QFont boxFont;
-    QPalette boxPalette;
-    QColor barFill, barOutline;
-    QHash<QString, QPixmap> boxPictures;
-    QTimer refresh;
-    QElapsedTimer sinceDrawn;
+    QList<Row> m_rows;
+    QRect m_rowsArea;                       // in the chart's coordinates
+    QFont m_boxFont;
+    QPalette m_boxPalette;
+    QColor m_barFill, m_barOutline;
+    QHash<QString, QPixmap> m_boxPictures;
+    QTimer m_refresh;
+    QElapsedTimer m_sinceDrawn;
 };

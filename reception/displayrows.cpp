@@ -1,6 +1,7 @@
 // The display table: every decoded message finds its transmitter's rows, or
 // takes the first free one, and shows its values there. Around the table:
 // the address filter of "Message Received" and the message log.
+#include "app/colours.h"
 #include "app/globaldec.h"
 #include "app/mainscreen.h"
 #include "app/modfunctions.h"
@@ -12,9 +13,6 @@
 #include <QRadioButton>
 
 namespace {
-const QColor kBlue(0, 0, 255);
-const QColor kRed(255, 0, 0);
-const QColor kBlack(0, 0, 0);
 constexpr int kTamperBit = 16;
 
 double numericValue(const QLineEdit *box)

@@ -1,20 +1,18 @@
-// The signal history: the last 37 signal readings with their transmitter
-// numbers, entry 36 the newest. Fed by telemetry rows and scanning messages.
+// The signal history: the last kHistoryLength signal readings with their
+// transmitter numbers, entry kHistoryNewest the newest. Fed by telemetry rows
+// and scanning messages.
 #include "app/globaldec.h"
 #include "app/modfunctions.h"
-
-namespace {
-constexpr int kNewest = 36;
-} // namespace
+#include "reception/signalhistory.h"
 
 void ModFunctions::AddToHistory(int level, std::int32_t txnumber)
 {
-    for (g.histidx = 0; g.histidx < kNewest; ++g.histidx) {
+    for (g.histidx = 0; g.histidx < kHistoryNewest; ++g.histidx) {
         g.sighist[g.histidx] = g.sighist[g.histidx + 1];
         g.txhist[g.histidx] = g.txhist[g.histidx + 1];
     }
-    g.sighist[kNewest] = level;
-    g.txhist[kNewest] = txnumber;
+    g.sighist[kHistoryNewest] = level;
+    g.txhist[kHistoryNewest] = txnumber;
 }
 
 // "S", level: a bare signal reading from the receiver, no transmitter, no CRC.

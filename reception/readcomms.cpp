@@ -6,16 +6,11 @@
 #include "app/modfunctions.h"
 #include "app/widgetlook.h"
 #include "comms/commsport.h"
+#include "app/colours.h"
 #include "reception/crc16.h"
+#include "reception/frame.h"
 
 #include <QLineEdit>
-
-namespace {
-constexpr int kLongestMessage = 250;
-constexpr int kRedFromLength = 14;
-constexpr int kScanningLength = 2;     // "S", level
-constexpr int kScanningType = 83;      // "S"
-} // namespace
 
 void ModFunctions::ReadComms()
 {
@@ -42,17 +37,17 @@ void ModFunctions::ReadComms()
         for (int i = 1; i <= g.rxcount; ++i)
             g.rxbytes[i] = static_cast<unsigned char>(g.instring.at(i - 1));
 
-        setTextColour(ui.txtinstring, g.rxcount < kRedFromLength ? QColor(Qt::black) : QColor(255, 0, 0));
+        setTextColour(ui.txtinstring, g.rxcount < kRedFromLength ? kBlack : kRed);
 
         CheckCRC();
 
         // A message shorter than its frame would be decoded from what an earlier,
         // longer message left in rxbytes: such messages are shown as they came.
-        const std::optional<TxType> type = telemetryType(g.rxbytes[1]);
+        const std::optional<TxType> type = telemetryType(g.rxbytes[kTypePosition]);
         if (type && g.crcok && g.rxcount >= kTelemetryFrameLength) {
             DecodeMessage(*type);
         } else {
-            if (g.rxbytes[1] == kScanningType && g.rxcount >= kScanningLength)
+            if (g.rxbytes[kTypePosition] == kScanningType && g.rxcount >= kScanningLength)
                 ScanningMessage();
             ui.txtinstring->setText(QString::fromLatin1(g.instring));
         }
@@ -65,11 +60,11 @@ void ModFunctions::ReadComms()
 
 void ModFunctions::CheckCRC()
 {
-    std::array<std::uint8_t, 8> covered{};
-    for (int i = 2; i <= 9; ++i)
-        covered[std::size_t(i - 2)] = static_cast<std::uint8_t>(g.rxbytes[i]);
+    std::array<std::uint8_t, kCrcCoveredLength> covered{};
+    for (int i = 0; i < kCrcCoveredLength; ++i)
+        covered[std::size_t(i)] = static_cast<std::uint8_t>(g.rxbytes[kCrcFirstPosition + i]);
     const std::uint16_t crc = crc16Modbus(covered);
     g.crclo = crcLow(crc);
     g.crchi = crcHigh(crc);
-    g.crcok = g.rxbytes[10] == g.crclo && g.rxbytes[11] == g.crchi;
+    g.crcok = g.rxbytes[kCrcLowPosition] == g.crclo && g.rxbytes[kCrcHighPosition] == g.crchi;
 }

@@ -94,11 +94,11 @@ QString flagPieces(const Reading &r)
 std::optional<TxType> telemetryType(int typeCode)
 {
     switch (typeCode) {
-    case 130: return TxType::Temperature;
-    case 129: return TxType::Pulse;
-    case 135: return TxType::Contact;
-    case 136: return TxType::Alarm;
-    case 243: return TxType::GullyPot;
+    case kTemperatureCode: return TxType::Temperature;
+    case kPulseCode: return TxType::Pulse;
+    case kContactCode: return TxType::Contact;
+    case kAlarmCode: return TxType::Alarm;
+    case kGullyPotCode: return TxType::GullyPot;
     default: return std::nullopt;
     }
 }
@@ -108,11 +108,12 @@ int backToBackFrames(QByteArrayView burst)
     const qsizetype frames = burst.size() / kTelemetryFrameLength;
     if (frames < 2 || burst.size() % kTelemetryFrameLength != 0)
         return 0;
-    const auto *bytes = reinterpret_cast<const std::uint8_t *>(burst.data());
     for (qsizetype f = 0; f < frames; ++f) {
-        const std::uint8_t *frame = bytes + f * kTelemetryFrameLength;
-        const std::uint16_t crc = crc16Modbus({frame + 1, 8});   // positions 2 to 9
-        if (!telemetryType(frame[0]) || frame[9] != crcLow(crc) || frame[10] != crcHigh(crc))
+        const QByteArrayView frame = burst.sliced(f * kTelemetryFrameLength, kTelemetryFrameLength);
+        const auto byteAt = [&frame](int position) { return static_cast<std::uint8_t>(frame[position - 1]); };
+        const std::uint16_t crc = crc16Modbus(frame.sliced(kCrcFirstPosition - 1, kCrcCoveredLength));
+        if (!telemetryType(byteAt(kTypePosition)) || byteAt(kCrcLowPosition) != crcLow(crc)
+            || byteAt(kCrcHighPosition) != crcHigh(crc))
             return 0;
     }
     return int(frames);
@@ -122,31 +123,31 @@ Reading decodeTelemetry(TxType type, const TelemetryFrame &frame)
 {
     Reading r;
     r.type = type;
-    r.txno = threeBytes(frame, 2);
-    r.txstatus = at(frame, 5);
-    r.slevel = at(frame, 9) >> 4;
+    r.txno = threeBytes(frame, kNumberPosition);
+    r.txstatus = at(frame, kStatusPosition);
+    r.slevel = at(frame, kSignalPosition) >> 4;
     const bool bit4 = r.txstatus & kFlagBit4;
     const bool bit5 = r.txstatus & kFlagBit5;
     switch (type) {
     case TxType::Temperature:
-        r.tempvalue = temperatureOf(at(frame, 6), at(frame, 7));
+        r.tempvalue = temperatureOf(at(frame, kDataPosition), at(frame, kDataPosition + 1));
         break;
     case TxType::Pulse:
-        r.count = threeBytes(frame, 6);
+        r.count = threeBytes(frame, kDataPosition);
         break;
     case TxType::Contact:
-        r.count = threeBytes(frame, 6);
+        r.count = threeBytes(frame, kDataPosition);
         r.ch1text = onOff("1", bit4);
         r.ch2text = onOff("2", bit5);
         break;
     case TxType::Alarm:
-        r.count = threeBytes(frame, 6);
+        r.count = threeBytes(frame, kDataPosition);
         r.ch1text = onOff("Ch1", bit4);
         r.ch2text = onOff("2", bit5);
         break;
     case TxType::GullyPot:
-        r.lowadc = at(frame, 6);
-        r.highadc = at(frame, 7);
+        r.lowadc = at(frame, kDataPosition);
+        r.highadc = at(frame, kDataPosition + 1);
         break;
     }
     r.msgtext = accountText(r);

@@ -1,14 +1,13 @@
 #pragma once
-// Decoding of the five telemetry message types. Frame, positions from 1:
-//   1      type code (130 temperature, 129 pulse, 135 contact, 136 alarm, 243 gully pot)
-//   2..4   transmitter number, most significant byte first
+// Decoding of the five telemetry message types. The frame's layout and type
+// codes are in reception/frame.h; what the fields hold:
 //   5      status: bit 7 battery low, bits 0..3 firmware version,
 //          bit 4 tamper / channel 1 closed, bit 5 channel 2 closed
 //   6..8   data: count (pulse, contact, alarm, MSB first);
 //          temperature flags (bit 7 sensor error, bit 0 negative) and half degrees;
 //          gully pot low ADC, high ADC
-//   9      signal level in the upper four bits
-//   10, 11 CRC-16/MODBUS of positions 2..9, low byte first
+#include "reception/frame.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <array>
@@ -21,7 +20,7 @@ enum class TxType { Temperature, Pulse, Contact, Alarm, GullyPot };
 std::optional<TxType> telemetryType(int typeCode);
 
 // Positions 1 to 11 of a message; element 0 is position 1.
-using TelemetryFrame = std::array<std::uint8_t, 11>;
+using TelemetryFrame = std::array<std::uint8_t, kTelemetryFrameLength>;
 
 // Everything one telemetry message says, decoded.
 struct Reading {
@@ -48,9 +47,6 @@ QString accountText(const Reading &reading);
 
 // The temperature as the account and the table write it: "21", "21.5", "-0.5", "255".
 QString temperatureText(double tempvalue);
-
-// The length of one telemetry frame: type, number (3), status, data (3), signal, CRC (2).
-inline constexpr int kTelemetryFrameLength = 11;
 
 // How many frames a burst holds when it is nothing but two or more whole
 // telemetry frames back to back, each with a known type code and a matching

@@ -1,5 +1,7 @@
 // The display table: which row a message takes, what the row shows, the
 // address filter, and the handlers that edit the table.
+#include "app/colours.h"
+#include "reception/frame.h"
 #include "support/consolefixture.h"
 
 #include <QLineEdit>
@@ -7,13 +9,11 @@
 #include <QtTest>
 
 namespace {
-constexpr int kTemperature = 130, kPulse = 129, kContact = 135, kAlarm = 136, kGully = 243;
 QColor textColour(const QLineEdit *box) { return box->palette().color(QPalette::Text); }
-const QColor kBlue(0, 0, 255), kRed(255, 0, 0), kBlack(0, 0, 0);
 
 QByteArray pulse(int txno, int count, int status = 0, int level = 5)
 {
-    return telemetryFrame(kPulse, txno, status, count >> 16, (count >> 8) & 0xFF, count & 0xFF, level);
+    return telemetryFrame(kPulseCode, txno, status, count >> 16, (count >> 8) & 0xFF, count & 0xFF, level);
 }
 } // namespace
 
@@ -186,17 +186,17 @@ private slots:
         Console c;
         c.openPort1();
         c.w().optall->setChecked(true);
-        c.receive(telemetryFrame(kTemperature, 3, 0, 0, 43, 0, 1));   // 21.5
+        c.receive(telemetryFrame(kTemperatureCode, 3, 0, 0, 43, 0, 1));   // 21.5
         QCOMPARE(c.g().logvalue, 22);
-        c.receive(telemetryFrame(kTemperature, 3, 0, 0, 45, 0, 1));   // 22.5
+        c.receive(telemetryFrame(kTemperatureCode, 3, 0, 0, 45, 0, 1));   // 22.5
         QCOMPARE(c.g().logvalue, 22);
-        c.receive(telemetryFrame(kTemperature, 3, 0, 1, 249, 0, 1));  // -3.5
+        c.receive(telemetryFrame(kTemperatureCode, 3, 0, 1, 249, 0, 1));  // -3.5
         QCOMPARE(c.g().logvalue, -4);
-        c.receive(telemetryFrame(kGully, 4, 0, 45, 200, 0, 1));
+        c.receive(telemetryFrame(kGullyPotCode, 4, 0, 45, 200, 0, 1));
         QCOMPARE(c.g().logvalue, 45);                                 // the low reading the row shows
-        c.receive(telemetryFrame(kContact, 5, 0, 0, 1, 2, 1));
+        c.receive(telemetryFrame(kContactCode, 5, 0, 0, 1, 2, 1));
         QCOMPARE(c.g().logvalue, 258);
-        c.receive(telemetryFrame(kAlarm, 5, 0, 0, 0, 3, 1));
+        c.receive(telemetryFrame(kAlarmCode, 5, 0, 0, 0, 3, 1));
         QCOMPARE(c.g().logvalue, 3);
     }
 };

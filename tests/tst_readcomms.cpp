@@ -1,6 +1,9 @@
 // Framing by silence, the 250-byte cap, colours and the hand-over by type.
 #include "support/consolefixture.h"
 
+#include "app/colours.h"
+#include "reception/frame.h"
+
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QPushButton>
@@ -32,7 +35,7 @@ private slots:
         c.w().tmrcomms_Timer();
         QCOMPARE(c.port.inBufferCount(), 0);
         QCOMPARE(c.w().txtinstring->text(), QString::fromLatin1(frame));
-        QCOMPARE(textColour(c.w().txtinstring), QColor(Qt::black));
+        QCOMPARE(textColour(c.w().txtinstring), kBlack);
         QVERIFY(c.g().instring.isEmpty());
     }
 
@@ -52,10 +55,10 @@ private slots:
         QTest::addColumn<int>("length");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QColor>("colour");
-        QTest::newRow("13 bytes") << 13 << QString(13, QLatin1Char('A')) << QColor(Qt::black);
-        QTest::newRow("14 bytes") << 14 << QString(14, QLatin1Char('A')) << QColor(255, 0, 0);
-        QTest::newRow("250 bytes") << 250 << QString(250, QLatin1Char('A')) << QColor(255, 0, 0);
-        QTest::newRow("251 bytes") << 251 << QStringLiteral("XX") << QColor(Qt::black);
+        QTest::newRow("13 bytes") << 13 << QString(13, QLatin1Char('A')) << kBlack;
+        QTest::newRow("14 bytes") << 14 << QString(14, QLatin1Char('A')) << kRed;
+        QTest::newRow("250 bytes") << 250 << QString(250, QLatin1Char('A')) << kRed;
+        QTest::newRow("251 bytes") << 251 << QStringLiteral("XX") << kBlack;
     }
     void lengthDecidesTheColourAndTheCap()
     {
@@ -74,7 +77,7 @@ private slots:
     {
         Console c;
         c.openPort1();
-        const QByteArray next = telemetryFrame(0x81, 7, 0x01, 0, 0, 1, 9);
+        const QByteArray next = telemetryFrame(kPulseCode, 7, 0x01, 0, 0, 1, 9);
         // The next frame begins while the first is being handled.
         QObject::connect(c.w().txttx[0], &QLineEdit::textChanged, [&] { c.port.receive(next.left(4)); });
         c.receive(hexBytes(kTemperature));
@@ -103,9 +106,9 @@ private slots:
     // Two transmitters heard back to back: no quiet tick between their frames.
     void burstOfWholeFramesIsThatManyMessages_data()
     {
-        const QByteArray a = telemetryFrame(0x82, 11, 0x03, 0x00, 0x2B, 0x00, 7);
-        const QByteArray b = telemetryFrame(0x81, 22, 0x01, 0x00, 0x01, 0x00, 10);
-        const QByteArray c = telemetryFrame(0xF3, 33, 0x84, 0x2D, 0xC8, 0x00, 3);
+        const QByteArray a = telemetryFrame(kTemperatureCode, 11, 0x03, 0x00, 0x2B, 0x00, 7);
+        const QByteArray b = telemetryFrame(kPulseCode, 22, 0x01, 0x00, 0x01, 0x00, 10);
+        const QByteArray c = telemetryFrame(kGullyPotCode, 33, 0x84, 0x2D, 0xC8, 0x00, 3);
         QByteArray bBroken = b;
         bBroken[10] = char(bBroken[10] ^ 1);
         QByteArray bUnknown = b;
@@ -114,15 +117,14 @@ private slots:
         QTest::addColumn<QStringList>("rows");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QColor>("colour");
-        const QColor red(255, 0, 0);
-        QTest::newRow("two frames") << a + b << QStringList{"11", "22"} << "Pulse Tx: 22," << QColor(Qt::black);
+        QTest::newRow("two frames") << a + b << QStringList{"11", "22"} << "Pulse Tx: 22," << kBlack;
         QTest::newRow("three frames") << a + b + c << QStringList{"11", "22", "33"} << "Gully Pot Tx: 33,"
-                                      << QColor(Qt::black);
-        QTest::newRow("second CRC broken") << a + bBroken << QStringList{"11"} << "Temperature Tx: 11," << red;
-        QTest::newRow("second type unknown") << a + bUnknown << QStringList{"11"} << "Temperature Tx: 11," << red;
-        QTest::newRow("frame and a half") << a + b.left(5) << QStringList{"11"} << "Temperature Tx: 11," << red;
-        QTest::newRow("two frames and a byte") << a + b + "x" << QStringList{"11"} << "Temperature Tx: 11," << red;
-        QTest::newRow("frame, scanning") << a + "S\x05" << QStringList{"11"} << "Temperature Tx: 11," << QColor(Qt::black);
+                                      << kBlack;
+        QTest::newRow("second CRC broken") << a + bBroken << QStringList{"11"} << "Temperature Tx: 11," << kRed;
+        QTest::newRow("second type unknown") << a + bUnknown << QStringList{"11"} << "Temperature Tx: 11," << kRed;
+        QTest::newRow("frame and a half") << a + b.left(5) << QStringList{"11"} << "Temperature Tx: 11," << kRed;
+        QTest::newRow("two frames and a byte") << a + b + "x" << QStringList{"11"} << "Temperature Tx: 11," << kRed;
+        QTest::newRow("frame, scanning") << a + "S\x05" << QStringList{"11"} << "Temperature Tx: 11," << kBlack;
     }
     void burstOfWholeFramesIsThatManyMessages()
     {
@@ -222,7 +224,7 @@ private slots:
         c.g().txno = 0;
         c.receive(hexBytes("82"));
         QCOMPARE(c.g().txno, 0);                                   // not decoded again
-        QCOMPARE(c.w().txtinstring->text(), QString(QChar(0x82)));
+        QCOMPARE(c.w().txtinstring->text(), QString(QChar(kTemperatureCode)));
         QCOMPARE(c.g().rxbytes[2], 0x01);                          // later positions keep the old frame
     }
 

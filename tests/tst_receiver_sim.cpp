@@ -1,6 +1,7 @@
 // The receiver simulator, run as the console would meet it: a process
 // whose pseudo-terminal is opened with QSerialPort.
 #include "reception/crc16.h"
+#include "reception/frame.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -11,7 +12,6 @@
 #include <QTemporaryFile>
 #include <QTest>
 
-#include <span>
 
 namespace {
 const QByteArray temperatureFrame = QByteArray::fromHex("82 01 23 45 03 00 2B 00 70 A8 7C");
@@ -65,9 +65,9 @@ QString writeScript(QTemporaryFile &file, const QByteArray &text)
 
 bool telemetryCrcOk(const QByteArray &frame)
 {
-    const auto covered = std::span(reinterpret_cast<const std::uint8_t *>(frame.constData()) + 1, 8);
-    const std::uint16_t crc = crc16Modbus(covered);
-    return static_cast<std::uint8_t>(frame[9]) == crcLow(crc) && static_cast<std::uint8_t>(frame[10]) == crcHigh(crc);
+    const std::uint16_t crc = crc16Modbus(QByteArrayView(frame).sliced(kCrcFirstPosition - 1, kCrcCoveredLength));
+    return static_cast<std::uint8_t>(frame[kCrcLowPosition - 1]) == crcLow(crc)
+        && static_cast<std::uint8_t>(frame[kCrcHighPosition - 1]) == crcHigh(crc);
 }
 } // namespace
 
@@ -294,9 +294,9 @@ void tst_ReceiverSim::profilesPlayValidMessages_data()
 {
     QTest::addColumn<QString>("profile");
     QTest::addColumn<int>("messageLength");
-    QTest::newRow("steady") << "steady" << 11;
-    QTest::newRow("busy") << "busy" << 11;
-    QTest::newRow("scanning") << "scanning" << 2;
+    QTest::newRow("steady") << "steady" << kTelemetryFrameLength;
+    QTest::newRow("busy") << "busy" << kTelemetryFrameLength;
+    QTest::newRow("scanning") << "scanning" << kScanningLength;
 }
 
 void tst_ReceiverSim::profilesPlayValidMessages()
@@ -315,10 +315,10 @@ void tst_ReceiverSim::profilesPlayValidMessages()
     QCOMPARE(console.received.size(), count * messageLength);
     for (int i = 0; i < count; ++i) {
         const QByteArray message = console.received.mid(i * messageLength, messageLength);
-        if (messageLength == 2) {
-            QCOMPARE(message[0], 'S');
+        if (messageLength == kScanningLength) {
+            QCOMPARE(static_cast<std::uint8_t>(message[0]), kScanningType);
         } else {
-            QVERIFY2(QList<int>({130, 129, 135, 136, 243}).contains(static_cast<std::uint8_t>(message[0])),
+            QVERIFY2(QList<int>({kTemperatureCode, kPulseCode, kContactCode, kAlarmCode, kGullyPotCode}).contains(static_cast<std::uint8_t>(message[0])),
                      message.toHex(' ').constData());
             QVERIFY2(telemetryCrcOk(message), message.toHex(' ').constData());
         }

@@ -14,6 +14,7 @@
 #include "support/consolefixture.h"
 
 #include "comms/commsport.h"
+#include "reception/frame.h"
 
 #include <QLineEdit>
 #include <QRandomGenerator>
@@ -94,7 +95,7 @@ void TestSoakFraming::everyFrameThatArrivedWholeIsDecoded()
     const int events = eventsWanted();
     for (int n = 1; n <= events; ++n) {
         const auto burst = Burst(line.random.bounded(8));
-        const QByteArray frame = telemetryFrame(0x82, n, 0x03, 0x00, 0x2B, 0x00, n % 16);
+        const QByteArray frame = telemetryFrame(kTemperatureCode, n, 0x03, 0x00, 0x2B, 0x00, n % 16);
         const int latched = line.c.g().rxcount;
         bool decodable = true;
         switch (burst) {
@@ -113,7 +114,7 @@ void TestSoakFraming::everyFrameThatArrivedWholeIsDecoded()
             break;
         case Burst::BackToBack: {   // another transmitter just before: both decoded, this one last
             ++line.framesWhole;
-            const QByteArray before = telemetryFrame(0x81, 0x800000 + n, 0x01, 0, 0, 1, 9);
+            const QByteArray before = telemetryFrame(kPulseCode, 0x800000 + n, 0x01, 0, 0, 1, 9);
             const int inputs = line.c.port.inputs;
             line.deliver(before + frame);
             QCOMPARE(line.c.port.inputs, inputs + 1);   // one burst
@@ -144,7 +145,7 @@ void TestSoakFraming::everyFrameThatArrivedWholeIsDecoded()
     }
 
     // Still framing after all that.
-    line.deliver(telemetryFrame(0x81, 424242, 0x01, 0, 0, 1, 9));
+    line.deliver(telemetryFrame(kPulseCode, 424242, 0x01, 0, 0, 1, 9));
     QCOMPARE(line.c.g().txno, 424242);
     QVERIFY(line.framesWhole > events / 5);
     QVERIFY(line.framesSplit > events / 10);

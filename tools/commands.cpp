@@ -2,8 +2,6 @@
 
 #include "reception/crc16.h"
 
-#include <span>
-
 namespace {
 const QByteArray modePrefix = QByteArrayLiteral("AT=");
 const QByteArray addressPrefix = QByteArrayLiteral("AP");
@@ -14,9 +12,7 @@ quint8 at(const QByteArray &bytes, qsizetype i) { return static_cast<quint8>(byt
 // The last two bytes are the CRC of the rest; `frame` holds at least three.
 bool crcMatches(const QByteArray &frame)
 {
-    const auto body = std::span(reinterpret_cast<const std::uint8_t *>(frame.constData()),
-                                static_cast<std::size_t>(frame.size() - 2));
-    const std::uint16_t crc = crc16Modbus(body);
+    const std::uint16_t crc = crc16Modbus(QByteArrayView(frame).chopped(2));
     return at(frame, frame.size() - 2) == crcLow(crc) && at(frame, frame.size() - 1) == crcHigh(crc);
 }
 

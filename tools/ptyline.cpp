@@ -15,38 +15,38 @@ constexpr speed_t nobodyListening = B50;
 
 PtyLine::~PtyLine()
 {
-    if (slave_ >= 0)
-        ::close(slave_);
-    if (master_ >= 0)
-        ::close(master_);
+    if (m_slave >= 0)
+        ::close(m_slave);
+    if (m_master >= 0)
+        ::close(m_master);
 }
 
 bool PtyLine::open(QString &error)
 {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    const char *name = master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0
-                           ? ::ptsname(master_) : nullptr;
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const char *name = m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0
+                           ? ::ptsname(m_master) : nullptr;
     if (name)
-        slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+        m_slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
     termios settings{};
-    if (slave_ < 0 || ::tcgetattr(slave_, &settings) != 0) {
+    if (m_slave < 0 || ::tcgetattr(m_slave, &settings) != 0) {
         error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
     ::cfmakeraw(&settings);
     ::cfsetspeed(&settings, nobodyListening);
-    if (::tcsetattr(slave_, TCSANOW, &settings) != 0) {
+    if (::tcsetattr(m_slave, TCSANOW, &settings) != 0) {
         error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    devicePath_ = QString::fromLocal8Bit(name);
+    m_devicePath = QString::fromLocal8Bit(name);
     return true;
 }
 
 int PtyLine::listenerBaud() const
 {
     termios settings{};
-    if (::tcgetattr(slave_, &settings) != 0)
+    if (::tcgetattr(m_slave, &settings) != 0)
         return 0;
     const speed_t speed = ::cfgetospeed(&settings);
     for (const auto &[code, baud] : {std::pair<speed_t, int>{B4800, 4800}, {B9600, 9600}, {B19200, 19200}})
@@ -57,7 +57,7 @@ int PtyLine::listenerBaud() const
 
 qsizetype PtyLine::writeSome(const QByteArray &bytes)
 {
-    const ssize_t written = ::write(master_, bytes.constData(), static_cast<size_t>(bytes.size()));
+    const ssize_t written = ::write(m_master, bytes.constData(), static_cast<size_t>(bytes.size()));
     if (written >= 0)
         return written;
     if (errno == EAGAIN)
@@ -67,11 +67,11 @@ qsizetype PtyLine::writeSome(const QByteArray &bytes)
 
 void PtyLine::discardUnread()
 {
-    ::tcflush(slave_, TCIFLUSH);
+    ::tcflush(m_slave, TCIFLUSH);
 }
 
 int PtyLine::unreadCount() const
 {
     int count = 0;
-    return ::ioctl(slave_, FIONREAD, &count) == 0 ? count : 0;
+    return ::ioctl(m_slave, FIONREAD, &count) == 0 ? count : 0;
 }

@@ -13,8 +13,8 @@ public:
 
     // Opens the pair in raw mode; false with `error` filled when that fails.
     bool open(QString &error);
-    QString devicePath() const { return devicePath_; }
-    int masterFd() const { return master_; }
+    QString devicePath() const { return m_devicePath; }
+    int masterFd() const { return m_master; }
 
     // The baud rate set by the program that has the device open (-1 for an
     // unusual one), 0 while nobody has it open. Serial programs set their speed
@@ -33,7 +33,7 @@ public:
     int unreadCount() const;
 
 private:
-    int master_ = -1;
-    int slave_ = -1;  // held open so the master never sees a hang-up
-    QString devicePath_;
+    int m_master = -1;
+    int m_slave = -1;  // held open so the master never sees a hang-up
+    QString m_devicePath;
 };

@@ -112,44 +112,45 @@ struct Settings {
 // Reads the options into `settings`; the reason when they make no sense.
 std::optional<QString> readSettings(const QCommandLineParser &parser, Settings &settings)
 {
-    const QStringList profiles{"steady", "busy", "noisy", "scanning"};
-    const auto profile = profiles.indexOf(parser.value("profile"));
+    const QStringList profiles{QStringLiteral("steady"), QStringLiteral("busy"), QStringLiteral("noisy"),
+                               QStringLiteral("scanning")};
+    const auto profile = profiles.indexOf(parser.value(QStringLiteral("profile")));
     if (profile < 0)
         return QStringLiteral("--profile must be one of %1").arg(profiles.join(u'|'));
     settings.traffic.profile = static_cast<Profile>(profile);
     settings.traffic.gapMs = defaultGapMs(settings.traffic.profile);
     bool ok = true;
-    if (parser.isSet("gap")) {
-        settings.traffic.gapMs = parser.value("gap").toInt(&ok);
+    if (parser.isSet(QStringLiteral("gap"))) {
+        settings.traffic.gapMs = parser.value(QStringLiteral("gap")).toInt(&ok);
         if (!ok || settings.traffic.gapMs < shortestGapMs)
             return QStringLiteral("--gap must be a number of milliseconds, %1 or more").arg(shortestGapMs);
     }
-    if (parser.isSet("count")) {
-        settings.count = parser.value("count").toLongLong(&ok);
+    if (parser.isSet(QStringLiteral("count"))) {
+        settings.count = parser.value(QStringLiteral("count")).toLongLong(&ok);
         if (!ok || settings.count < 1)
             return QStringLiteral("--count must be a number of messages, 1 or more");
     }
-    settings.baud = parser.value("baud").toInt(&ok);
+    settings.baud = parser.value(QStringLiteral("baud")).toInt(&ok);
     if (!QList<int>{4800, 9600, 19200}.contains(settings.baud))
         return QStringLiteral("--baud must be 4800, 9600 or 19200");
-    settings.traffic.seed = parser.isSet("seed") ? parser.value("seed").toUInt(&ok)
+    settings.traffic.seed = parser.isSet(QStringLiteral("seed")) ? parser.value(QStringLiteral("seed")).toUInt(&ok)
                                                  : QRandomGenerator::global()->generate();
     if (!ok)
         return QStringLiteral("--seed must be a number from 0 to 4294967295");
-    settings.traffic.badCrc = parser.isSet("bad-crc");
-    settings.traffic.longBurst = parser.isSet("long-burst");
-    settings.scriptFile = parser.value("script");
-    settings.replayFile = parser.value("replay");
+    settings.traffic.badCrc = parser.isSet(QStringLiteral("bad-crc"));
+    settings.traffic.longBurst = parser.isSet(QStringLiteral("long-burst"));
+    settings.scriptFile = parser.value(QStringLiteral("script"));
+    settings.replayFile = parser.value(QStringLiteral("replay"));
     if (!settings.scriptFile.isEmpty() && !settings.replayFile.isEmpty())
         return QStringLiteral("--script and --replay cannot be used together");
-    if (parser.isSet("speed")) {
-        settings.speed = parser.value("speed").toDouble(&ok);
+    if (parser.isSet(QStringLiteral("speed"))) {
+        settings.speed = parser.value(QStringLiteral("speed")).toDouble(&ok);
         if (!ok || !(settings.speed >= 0.01 && settings.speed <= 1000))
             return QStringLiteral("--speed must be a factor from 0.01 to 1000");
         if (settings.replayFile.isEmpty())
             return QStringLiteral("--speed needs --replay");
     }
-    settings.link = parser.value("link");
+    settings.link = parser.value(QStringLiteral("link"));
     return std::nullopt;
 }
 
@@ -196,19 +197,19 @@ public:
     using Source = std::function<std::optional<Message>()>;
 
     Simulator(PtyLine &line, const Settings &settings, Source source)
-        : line_(line), settings_(settings), source_(std::move(source)),
-          commands_(line.masterFd(), QSocketNotifier::Read)
+        : m_line(line), m_settings(settings), m_source(std::move(source)),
+          m_commands(line.masterFd(), QSocketNotifier::Read)
     {
-        pacer_.setSingleShot(true);
-        pacer_.setTimerType(Qt::PreciseTimer);
-        pacer_.callOnTimeout([this] { pace(); });
-        lineWatch_.callOnTimeout([this] { watchLine(); });
-        lineWatch_.start(50);
-        silence_.setSingleShot(true);
-        silence_.callOnTimeout([this] { printCommands(true); });
-        QObject::connect(&commands_, &QSocketNotifier::activated, [this] { readCommands(); });
-        current_ = source_();
-        pacer_.start(current_ ? current_->pauseMs : 0);
+        m_pacer.setSingleShot(true);
+        m_pacer.setTimerType(Qt::PreciseTimer);
+        m_pacer.callOnTimeout([this] { pace(); });
+        m_lineWatch.callOnTimeout([this] { watchLine(); });
+        m_lineWatch.start(50);
+        m_silence.setSingleShot(true);
+        m_silence.callOnTimeout([this] { printCommands(true); });
+        QObject::connect(&m_commands, &QSocketNotifier::activated, [this] { readCommands(); });
+        m_current = m_source();
+        m_pacer.start(m_current ? m_current->pauseMs : 0);
     }
 
 private:
@@ -216,35 +217,35 @@ private:
     // as fast as the baud rate would.
     void pace()
     {
-        if (!current_)
+        if (!m_current)
             return finish();
-        if (!sending_) {
+        if (!m_sending) {
             watchLine();
-            if (listenerBaud_ == 0)
-                return pacer_.start(50);
-            if (const qint64 wait = untilDue(*current_); wait > 0)
-                return pacer_.start(static_cast<int>(std::min<qint64>(wait, 1000)));
-            sending_ = true;
-            sent_ = 0;
-            sendClock_.start();
+            if (m_listenerBaud == 0)
+                return m_pacer.start(50);
+            if (const qint64 wait = untilDue(*m_current); wait > 0)
+                return m_pacer.start(static_cast<int>(std::min<qint64>(wait, 1000)));
+            m_sending = true;
+            m_sent = 0;
+            m_sendClock.start();
         }
-        const qsizetype size = current_->bytes.size();
-        const qint64 due = std::min<qint64>(size, 1 + sendClock_.nsecsElapsed() * settings_.baud / 10'000'000'000);
-        if (due > sent_) {
+        const qsizetype size = m_current->bytes.size();
+        const qint64 due = std::min<qint64>(size, 1 + m_sendClock.nsecsElapsed() * m_settings.baud / 10'000'000'000);
+        if (due > m_sent) {
             // A real line never pauses inside a message; a busy machine can
             // hold this process up, and the console then takes the pieces
             // for two messages. Such pauses are reported.
-            if (sent_ > 0)
-                longestPauseMs_ = std::max(longestPauseMs_, lastWrite_.elapsed());
-            sent_ += line_.writeSome(current_->bytes.mid(sent_, due - sent_));
-            lastWrite_.start();
+            if (m_sent > 0)
+                m_longestPauseMs = std::max(m_longestPauseMs, m_lastWrite.elapsed());
+            m_sent += m_line.writeSome(m_current->bytes.mid(m_sent, due - m_sent));
+            m_lastWrite.start();
         }
-        if (sent_ < size)
-            return pacer_.start(1);
-        sending_ = false;
-        ++played_;
-        current_ = settings_.count > 0 && played_ >= settings_.count ? std::nullopt : source_();
-        pacer_.start(current_ ? current_->pauseMs : 0);
+        if (m_sent < size)
+            return m_pacer.start(1);
+        m_sending = false;
+        ++m_played;
+        m_current = m_settings.count > 0 && m_played >= m_settings.count ? std::nullopt : m_source();
+        m_pacer.start(m_current ? m_current->pauseMs : 0);
     }
 
     // How long a replayed record still has to wait. The capture's clock starts
@@ -253,40 +254,40 @@ private:
     {
         if (!message.dueMs)
             return 0;
-        if (!captureClock_.isValid())
-            captureClock_.start();
-        return *message.dueMs - (captureClock_.elapsed() - unheardMs_);
+        if (!m_captureClock.isValid())
+            m_captureClock.start();
+        return *message.dueMs - (m_captureClock.elapsed() - m_unheardMs);
     }
 
     void finish()
     {
-        say(QStringLiteral("done: %1 messages played").arg(played_));
-        if (longestPauseMs_ >= kConsoleTickMs)
-            say(QStringLiteral("stalled: the longest pause inside a message was %1 ms").arg(longestPauseMs_));
+        say(QStringLiteral("done: %1 messages played").arg(m_played));
+        if (m_longestPauseMs >= kConsoleTickMs)
+            say(QStringLiteral("stalled: the longest pause inside a message was %1 ms").arg(m_longestPauseMs));
         // Give the console up to two seconds to take the last bytes.
-        drainClock_.start();
-        lineWatch_.callOnTimeout([this] {
-            if (line_.unreadCount() == 0 || drainClock_.elapsed() > 2000)
+        m_drainClock.start();
+        m_lineWatch.callOnTimeout([this] {
+            if (m_line.unreadCount() == 0 || m_drainClock.elapsed() > 2000)
                 QCoreApplication::exit(0);
         });
     }
 
     void watchLine()
     {
-        const int baud = line_.listenerBaud();
-        if (baud == listenerBaud_)
+        const int baud = m_line.listenerBaud();
+        if (baud == m_listenerBaud)
             return;
-        if (listenerBaud_ == 0 && unheardClock_.isValid())
-            unheardMs_ += unheardClock_.elapsed();
-        listenerBaud_ = baud;
+        if (m_listenerBaud == 0 && m_unheardClock.isValid())
+            m_unheardMs += m_unheardClock.elapsed();
+        m_listenerBaud = baud;
         if (baud == 0) {
-            if (captureClock_.isValid())
-                unheardClock_.start();
-            line_.discardUnread();  // nobody heard those bytes
+            if (m_captureClock.isValid())
+                m_unheardClock.start();
+            m_line.discardUnread();  // nobody heard those bytes
             return say(QStringLiteral("line: closed"));
         }
         const QString speed = baud > 0 ? QString::number(baud) : QStringLiteral("another");
-        const QString mismatch = baud == settings_.baud ? QString() : QStringLiteral(" (simulator plays at %1)").arg(settings_.baud);
+        const QString mismatch = baud == m_settings.baud ? QString() : QStringLiteral(" (simulator plays at %1)").arg(m_settings.baud);
         say(QStringLiteral("line: opened at %1 baud%2").arg(speed, mismatch));
     }
 
@@ -295,37 +296,37 @@ private:
         watchLine();  // report the opening before what was sent after it
         char buffer[512];
         ssize_t got = 0;
-        while ((got = ::read(line_.masterFd(), buffer, sizeof buffer)) > 0)
-            pending_.append(buffer, got);
+        while ((got = ::read(m_line.masterFd(), buffer, sizeof buffer)) > 0)
+            m_pending.append(buffer, got);
         if (got < 0 && errno != EAGAIN)
-            commands_.setEnabled(false);  // the line is gone; do not spin on it
+            m_commands.setEnabled(false);  // the line is gone; do not spin on it
         printCommands(false);
-        if (!pending_.isEmpty())
-            silence_.start(20);
+        if (!m_pending.isEmpty())
+            m_silence.start(20);
     }
 
     void printCommands(bool silent)
     {
-        for (const QString &piece : takeCommands(pending_, silent))
+        for (const QString &piece : takeCommands(m_pending, silent))
             say(piece);
     }
 
-    PtyLine &line_;
-    const Settings settings_;
-    Source source_;
-    std::optional<Message> current_;
-    bool sending_ = false;
-    qsizetype sent_ = 0;
-    qint64 played_ = 0;
-    QElapsedTimer lastWrite_;
-    qint64 longestPauseMs_ = 0;
-    int listenerBaud_ = 0;
-    QElapsedTimer sendClock_, drainClock_;
-    QElapsedTimer captureClock_, unheardClock_;
-    qint64 unheardMs_ = 0;  // the capture's clock stood still this long
-    QTimer pacer_, lineWatch_, silence_;
-    QSocketNotifier commands_;
-    QByteArray pending_;
+    PtyLine &m_line;
+    const Settings m_settings;
+    Source m_source;
+    std::optional<Message> m_current;
+    bool m_sending = false;
+    qsizetype m_sent = 0;
+    qint64 m_played = 0;
+    QElapsedTimer m_lastWrite;
+    qint64 m_longestPauseMs = 0;
+    int m_listenerBaud = 0;
+    QElapsedTimer m_sendClock, m_drainClock;
+    QElapsedTimer m_captureClock, m_unheardClock;
+    qint64 m_unheardMs = 0;  // the capture's clock stood still this long
+    QTimer m_pacer, m_lineWatch, m_silence;
+    QSocketNotifier m_commands;
+    QByteArray m_pending;
 };
 
 } // namespace
@@ -333,26 +334,35 @@ private:
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("halvern-receiver-sim");
+    QCoreApplication::setApplicationName(QStringLiteral("halvern-receiver-sim"));
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(description));
     parser.addHelpOption();
     parser.addOptions({
-        {"profile", "Traffic: steady, busy, noisy or scanning (default steady).", "name", "steady"},
-        {"gap", "Least silence before each message, 30 or more (default by profile).", "ms"},
-        {"count", "Stop after this many messages, then exit 0.", "n"},
-        {"bad-crc", "Now and then damage a frame's CRC."},
-        {"long-burst", "Now and then send a burst of 251 or more bytes."},
-        {"script", "Play the messages of this file instead of a profile.", "file"},
-        {"replay", "Play back the capture in this file instead of a profile.", "file"},
-        {"speed", "Replay at this many times the pace of the capture, 0.01 to 1000 (default 1).", "factor"},
-        {"baud", "Line rate: 4800, 9600 or 19200 (default 19200).", "rate", "19200"},
-        {"seed", "Seed for repeatable traffic (default random, printed).", "n"},
-        {"link", "Also make this symbolic link to the device; removed at exit.", "path"},
+        {QStringLiteral("profile"),
+         QStringLiteral("Traffic: steady, busy, noisy or scanning (default steady)."), QStringLiteral("name"), QStringLiteral("steady")},
+        {QStringLiteral("gap"),
+         QStringLiteral("Least silence before each message, 30 or more (default by profile)."), QStringLiteral("ms")},
+        {QStringLiteral("count"),
+         QStringLiteral("Stop after this many messages, then exit 0."), QStringLiteral("n")},
+        {QStringLiteral("bad-crc"), QStringLiteral("Now and then damage a frame's CRC.")},
+        {QStringLiteral("long-burst"), QStringLiteral("Now and then send a burst of 251 or more bytes.")},
+        {QStringLiteral("script"),
+         QStringLiteral("Play the messages of this file instead of a profile."), QStringLiteral("file")},
+        {QStringLiteral("replay"),
+         QStringLiteral("Play back the capture in this file instead of a profile."), QStringLiteral("file")},
+        {QStringLiteral("speed"),
+         QStringLiteral("Replay at this many times the pace of the capture, 0.01 to 1000 (default 1)."), QStringLiteral("factor")},
+        {QStringLiteral("baud"),
+         QStringLiteral("Line rate: 4800, 9600 or 19200 (default 19200)."), QStringLiteral("rate"), QStringLiteral("19200")},
+        {QStringLiteral("seed"),
+         QStringLiteral("Seed for repeatable traffic (default random, printed)."), QStringLiteral("n")},
+        {QStringLiteral("link"),
+         QStringLiteral("Also make this symbolic link to the device; removed at exit."), QStringLiteral("path")},
     });
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
-    if (parser.isSet("help"))
+    if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
     Settings settings;
     if (const auto problem = readSettings(parser, settings))
@@ -362,7 +372,7 @@ int main(int argc, char *argv[])
     const QString file = replay ? settings.replayFile : settings.scriptFile;
     Simulator::Source source;
     if (!file.isEmpty()) {
-        const int scriptPauseMs = parser.isSet("gap") ? settings.traffic.gapMs : 1000;
+        const int scriptPauseMs = parser.isSet(QStringLiteral("gap")) ? settings.traffic.gapMs : 1000;
         const auto messages = readMessages(replay ? "replay" : "script", file, [&](QIODevice &lines) {
             return replay ? parseReplay(lines, settings.speed) : parseScript(lines, scriptPauseMs);
         });

@@ -1,6 +1,7 @@
 #include "traffic.h"
 
 #include "reception/crc16.h"
+#include "reception/frame.h"
 
 #include <algorithm>
 #include <array>
@@ -35,48 +36,46 @@ QByteArray telemetryFrame(std::uint8_t typeCode, std::uint32_t txno, std::uint8_
     return frame;
 }
 
-constexpr std::array<std::uint8_t, 5> typeCodes{130, 129, 135, 136, 243};
-constexpr std::uint8_t temperatureCode = 130, pulseCode = 129, gullyPotCode = 243;
-constexpr std::uint32_t highestTxno = 0xFFFFFF;
+constexpr std::array<std::uint8_t, 5> typeCodes{kTemperatureCode, kPulseCode, kContactCode, kAlarmCode, kGullyPotCode};
 } // namespace
 
-Traffic::Traffic(const TrafficOptions &options) : options_(options), random_(options.seed)
+Traffic::Traffic(const TrafficOptions &options) : m_options(options), m_random(options.seed)
 {
-    if (options_.profile == Profile::Busy) {
+    if (m_options.profile == Profile::Busy) {
         // More transmitters than the console has display rows, so rows run out.
         for (int i = 0; i < 60; ++i)
-            transmitters_.append({typeCodes[static_cast<std::size_t>(pick(5))],
-                                  static_cast<std::uint32_t>(1 + pick(highestTxno)),
+            m_transmitters.append({typeCodes[static_cast<std::size_t>(pick(5))],
+                                  static_cast<std::uint32_t>(1 + pick(std::uint32_t(kHighestTxno))),
                                   static_cast<std::uint8_t>(pick(16))});
-        transmitters_.append({pulseCode, highestTxno, 15});
+        m_transmitters.append({kPulseCode, std::uint32_t(kHighestTxno), 15});
     } else {
         // A handful, one of each kind, visited in turn.
         const std::array<std::uint32_t, 5> numbers{74565, 7, 4096, 4097, 512};
         for (std::size_t i = 0; i < typeCodes.size(); ++i)
-            transmitters_.append({typeCodes[i], numbers[i], static_cast<std::uint8_t>(1 + i)});
+            m_transmitters.append({typeCodes[i], numbers[i], static_cast<std::uint8_t>(1 + i)});
     }
 }
 
 Message Traffic::next()
 {
     Message message;
-    const bool busy = options_.profile == Profile::Busy;
-    message.pauseMs = options_.gapMs + (busy ? pick(21) : pick(options_.gapMs / 10 + 1));
+    const bool busy = m_options.profile == Profile::Busy;
+    message.pauseMs = m_options.gapMs + (busy ? pick(21) : pick(m_options.gapMs / 10 + 1));
 
-    const bool noisy = options_.profile == Profile::Noisy;
-    if (options_.profile == Profile::Scanning) {
+    const bool noisy = m_options.profile == Profile::Noisy;
+    if (m_options.profile == Profile::Scanning) {
         message.bytes = QByteArray("S") + static_cast<char>(pick(256));  // no CRC
-    } else if ((noisy || options_.longBurst) && oneIn(10)) {
+    } else if ((noisy || m_options.longBurst) && oneIn(10)) {
         message.bytes = garbage(251, 300);
     } else if (noisy && oneIn(8)) {
         message.bytes = garbage(3, 20);
     } else {
-        const int count = static_cast<int>(transmitters_.size());
-        Transmitter &tx = transmitters_[busy ? pick(count) : nextTx_];
+        const int count = static_cast<int>(m_transmitters.size());
+        Transmitter &tx = m_transmitters[busy ? pick(count) : m_nextTx];
         if (!busy)
-            nextTx_ = (nextTx_ + 1) % count;
+            m_nextTx = (m_nextTx + 1) % count;
         message.bytes = frameFrom(tx);
-        if ((noisy || options_.badCrc) && oneIn(5))
+        if ((noisy || m_options.badCrc) && oneIn(5))
             message.bytes[9 + pick(2)] ^= static_cast<char>(1 + pick(255));
     }
     return message;
@@ -87,7 +86,7 @@ QByteArray Traffic::frameFrom(Transmitter &tx)
     std::uint8_t status = static_cast<std::uint8_t>(tx.firmware | (oneIn(10) ? 0x80 : 0));
     std::uint8_t d1 = 0, d2 = 0;
     std::uint8_t d3 = static_cast<std::uint8_t>(pick(256));
-    if (tx.typeCode == temperatureCode) {
+    if (tx.typeCode == kTemperatureCode) {
         tx.halfDegrees = std::clamp(tx.halfDegrees + pick(5) - 2, -40, 100);
         if (oneIn(20)) {
             d1 = 0x80;  // sensor error
@@ -95,13 +94,13 @@ QByteArray Traffic::frameFrom(Transmitter &tx)
             d1 = static_cast<std::uint8_t>(tx.halfDegrees < 0 ? 1 : 0);  // negative flag
             d2 = static_cast<std::uint8_t>(tx.halfDegrees < 0 ? 256 + tx.halfDegrees : tx.halfDegrees);
         }
-    } else if (tx.typeCode == gullyPotCode) {
+    } else if (tx.typeCode == kGullyPotCode) {
         d1 = static_cast<std::uint8_t>(pick(256));
         d2 = static_cast<std::uint8_t>(pick(256));
     } else {
         // Pulse counts climb; contacts and alarms count the odd closure.
-        tx.count = (tx.count + static_cast<std::uint32_t>(tx.typeCode == pulseCode ? pick(20) : pick(2)))
-                   & highestTxno;
+        tx.count = (tx.count + static_cast<std::uint32_t>(tx.typeCode == kPulseCode ? pick(20) : pick(2)))
+                   & std::uint32_t(kHighestTxno);
         d1 = static_cast<std::uint8_t>(tx.count >> 16);
         d2 = static_cast<std::uint8_t>(tx.count >> 8);
         d3 = static_cast<std::uint8_t>(tx.count);

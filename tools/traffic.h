@@ -43,11 +43,11 @@ private:
     };
     QByteArray frameFrom(Transmitter &tx);
     QByteArray garbage(int minBytes, int maxBytes);
-    int pick(int bound) { return static_cast<int>(random_.bounded(bound)); }
+    int pick(int bound) { return static_cast<int>(m_random.bounded(bound)); }
     bool oneIn(int n) { return pick(n) == 0; }
 
-    TrafficOptions options_;
-    QRandomGenerator random_;
-    QList<Transmitter> transmitters_;
-    int nextTx_ = 0;
+    TrafficOptions m_options;
+    QRandomGenerator m_random;
+    QList<Transmitter> m_transmitters;
+    int m_nextTx = 0;
 };

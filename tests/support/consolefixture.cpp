@@ -1,6 +1,7 @@
 #include "support/consolefixture.h"
 
 #include "reception/crc16.h"
+#include "reception/frame.h"
 
 #include <QRadioButton>
 #include <QTimer>
@@ -36,8 +37,7 @@ QByteArray telemetryFrame(int type, int txno, int status, int b6, int b7, int b8
     QByteArray frame;
     for (int value : {type, txno >> 16, txno >> 8, txno, status, b6, b7, b8, level << 4})
         frame.append(char(value & 0xFF));
-    const auto *covered = reinterpret_cast<const std::uint8_t *>(frame.constData()) + 1;
-    const std::uint16_t crc = crc16Modbus({covered, 8});
+    const std::uint16_t crc = crc16Modbus(QByteArrayView(frame).sliced(kCrcFirstPosition - 1, kCrcCoveredLength));
     frame.append(char(crcLow(crc)));
     frame.append(char(crcHigh(crc)));
     return frame;

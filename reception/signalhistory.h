@@ -1,0 +1,5 @@
+#pragma once
+// The signal history the monitor draws: the last readings, oldest first, in
+// entries 0 to kHistoryNewest of GlobalDec::sighist and txhist.
+inline constexpr int kHistoryLength = 37;
+inline constexpr int kHistoryNewest = kHistoryLength - 1;

@@ -12,10 +12,10 @@
 // The timers start last.
 void Mainscreen::Form_Load()
 {
-    g.monform = nullptr;
-    g.monfreeze = true;
-    modFunctions.UpdateClock();
-    g.lastlogmin = int(leadingNumber(g.minstr));
+    m_g.monform = nullptr;
+    m_g.monfreeze = true;
+    m_modFunctions.UpdateClock();
+    m_g.lastlogmin = int(leadingNumber(m_g.minstr));
     for (int n = kLastPort; n >= kFirstPort; --n)
         optcom_Click(n);
     optoff_Click();

@@ -16,9 +16,9 @@
 
 #include <utility>
 
-Mainscreen::Mainscreen(CommsPort &port, const Clock &clock_, QWidget *parent)
-    : QWidget(parent), commsport(port), clock(clock_), log(std::make_unique<LogWriter>()),
-      modFunctions(g, *this, port, clock_, *log)
+Mainscreen::Mainscreen(CommsPort &port, const Clock &clock, QWidget *parent)
+    : QWidget(parent), commsport(port), m_clock(clock), m_log(std::make_unique<LogWriter>()),
+      m_modFunctions(m_g, *this, port, clock, *m_log)
 {
     buildControls();
 
@@ -83,7 +83,7 @@ void Mainscreen::connectHandlers()
         });
         (this->*apply)();
     }
-    connect(log.get(), &LogWriter::pendingChanged, this, &Mainscreen::showLogNotice);
+    connect(m_log.get(), &LogWriter::pendingChanged, this, &Mainscreen::showLogNotice);
 
     connect(cmdlogscreen, &QPushButton::clicked, this, &Mainscreen::cmdlogscreen_Click);
     connect(cmdprogmode, &QPushButton::clicked, this, &Mainscreen::cmdprogmode_Click);
@@ -112,5 +112,5 @@ void Mainscreen::closeEvent(QCloseEvent *event)
 
 void Mainscreen::tmrcomms_Timer()
 {
-    modFunctions.ReadComms();
+    m_modFunctions.ReadComms();
 }

@@ -28,10 +28,10 @@ public:
     Mainscreen(CommsPort &commsport, const Clock &clock, QWidget *parent = nullptr);
     ~Mainscreen() override;
 
-    GlobalDec &state() { return g; }
-    ModFunctions &mod() { return modFunctions; }
+    GlobalDec &state() { return m_g; }
+    ModFunctions &mod() { return m_modFunctions; }
     CommsPort &port() { return commsport; }
-    LogWriter &logWriter() { return *log; }
+    LogWriter &logWriter() { return *m_log; }
 
     // Twips (1/1440 inch) to pixels at the screen's logical DPI.
     int twips(int value) const;
@@ -103,10 +103,10 @@ private:
     // The "Off" button's help, with why each port named failed the last probe.
     static QString offToolTip(const QStringList &unusable);
 
-    GlobalDec g;
+    GlobalDec m_g;
     CommsPort &commsport;
-    const Clock &clock;
-    std::unique_ptr<LogWriter> log;
-    ModFunctions modFunctions;
-    QString lostDevice;                             // the device waiting to come back, by its stable name
+    const Clock &m_clock;
+    std::unique_ptr<LogWriter> m_log;
+    ModFunctions m_modFunctions;
+    QString m_lostDevice;                             // the device waiting to come back, by its stable name
 };

@@ -15,7 +15,7 @@ class LogWriter;
 class ModFunctions {
 public:
     ModFunctions(GlobalDec &state, Mainscreen &window, CommsPort &port, const Clock &clockSource, LogWriter &writer)
-        : g(state), ui(window), commsport(port), clock(clockSource), log(writer) {}
+        : m_g(state), m_ui(window), commsport(port), m_clock(clockSource), m_log(writer) {}
 
     // Clock (app/updateclock.cpp)
     void UpdateClock();
@@ -48,9 +48,9 @@ public:
     void SendCommand();      // closes cmdstring with its CRC and writes it
 
 private:
-    GlobalDec &g;
-    Mainscreen &ui;
+    GlobalDec &m_g;
+    Mainscreen &m_ui;
     CommsPort &commsport;
-    const Clock &clock;
-    LogWriter &log;
+    const Clock &m_clock;
+    LogWriter &m_log;
 };

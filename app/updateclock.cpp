@@ -10,15 +10,15 @@
 // shows the time with two digits each.
 void ModFunctions::UpdateClock()
 {
-    const QDateTime now = clock.now();
+    const QDateTime now = m_clock.now();
     const QTime time = now.time();
     const QDate date = now.date();
-    g.timestr = time.toString(QStringLiteral("HH:mm:ss"));
-    g.hourstr = QString::number(time.hour());
-    g.minstr = QString::number(time.minute());
-    g.secstr = QString::number(time.second());
-    g.daystr = QString::number(date.day());
-    g.monthstr = QString::number(date.month());
-    g.yearstr = QString::number(date.year());
-    showText(ui.txtmask, g.timestr);
+    m_g.timestr = time.toString(QStringLiteral("HH:mm:ss"));
+    m_g.hourstr = QString::number(time.hour());
+    m_g.minstr = QString::number(time.minute());
+    m_g.secstr = QString::number(time.second());
+    m_g.daystr = QString::number(date.day());
+    m_g.monthstr = QString::number(date.month());
+    m_g.yearstr = QString::number(date.year());
+    showText(m_ui.txtmask, m_g.timestr);
 }

@@ -24,7 +24,7 @@ void deselect(QRadioButton *option)
 
 void Mainscreen::optcom_Click(int n)
 {
-    lostDevice.clear();                // a new choice ends any wait for a lost port
+    m_lostDevice.clear();                // a new choice ends any wait for a lost port
     tmrreopen->stop();
     if (commsport.portOpen())
         commsport.setPortOpen(false);
@@ -94,9 +94,9 @@ void Mainscreen::portLost(const QString &device)
 {
     // What the device sent before it went can grow no more: the second poll
     // at the latest takes it in, so the notice below has the last word.
-    modFunctions.ReadComms();
-    modFunctions.ReadComms();
-    lostDevice = device;
+    m_modFunctions.ReadComms();
+    m_modFunctions.ReadComms();
+    m_lostDevice = device;
     const QString reason = commsport.errorString();
     txtinstring->setText(QStringLiteral("Port %1 (%2) lost: %3waiting for it to come back")
                              .arg(commsport.commPort())
@@ -106,13 +106,13 @@ void Mainscreen::portLost(const QString &device)
 
 void Mainscreen::tmrreopen_Timer()
 {
-    if (lostDevice.isEmpty() || commsport.portOpen()) {
+    if (m_lostDevice.isEmpty() || commsport.portOpen()) {
         tmrreopen->stop();
         return;
     }
-    if (!commsport.openDevice(lostDevice))
+    if (!commsport.openDevice(m_lostDevice))
         return;
-    txtinstring->setText(QStringLiteral("Port %1 (%2) is back").arg(commsport.commPort()).arg(lostDevice));
-    lostDevice.clear();
+    txtinstring->setText(QStringLiteral("Port %1 (%2) is back").arg(commsport.commPort()).arg(m_lostDevice));
+    m_lostDevice.clear();
     tmrreopen->stop();
 }

@@ -25,25 +25,25 @@ QString commandName(const QByteArray &frame)
 
 void ModFunctions::CalcCRC()
 {
-    const std::uint16_t crc = crc16Modbus(g.cmdstring);
-    g.crclo = crcLow(crc);
-    g.crchi = crcHigh(crc);
+    const std::uint16_t crc = crc16Modbus(m_g.cmdstring);
+    m_g.crclo = crcLow(crc);
+    m_g.crchi = crcHigh(crc);
 }
 
 void ModFunctions::SendCommand()
 {
     CalcCRC();
-    g.cmdstring.append(static_cast<char>(g.crclo));
-    g.cmdstring.append(static_cast<char>(g.crchi));
+    m_g.cmdstring.append(static_cast<char>(m_g.crclo));
+    m_g.cmdstring.append(static_cast<char>(m_g.crchi));
 
     // A closed port is never written to; the user is told instead.
     if (!commsport.portOpen()) {
-        ui.txtinstring->setText(commandName(g.cmdstring) + QStringLiteral(" not sent: no port is open"));
+        m_ui.txtinstring->setText(commandName(m_g.cmdstring) + QStringLiteral(" not sent: no port is open"));
         return;
     }
-    if (!commsport.output(g.cmdstring)) {
+    if (!commsport.output(m_g.cmdstring)) {
         const int port = commsport.commPort();
-        ui.txtinstring->setText(commandName(g.cmdstring)
+        m_ui.txtinstring->setText(commandName(m_g.cmdstring)
                                 + QStringLiteral(" not sent: writing to port %1 (%2) failed")
                                       .arg(port)
                                       .arg(commsport.deviceName(port)));

@@ -68,9 +68,9 @@ void Mainscreen::cmdprogmode_Click()
         txtinstring->setText(refusal->reason);
         return;
     }
-    g.cmdstring = QByteArrayLiteral("AT=");
-    g.cmdstring += payloadOf(std::get<QByteArray>(frame), g.cmdstring.size());
-    modFunctions.SendCommand();
+    m_g.cmdstring = QByteArrayLiteral("AT=");
+    m_g.cmdstring += payloadOf(std::get<QByteArray>(frame), m_g.cmdstring.size());
+    m_modFunctions.SendCommand();
 }
 
 void Mainscreen::cmdprogadd_Click()

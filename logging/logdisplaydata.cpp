@@ -15,15 +15,15 @@
 // with no reading (a number typed in) takes the snapshot's own date.
 void ModFunctions::LogDisplayData()
 {
-    if (!logFileReady(ui.chklogen->isChecked(), g, *this, log))
+    if (!logFileReady(m_ui.chklogen->isChecked(), m_g, *this, m_log))
         return;
-    const QString today = logDate(g.daystr, g.monthstr, g.yearstr);
-    for (g.rowidx = 0; g.rowidx < kDisplayRows; ++g.rowidx) {
-        const auto row = std::size_t(g.rowidx);
-        if (leadingNumber(ui.txttx[row]->text()) == 0)
+    const QString today = logDate(m_g.daystr, m_g.monthstr, m_g.yearstr);
+    for (m_g.rowidx = 0; m_g.rowidx < kDisplayRows; ++m_g.rowidx) {
+        const auto row = std::size_t(m_g.rowidx);
+        if (leadingNumber(m_ui.txttx[row]->text()) == 0)
             continue;
-        const QString &received = g.rowdate[row];
-        log.append(g.logfilename, csvLine({ui.txttx[row]->text(), ui.txsignal[row]->text(), ui.txtcount[row]->text(),
-                                           ui.txtlog[row]->text(), received.isEmpty() ? today : received}));
+        const QString &received = m_g.rowdate[row];
+        m_log.append(m_g.logfilename, csvLine({m_ui.txttx[row]->text(), m_ui.txsignal[row]->text(), m_ui.txtcount[row]->text(),
+                                           m_ui.txtlog[row]->text(), received.isEmpty() ? today : received}));
     }
 }

@@ -22,7 +22,7 @@ bool baseNameSafe(const QString &base)
 // first line creates its file there.
 bool ModFunctions::LogFolderUsable() const
 {
-    const QString &folder = g.logfolder;
+    const QString &folder = m_g.logfolder;
     if (!folder.endsWith(u'\\') && !folder.endsWith(u'/'))
         return false;
     const QFileInfo info(folder);

@@ -16,23 +16,23 @@
 void Mainscreen::txtfilepath_Apply()
 {
     const QString text = txtfilepath->text();
-    if (text == g.logfolder)
+    if (text == m_g.logfolder)
         return;
-    g.logfolder = text;
-    g.logfolderstate = modFunctions.LogFolderUsable() ? GlobalDec::LogFolderState::Passing
+    m_g.logfolder = text;
+    m_g.logfolderstate = m_modFunctions.LogFolderUsable() ? GlobalDec::LogFolderState::Passing
                                                       : GlobalDec::LogFolderState::NotPassed;
     showLogNotice();
 }
 
 void Mainscreen::txtpulsefilename_Apply()
 {
-    g.logbase = txtpulsefilename->text();
+    m_g.logbase = txtpulsefilename->text();
     showLogNotice();
 }
 
 void Mainscreen::showLogNotice()
 {
-    const QString text = logNoticeText(g, log->notice());
+    const QString text = logNoticeText(m_g, m_log->notice());
     if (lbllogqueue->text() != text)
         lbllogqueue->setText(text);
     lbllogqueue->setVisible(!text.isEmpty());

@@ -13,11 +13,11 @@
 // prepared but gets no line. While the folder is away the line waits.
 void ModFunctions::LogMessage()
 {
-    if (!logFileReady(ui.chklogen->isChecked(), g, *this, log))
+    if (!logFileReady(m_ui.chklogen->isChecked(), m_g, *this, m_log))
         return;
-    if (g.txno == 0)
+    if (m_g.txno == 0)
         return;
-    log.append(g.logfilename, csvLine({QString::number(g.txno), QString::number(g.slevel),
-                                       QString::number(g.logvalue), ui.txtmask->text(),
-                                       logDate(g.daystr, g.monthstr, g.yearstr)}));
+    m_log.append(m_g.logfilename, csvLine({QString::number(m_g.txno), QString::number(m_g.slevel),
+                                       QString::number(m_g.logvalue), m_ui.txtmask->text(),
+                                       logDate(m_g.daystr, m_g.monthstr, m_g.yearstr)}));
 }

@@ -28,22 +28,22 @@ bool isQuarterHour(int minute)
 void Mainscreen::tmrpctime_Timer()
 {
     using State = GlobalDec::LogFolderState;
-    modFunctions.UpdateClock();
-    const bool usable = modFunctions.LogFolderUsable();
+    m_modFunctions.UpdateClock();
+    const bool usable = m_modFunctions.LogFolderUsable();
     cmdlogscreen->setVisible(usable);
     if (usable)
-        g.logfolderstate = State::Passing;
-    else if (g.logfolderstate == State::NotPassed)
+        m_g.logfolderstate = State::Passing;
+    else if (m_g.logfolderstate == State::NotPassed)
         chklogen->setChecked(false);   // only ever unticked here
     else
-        g.logfolderstate = State::Away;
-    log->retry();
+        m_g.logfolderstate = State::Away;
+    m_log->retry();
     showLogNotice();
     if (opt15min->isChecked()) {
-        const int minute = int(leadingNumber(g.minstr));
-        if (isQuarterHour(minute) && minute != g.lastlogmin) {
-            g.lastlogmin = minute;
-            modFunctions.LogDisplayData();
+        const int minute = int(leadingNumber(m_g.minstr));
+        if (isQuarterHour(minute) && minute != m_g.lastlogmin) {
+            m_g.lastlogmin = minute;
+            m_modFunctions.LogDisplayData();
         }
     }
 }
@@ -52,7 +52,7 @@ void Mainscreen::tmrpctime_Timer()
 // minute it stands in for that quarter hour's automatic snapshot.
 void Mainscreen::cmdlogscreen_Click()
 {
-    modFunctions.UpdateClock();
-    g.lastlogmin = int(leadingNumber(g.minstr));
-    modFunctions.LogDisplayData();
+    m_modFunctions.UpdateClock();
+    m_g.lastlogmin = int(leadingNumber(m_g.minstr));
+    m_modFunctions.LogDisplayData();
 }

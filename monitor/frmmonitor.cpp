@@ -7,7 +7,7 @@
 #include <QPushButton>
 
 Frmmonitor::Frmmonitor(GlobalDec &state, ModFunctions &procedures, QWidget *parent)
-    : QDialog(parent, Qt::Dialog), g(state), modFunctions(procedures)
+    : QDialog(parent, Qt::Dialog), m_g(state), m_modFunctions(procedures)
 {
     buildControls();
     connect(cmdfreeze, &QPushButton::clicked, this, &Frmmonitor::cmdfreeze_Click);
@@ -16,29 +16,29 @@ Frmmonitor::Frmmonitor(GlobalDec &state, ModFunctions &procedures, QWidget *pare
 
 void Frmmonitor::Form_Load()
 {
-    g.monfreeze = false;
-    modFunctions.RedrawMonitor();
+    m_g.monfreeze = false;
+    m_modFunctions.RedrawMonitor();
 }
 
 void Frmmonitor::cmdfreeze_Click()
 {
-    if (!g.monfreeze) {
-        g.monfreeze = true;
+    if (!m_g.monfreeze) {
+        m_g.monfreeze = true;
         cmdfreeze->setText(QStringLiteral("Un-Freeze Display"));
     } else {
-        g.monfreeze = false;
+        m_g.monfreeze = false;
         cmdfreeze->setText(QStringLiteral("Freeze Display"));
     }
 }
 
 void Frmmonitor::cmdexit_Click()
 {
-    g.monfreeze = true;
+    m_g.monfreeze = true;
     // Unloaded at once as far as the program is concerned: the next
     // "Signal Monitor" creates a fresh window and runs its load step. The
     // object itself goes once the modal loop that shows it has returned.
-    if (g.monform == this)
-        g.monform = nullptr;
+    if (m_g.monform == this)
+        m_g.monform = nullptr;
     setAttribute(Qt::WA_DeleteOnClose);
     close();
 }

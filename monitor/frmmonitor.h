@@ -47,6 +47,6 @@ protected:
 private:
     void buildControls();
 
-    GlobalDec &g;
-    ModFunctions &modFunctions;
+    GlobalDec &m_g;
+    ModFunctions &m_modFunctions;
 };

@@ -7,9 +7,9 @@
 
 void Mainscreen::cmdsigmon_Click()
 {
-    if (!g.monform) {
-        g.monform = new Frmmonitor(g, modFunctions, this);
-        g.monform->Form_Load();
+    if (!m_g.monform) {
+        m_g.monform = new Frmmonitor(m_g, m_modFunctions, this);
+        m_g.monform->Form_Load();
     }
-    g.monform->exec();
+    m_g.monform->exec();
 }

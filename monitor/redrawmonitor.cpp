@@ -9,16 +9,16 @@
 
 void ModFunctions::RedrawMonitor()
 {
-    if (g.monfreeze)
+    if (m_g.monfreeze)
         return;
-    Frmmonitor *form = g.monform;
+    Frmmonitor *form = m_g.monform;
     if (!form)
         return;   // no window to draw into
     for (int i = 0; i < kMonitorRows; ++i) {
-        form->sig_lvl[i]->setText(QString::number(g.sighist[i]));
-        form->txtadd[i]->setText(QString::number(g.txhist[i]));
-        g.barwidth = barWidthForLevel(g.sighist[i]);
+        form->sig_lvl[i]->setText(QString::number(m_g.sighist[i]));
+        form->txtadd[i]->setText(QString::number(m_g.txhist[i]));
+        m_g.barwidth = barWidthForLevel(m_g.sighist[i]);
         ChartBar *bar = form->sigbar[i];
-        bar->resize(twipsToPixels(form, g.barwidth), bar->height());
+        bar->resize(twipsToPixels(form, m_g.barwidth), bar->height());
     }
 }

@@ -7,29 +7,29 @@ void ModFunctions::DecodeMessage(TxType type)
 {
     TelemetryFrame frame{};
     for (std::size_t i = 0; i < frame.size(); ++i)
-        frame[i] = static_cast<std::uint8_t>(g.rxbytes[i + 1]);
+        frame[i] = static_cast<std::uint8_t>(m_g.rxbytes[i + 1]);
     const Reading reading = decodeTelemetry(type, frame);
 
-    g.txno = reading.txno;
-    g.msgtext = reading.msgtext;
-    g.slevel = reading.slevel;
-    g.txstatus = reading.txstatus;
+    m_g.txno = reading.txno;
+    m_g.msgtext = reading.msgtext;
+    m_g.slevel = reading.slevel;
+    m_g.txstatus = reading.txstatus;
     switch (type) {
     case TxType::Temperature:
-        g.tempvalue = reading.tempvalue;
+        m_g.tempvalue = reading.tempvalue;
         break;
     case TxType::Pulse:
-        g.logvalue = reading.count;
+        m_g.logvalue = reading.count;
         break;
     case TxType::Contact:
     case TxType::Alarm:
-        g.logvalue = reading.count;
-        g.ch1text = reading.ch1text;
-        g.ch2text = reading.ch2text;
+        m_g.logvalue = reading.count;
+        m_g.ch1text = reading.ch1text;
+        m_g.ch2text = reading.ch2text;
         break;
     case TxType::GullyPot:
-        g.lowadc = reading.lowadc;
-        g.highadc = reading.highadc;
+        m_g.lowadc = reading.lowadc;
+        m_g.highadc = reading.highadc;
         break;
     }
     UpdateDisplayRows();

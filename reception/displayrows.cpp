@@ -34,82 +34,82 @@ void setLogValue(GlobalDec &g, TxType type)
 
 void ModFunctions::UpdateDisplayRows()
 {
-    const TxType type = telemetryType(g.rxbytes[1]).value_or(TxType::Temperature);
+    const TxType type = telemetryType(m_g.rxbytes[1]).value_or(TxType::Temperature);
 
     // 1. Address filter: governs "Message Received" only.
-    const double filter = numericValue(ui.txtaddfilter);
-    if (filter == 0 || filter == g.txno)
-        showText(ui.txtinstring, g.msgtext);
+    const double filter = numericValue(m_ui.txtaddfilter);
+    if (filter == 0 || filter == m_g.txno)
+        showText(m_ui.txtinstring, m_g.msgtext);
 
     // Transmitter 0 would match every free row: it is shown, nothing more.
-    if (g.txno == 0)
+    if (m_g.txno == 0)
         return;
 
     // 2. Log every message, whether or not the transmitter gets a row.
-    if (ui.optall->isChecked()) {
-        setLogValue(g, type);
+    if (m_ui.optall->isChecked()) {
+        setLogValue(m_g, type);
         LogMessage();
     }
 
     // 3. Is the transmitter in the table already?
-    g.txfound = false;
-    for (g.rowidx = 0; g.rowidx < kDisplayRows; ++g.rowidx)
-        if (numericValue(ui.txttx[g.rowidx]) == g.txno)
-            g.txfound = true;
+    m_g.txfound = false;
+    for (m_g.rowidx = 0; m_g.rowidx < kDisplayRows; ++m_g.rowidx)
+        if (numericValue(m_ui.txttx[m_g.rowidx]) == m_g.txno)
+            m_g.txfound = true;
 
     // 4. Otherwise it takes the first free row (none when the table is full).
-    if (!g.txfound) {
-        for (g.rowidx = 0; g.rowidx < kDisplayRows; ++g.rowidx) {
-            if (numericValue(ui.txttx[g.rowidx]) == 0) {
-                ui.txttx[g.rowidx]->setText(QString::number(g.txno));
+    if (!m_g.txfound) {
+        for (m_g.rowidx = 0; m_g.rowidx < kDisplayRows; ++m_g.rowidx) {
+            if (numericValue(m_ui.txttx[m_g.rowidx]) == 0) {
+                m_ui.txttx[m_g.rowidx]->setText(QString::number(m_g.txno));
                 break;
             }
         }
     }
 
     // 5. Every row of the transmitter shows the message.
-    for (g.rowidx = 0; g.rowidx < kDisplayRows; ++g.rowidx) {
-        const int k = g.rowidx;
-        if (numericValue(ui.txttx[k]) != g.txno)
+    for (m_g.rowidx = 0; m_g.rowidx < kDisplayRows; ++m_g.rowidx) {
+        const int k = m_g.rowidx;
+        if (numericValue(m_ui.txttx[k]) != m_g.txno)
             continue;
-        QLineEdit *value1 = ui.txtcount[k];
-        QLineEdit *value2 = ui.txtzero[k];
+        QLineEdit *value1 = m_ui.txtcount[k];
+        QLineEdit *value2 = m_ui.txtzero[k];
         switch (type) {
         case TxType::Temperature:
-            for (QLineEdit *box : {ui.txttx[k], ui.txsignal[k], ui.txtlog[k], value1, value2})
+            for (QLineEdit *box : {m_ui.txttx[k], m_ui.txsignal[k], m_ui.txtlog[k], value1, value2})
                 setTextColour(box, kBlue);
-            showText(value1, formatNumber(g.tempvalue));
+            showText(value1, formatNumber(m_g.tempvalue));
             showText(value2, QStringLiteral("degC "));
             break;
         case TxType::Pulse:
-            setTextColour(value1, (g.txstatus & kTamperBit) ? kRed : kBlack);
-            for (QLineEdit *box : {ui.txtlog[k], value2, ui.txsignal[k]})
+            setTextColour(value1, (m_g.txstatus & kTamperBit) ? kRed : kBlack);
+            for (QLineEdit *box : {m_ui.txtlog[k], value2, m_ui.txsignal[k]})
                 setTextColour(box, kBlack);
-            showText(value1, formatNumber(double(g.logvalue) - numericValue(value2)));   // Value 2 is the zero offset
+            showText(value1, formatNumber(double(m_g.logvalue) - numericValue(value2)));   // Value 2 is the zero offset
             break;
         case TxType::Contact:
         case TxType::Alarm:
         case TxType::GullyPot:
-            for (QLineEdit *box : {value1, ui.txtlog[k], value2, ui.txsignal[k]})
+            for (QLineEdit *box : {value1, m_ui.txtlog[k], value2, m_ui.txsignal[k]})
                 setTextColour(box, kBlack);
             if (type == TxType::GullyPot) {
-                showText(value1, QString::number(g.lowadc));
-                showText(value2, QString::number(g.highadc));
+                showText(value1, QString::number(m_g.lowadc));
+                showText(value2, QString::number(m_g.highadc));
             } else {
-                showText(value1, QString::number(g.logvalue));
-                showText(value2, type == TxType::Contact ? g.ch1text + QLatin1Char(' ') + g.ch2text : g.ch1text);
+                showText(value1, QString::number(m_g.logvalue));
+                showText(value2, type == TxType::Contact ? m_g.ch1text + QLatin1Char(' ') + m_g.ch2text : m_g.ch1text);
             }
             break;
         }
-        showText(ui.txsignal[k], QString::number(g.slevel));
-        AddToHistory(g.slevel, g.txno);
+        showText(m_ui.txsignal[k], QString::number(m_g.slevel));
+        AddToHistory(m_g.slevel, m_g.txno);
         RedrawMonitor();
         UpdateClock();
-        showText(ui.txtlog[k], ui.txtmask->text());
-        g.rowdate[k] = logDate(g.daystr, g.monthstr, g.yearstr);   // the day of that time, for snapshots
-        if (ui.opttxonly->isChecked()) {
-            showText(ui.txtpulsefilename, QStringLiteral("tx") + zeroPadded(g.txno, 6) + QLatin1Char('_'));
-            setLogValue(g, type);
+        showText(m_ui.txtlog[k], m_ui.txtmask->text());
+        m_g.rowdate[k] = logDate(m_g.daystr, m_g.monthstr, m_g.yearstr);   // the day of that time, for snapshots
+        if (m_ui.opttxonly->isChecked()) {
+            showText(m_ui.txtpulsefilename, QStringLiteral("tx") + zeroPadded(m_g.txno, 6) + QLatin1Char('_'));
+            setLogValue(m_g, type);
             LogMessage();
         }
     }

@@ -7,18 +7,18 @@
 
 void ModFunctions::AddToHistory(int level, std::int32_t txnumber)
 {
-    for (g.histidx = 0; g.histidx < kHistoryNewest; ++g.histidx) {
-        g.sighist[g.histidx] = g.sighist[g.histidx + 1];
-        g.txhist[g.histidx] = g.txhist[g.histidx + 1];
+    for (m_g.histidx = 0; m_g.histidx < kHistoryNewest; ++m_g.histidx) {
+        m_g.sighist[m_g.histidx] = m_g.sighist[m_g.histidx + 1];
+        m_g.txhist[m_g.histidx] = m_g.txhist[m_g.histidx + 1];
     }
-    g.sighist[kHistoryNewest] = level;
-    g.txhist[kHistoryNewest] = txnumber;
+    m_g.sighist[kHistoryNewest] = level;
+    m_g.txhist[kHistoryNewest] = txnumber;
 }
 
 // "S", level: a bare signal reading from the receiver, no transmitter, no CRC.
 // The level byte is kept as it came, unscaled.
 void ModFunctions::ScanningMessage()
 {
-    AddToHistory(g.rxbytes[2], 0);
+    AddToHistory(m_g.rxbytes[2], 0);
     RedrawMonitor();
 }

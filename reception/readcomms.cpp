@@ -17,8 +17,8 @@ void ModFunctions::ReadComms()
     const int waiting = commsport.inBufferCount();
     if (waiting < 1)
         return;
-    if (waiting != g.rxcount) {
-        g.rxcount = waiting;           // still arriving: wait for a quiet tick
+    if (waiting != m_g.rxcount) {
+        m_g.rxcount = waiting;           // still arriving: wait for a quiet tick
         return;
     }
 
@@ -28,33 +28,33 @@ void ModFunctions::ReadComms()
     const QByteArray burst = commsport.input();
     const qsizetype length = backToBackFrames(burst) > 0 ? kTelemetryFrameLength : burst.size();
     for (qsizetype from = 0; from < burst.size(); from += length) {
-        g.instring = burst.mid(from, length);
-        g.rxcount = std::int32_t(g.instring.size());
-        if (g.rxcount > kLongestMessage) {
-            g.instring = QByteArrayLiteral("XX");
-            g.rxcount = 2;
+        m_g.instring = burst.mid(from, length);
+        m_g.rxcount = std::int32_t(m_g.instring.size());
+        if (m_g.rxcount > kLongestMessage) {
+            m_g.instring = QByteArrayLiteral("XX");
+            m_g.rxcount = 2;
         }
-        for (int i = 1; i <= g.rxcount; ++i)
-            g.rxbytes[i] = static_cast<unsigned char>(g.instring.at(i - 1));
+        for (int i = 1; i <= m_g.rxcount; ++i)
+            m_g.rxbytes[i] = static_cast<unsigned char>(m_g.instring.at(i - 1));
 
-        setTextColour(ui.txtinstring, g.rxcount < kRedFromLength ? kBlack : kRed);
+        setTextColour(m_ui.txtinstring, m_g.rxcount < kRedFromLength ? kBlack : kRed);
 
         CheckCRC();
 
         // A message shorter than its frame would be decoded from what an earlier,
         // longer message left in rxbytes: such messages are shown as they came.
-        const std::optional<TxType> type = telemetryType(g.rxbytes[kTypePosition]);
-        if (type && g.crcok && g.rxcount >= kTelemetryFrameLength) {
+        const std::optional<TxType> type = telemetryType(m_g.rxbytes[kTypePosition]);
+        if (type && m_g.crcok && m_g.rxcount >= kTelemetryFrameLength) {
             DecodeMessage(*type);
         } else {
-            if (g.rxbytes[kTypePosition] == kScanningType && g.rxcount >= kScanningLength)
+            if (m_g.rxbytes[kTypePosition] == kScanningType && m_g.rxcount >= kScanningLength)
                 ScanningMessage();
-            ui.txtinstring->setText(QString::fromLatin1(g.instring));
+            m_ui.txtinstring->setText(QString::fromLatin1(m_g.instring));
         }
 
         // The message's bytes left the port with input(): whatever has
         // arrived since is the start of the next message and stays waiting.
-        g.instring.clear();
+        m_g.instring.clear();
     }
 }
 
@@ -62,9 +62,9 @@ void ModFunctions::CheckCRC()
 {
     std::array<std::uint8_t, kCrcCoveredLength> covered{};
     for (int i = 0; i < kCrcCoveredLength; ++i)
-        covered[std::size_t(i)] = static_cast<std::uint8_t>(g.rxbytes[kCrcFirstPosition + i]);
+        covered[std::size_t(i)] = static_cast<std::uint8_t>(m_g.rxbytes[kCrcFirstPosition + i]);
     const std::uint16_t crc = crc16Modbus(covered);
-    g.crclo = crcLow(crc);
-    g.crchi = crcHigh(crc);
-    g.crcok = g.rxbytes[kCrcLowPosition] == g.crclo && g.rxbytes[kCrcHighPosition] == g.crchi;
+    m_g.crclo = crcLow(crc);
+    m_g.crchi = crcHigh(crc);
+    m_g.crcok = m_g.rxbytes[kCrcLowPosition] == m_g.crclo && m_g.rxbytes[kCrcHighPosition] == m_g.crchi;
 }

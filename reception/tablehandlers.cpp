@@ -7,7 +7,7 @@
 // reading either; S Level and colours stay.
 void Mainscreen::txttx_Change(int index)
 {
-    g.rowdate[std::size_t(index)].clear();
+    m_g.rowdate[std::size_t(index)].clear();
     txtlog[index]->setText(QString());
     txtcount[index]->setText(QString());
     txtzero[index]->setText(QString());
@@ -17,11 +17,11 @@ void Mainscreen::txttx_Change(int index)
 // that reads "0" already raises no change of its own, so it is emptied here.
 void Mainscreen::txtmask_Click()
 {
-    for (g.rowidx = 0; g.rowidx < kDisplayRows; ++g.rowidx) {
-        if (txttx[g.rowidx]->text() == QLatin1String("0"))
-            txttx_Change(g.rowidx);
+    for (m_g.rowidx = 0; m_g.rowidx < kDisplayRows; ++m_g.rowidx) {
+        if (txttx[m_g.rowidx]->text() == QLatin1String("0"))
+            txttx_Change(m_g.rowidx);
         else
-            txttx[g.rowidx]->setText(QStringLiteral("0"));
+            txttx[m_g.rowidx]->setText(QStringLiteral("0"));
     }
 }
 

@@ -23,7 +23,7 @@ bool openPort(QSerialPort &port, const QString &path)
 }
 } // namespace
 
-class tst_PtyPair : public QObject {
+class TestPtyPair : public QObject {
     Q_OBJECT
 
 private slots:
@@ -36,7 +36,7 @@ private slots:
     void relinkFailsWhereNoLinkCanBeMade();
 };
 
-void tst_PtyPair::opensADevice()
+void TestPtyPair::opensADevice()
 {
     PtyPair pair;
     QVERIFY(pair.isOpen());
@@ -44,7 +44,7 @@ void tst_PtyPair::opensADevice()
     QVERIFY(pair.readAvailable().isEmpty());
 }
 
-void tst_PtyPair::bytesPassUnchanged_data()
+void TestPtyPair::bytesPassUnchanged_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("telemetry frame") << QByteArray::fromHex("8201234503002B0070A87C");
@@ -53,7 +53,7 @@ void tst_PtyPair::bytesPassUnchanged_data()
     QTest::newRow("every byte value") << everyByteValue();
 }
 
-void tst_PtyPair::bytesPassUnchanged()
+void TestPtyPair::bytesPassUnchanged()
 {
     QFETCH(QByteArray, bytes);
     PtyPair pair;
@@ -69,7 +69,7 @@ void tst_PtyPair::bytesPassUnchanged()
     QTRY_COMPARE(echoed += pair.readAvailable(), bytes);
 }
 
-void tst_PtyPair::bytesWrittenBeforeThePortOpensWaitForIt()
+void TestPtyPair::bytesWrittenBeforeThePortOpensWaitForIt()
 {
     // Until the port opens, only the pair's own raw mode keeps the bytes as they are.
     PtyPair pair;
@@ -82,7 +82,7 @@ void tst_PtyPair::bytesWrittenBeforeThePortOpensWaitForIt()
     QCOMPARE(port.readAll(), bytes);
 }
 
-void tst_PtyPair::closeMasterIsAHangUpForThePort()
+void TestPtyPair::closeMasterIsAHangUpForThePort()
 {
     PtyPair pair;
     QSerialPort port;
@@ -102,7 +102,7 @@ void tst_PtyPair::closeMasterIsAHangUpForThePort()
     QVERIFY(pair.readAvailable().isEmpty());
 }
 
-void tst_PtyPair::relinkPointsALinkAtEachNewDevice()
+void TestPtyPair::relinkPointsALinkAtEachNewDevice()
 {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
@@ -124,7 +124,7 @@ void tst_PtyPair::relinkPointsALinkAtEachNewDevice()
     QCOMPARE(port.readAll(), QByteArray("S\x07"));
 }
 
-void tst_PtyPair::relinkFailsWhereNoLinkCanBeMade()
+void TestPtyPair::relinkFailsWhereNoLinkCanBeMade()
 {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
@@ -136,5 +136,5 @@ void tst_PtyPair::relinkFailsWhereNoLinkCanBeMade()
              QStringList{"occupied"});
 }
 
-QTEST_GUILESS_MAIN(tst_PtyPair)
+QTEST_GUILESS_MAIN(TestPtyPair)
 #include "tst_ptypair.moc"

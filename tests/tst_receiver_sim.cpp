@@ -71,7 +71,7 @@ bool telemetryCrcOk(const QByteArray &frame)
 }
 } // namespace
 
-class tst_ReceiverSim : public QObject {
+class TestReceiverSim : public QObject {
     Q_OBJECT
 
 private slots:
@@ -91,12 +91,12 @@ private slots:
     void terminateRemovesTheLink();
 };
 
-void tst_ReceiverSim::initTestCase()
+void TestReceiverSim::initTestCase()
 {
     QVERIFY2(QFileInfo(qEnvironmentVariable("HALVERN_SIM")).isExecutable(), "HALVERN_SIM names no program");
 }
 
-void tst_ReceiverSim::scriptIsPlayedThenTheSimExits()
+void TestReceiverSim::scriptIsPlayedThenTheSimExits()
 {
     QTemporaryFile script;
     const QString path = writeScript(script, "# two frames\n"
@@ -118,7 +118,7 @@ void tst_ReceiverSim::scriptIsPlayedThenTheSimExits()
 }
 
 // At 100 times the pace, the records are due 100 and 400 ms after playing begins.
-void tst_ReceiverSim::replayIsPlayedAtItsTimes()
+void TestReceiverSim::replayIsPlayedAtItsTimes()
 {
     QTemporaryFile capture;
     const QString path = writeScript(capture, "# field capture\n"
@@ -142,7 +142,7 @@ void tst_ReceiverSim::replayIsPlayedAtItsTimes()
     QVERIFY(sim.lines.filter("seed").isEmpty());
 }
 
-void tst_ReceiverSim::badFileLineIsNamed_data()
+void TestReceiverSim::badFileLineIsNamed_data()
 {
     QTest::addColumn<QString>("option");
     QTest::addColumn<QByteArray>("text");
@@ -178,7 +178,7 @@ void tst_ReceiverSim::badFileLineIsNamed_data()
                                                  << "1: line longer than 4096 bytes";
 }
 
-void tst_ReceiverSim::badFileLineIsNamed()
+void TestReceiverSim::badFileLineIsNamed()
 {
     QFETCH(QString, option);
     QFETCH(QByteArray, text);
@@ -206,7 +206,7 @@ void tst_ReceiverSim::badFileLineIsNamed()
 // /dev/zero would end in an abort instead of the error. AddressSanitizer
 // reserves far more address space than that, so a sanitized simulator is
 // bounded by the sanitizer's own allocation limit instead.
-void tst_ReceiverSim::endlessScriptIsRefused()
+void TestReceiverSim::endlessScriptIsRefused()
 {
     QProcess process;
 #if defined(__SANITIZE_ADDRESS__) || HAS_ADDRESS_SANITIZER
@@ -226,7 +226,7 @@ void tst_ReceiverSim::endlessScriptIsRefused()
     QVERIFY2(stderrText.startsWith("script /dev/zero:1: line longer than 4096 bytes"), qPrintable(stderrText));
 }
 
-void tst_ReceiverSim::badOptionsExitWithTwo_data()
+void TestReceiverSim::badOptionsExitWithTwo_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("complaint");  // part of what stderr says
@@ -242,7 +242,7 @@ void tst_ReceiverSim::badOptionsExitWithTwo_data()
     QTest::newRow("speed without replay") << QStringList{"--speed", "2"} << "--speed needs --replay";
 }
 
-void tst_ReceiverSim::badOptionsExitWithTwo()
+void TestReceiverSim::badOptionsExitWithTwo()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, complaint);
@@ -254,7 +254,7 @@ void tst_ReceiverSim::badOptionsExitWithTwo()
     QVERIFY2(stderrText.contains(complaint), qPrintable(stderrText));
 }
 
-void tst_ReceiverSim::commandsArePrintedDecoded_data()
+void TestReceiverSim::commandsArePrintedDecoded_data()
 {
     const QByteArray mode2 = QByteArray::fromHex("41 54 3D 02 C4 99");
     const QByteArray threeAddresses = QByteArray::fromHex("41 50 00 04 D2 01 11 70 00 00 00 40 74");
@@ -276,7 +276,7 @@ void tst_ReceiverSim::commandsArePrintedDecoded_data()
     QTest::newRow("frame cut short") << mode2.left(4) << QStringList{"unknown: 41 54 3D 02"};
 }
 
-void tst_ReceiverSim::commandsArePrintedDecoded()
+void TestReceiverSim::commandsArePrintedDecoded()
 {
     QFETCH(QByteArray, written);
     QFETCH(QStringList, expected);
@@ -290,7 +290,7 @@ void tst_ReceiverSim::commandsArePrintedDecoded()
     QTRY_COMPARE(sim.commandLines(), expected);
 }
 
-void tst_ReceiverSim::profilesPlayValidMessages_data()
+void TestReceiverSim::profilesPlayValidMessages_data()
 {
     QTest::addColumn<QString>("profile");
     QTest::addColumn<int>("messageLength");
@@ -299,7 +299,7 @@ void tst_ReceiverSim::profilesPlayValidMessages_data()
     QTest::newRow("scanning") << "scanning" << kScanningLength;
 }
 
-void tst_ReceiverSim::profilesPlayValidMessages()
+void TestReceiverSim::profilesPlayValidMessages()
 {
     QFETCH(QString, profile);
     QFETCH(int, messageLength);
@@ -335,7 +335,7 @@ static void playBusy(const QString &seed, QByteArray &received)
     received = console.received;
 }
 
-void tst_ReceiverSim::seedRepeatsTheTraffic()
+void TestReceiverSim::seedRepeatsTheTraffic()
 {
     QByteArray first, again, otherSeed;
     playBusy("42", first);
@@ -346,7 +346,7 @@ void tst_ReceiverSim::seedRepeatsTheTraffic()
     QVERIFY(otherSeed != first);
 }
 
-void tst_ReceiverSim::terminateRemovesTheLink()
+void TestReceiverSim::terminateRemovesTheLink()
 {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
@@ -363,5 +363,5 @@ void tst_ReceiverSim::terminateRemovesTheLink()
     QVERIFY(!QFileInfo(link).isSymLink());
 }
 
-QTEST_GUILESS_MAIN(tst_ReceiverSim)
+QTEST_GUILESS_MAIN(TestReceiverSim)
 #include "tst_receiver_sim.moc"

@@ -54,12 +54,17 @@ private:
     static QString cacheKey(const QStyleOptionFrame &frame, qreal ratio)
     {
         static constexpr QPalette::ColorRole kRoles[] = {
-            QPalette::Base, QPalette::Window, QPalette::Button, QPalette::Highlight, QPalette::Light,
-            QPalette::Midlight, QPalette::Mid, QPalette::Dark, QPalette::Shadow, QPalette::Text};
+            QPalette::Base,     QPalette::Window, QPalette::Button, QPalette::Highlight, QPalette::Light,
+            QPalette::Midlight, QPalette::Mid,    QPalette::Dark,   QPalette::Shadow,    QPalette::Text};
         std::array<quint32, 8 + std::size(kRoles)> fields{
-            0x48424f58,   // "HBOX": keeps clear of other users of the pixmap cache
-            quint32(frame.rect.width()), quint32(frame.rect.height()), quint32(qRound(ratio * 100)),
-            quint32(frame.state), quint32(frame.lineWidth), quint32(frame.midLineWidth), quint32(frame.direction)};
+            0x48424f58, // "HBOX": keeps clear of other users of the pixmap cache
+            quint32(frame.rect.width()),
+            quint32(frame.rect.height()),
+            quint32(qRound(ratio * 100)),
+            quint32(frame.state),
+            quint32(frame.lineWidth),
+            quint32(frame.midLineWidth),
+            quint32(frame.direction)};
         for (std::size_t i = 0; i < std::size(kRoles); ++i)
             fields[8 + i] = frame.palette.color(kRoles[i]).rgba();
         return QString(reinterpret_cast<const QChar *>(fields.data()), qsizetype(fields.size() * 2));
@@ -74,7 +79,7 @@ QStyle *boxPanelStyle()
 {
     static QStyle *style = [] {
         auto *made = new BoxPanelStyle;
-        made->setParent(QCoreApplication::instance());   // goes with the application
+        made->setParent(QCoreApplication::instance()); // goes with the application
         return made;
     }();
     return style;

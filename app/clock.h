@@ -16,8 +16,7 @@ public:
 
 class ManualClock final : public Clock {
 public:
-    explicit ManualClock(QDateTime start = QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7)))
-        : m_now(std::move(start)) {}
+    explicit ManualClock(QDateTime start = QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7))) : m_now(std::move(start)) {}
     QDateTime now() const override { return m_now; }
     void set(const QDateTime &when) { m_now = when; }
     void advanceSeconds(qint64 seconds) { m_now = m_now.addSecs(seconds); }

@@ -12,18 +12,18 @@
 
 QString commandLineUsage()
 {
-    const QString text = QStringLiteral(
-        "Usage: halvern-console [--port N=DEVICE]... [--help] [--version]\n"
-        "Console for the Halvern VHF telemetry receiver.\n"
-        "\n"
-        "  --port N=DEVICE  use DEVICE (for example /dev/ttyUSB0 or a pseudo-terminal\n"
-        "                   such as /dev/pts/3) as port N, N from %1 to %2; repeatable.\n"
-        "                   Ports not named keep the machine's serial devices in order.\n"
-        "  --help           show this text and exit\n"
-        "  --version        show the version and exit\n"
-        "\n"
-        "The options of every Qt program work too, such as -platform offscreen,\n"
-        "-style fusion, -reverse, -qwindowgeometry 800x600+0+0, -display :1.\n");
+    const QString text =
+        QStringLiteral("Usage: halvern-console [--port N=DEVICE]... [--help] [--version]\n"
+                       "Console for the Halvern VHF telemetry receiver.\n"
+                       "\n"
+                       "  --port N=DEVICE  use DEVICE (for example /dev/ttyUSB0 or a pseudo-terminal\n"
+                       "                   such as /dev/pts/3) as port N, N from %1 to %2; repeatable.\n"
+                       "                   Ports not named keep the machine's serial devices in order.\n"
+                       "  --help           show this text and exit\n"
+                       "  --version        show the version and exit\n"
+                       "\n"
+                       "The options of every Qt program work too, such as -platform offscreen,\n"
+                       "-style fusion, -reverse, -qwindowgeometry 800x600+0+0, -display :1.\n");
     return text.arg(kFirstPort).arg(kLastPort);
 }
 
@@ -41,9 +41,9 @@ QString decodeArgument(const QByteArray &raw)
     if (equals == numberStart || equals >= raw.size() || raw.at(equals) != '=')
         return decoded;
     const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(raw.constData() + equals + 1, nullptr),
-                                                                &std::free);
+                                                               &std::free);
     if (!resolved)
-        return decoded;   // not there: the port cannot open, the decoded name shows why
+        return decoded; // not there: the port cannot open, the decoded name shows why
     const QByteArray canonical(resolved.get());
     if (QFile::encodeName(QFile::decodeName(canonical)) != canonical)
         return decoded;
@@ -62,12 +62,17 @@ struct ToolkitOption {
     bool takesValue;
 };
 constexpr ToolkitOption kToolkitOptions[] = {
-    {"-platform", true}, {"-platformpluginpath", true}, {"-platformtheme", true}, {"-plugin", true},
-    {"-qwindowgeometry", true}, {"-qwindowtitle", true}, {"-qwindowicon", true},
-    {"-geometry", true}, {"-title", true}, {"-icon", true}, {"-display", true}, {"-name", true},
-    {"-visual", true}, {"-session", true}, {"-style", true}, {"-stylesheet", true},
-    {"-reverse", false}, {"-widgetcount", false}, {"-testability", false},
-    {"-nograb", false}, {"-dograb", false},
+    {"-platform", true},        {"-platformpluginpath", true},
+    {"-platformtheme", true},   {"-plugin", true},
+    {"-qwindowgeometry", true}, {"-qwindowtitle", true},
+    {"-qwindowicon", true},     {"-geometry", true},
+    {"-title", true},           {"-icon", true},
+    {"-display", true},         {"-name", true},
+    {"-visual", true},          {"-session", true},
+    {"-style", true},           {"-stylesheet", true},
+    {"-reverse", false},        {"-widgetcount", false},
+    {"-testability", false},    {"-nograb", false},
+    {"-dograb", false},
 };
 // Also written "-style=NAME", "-stylesheet=FILE", "-qmljsdebugger=...".
 constexpr const char *kToolkitJoinedOptions[] = {"-style=", "-stylesheet=", "-qmljsdebugger="};

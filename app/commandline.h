@@ -15,7 +15,9 @@ struct CommandLine {
     bool version = false;
 };
 
-struct CommandLineError { QString message; };
+struct CommandLineError {
+    QString message;
+};
 
 // One argument as the program received it, decoded as a file name. A device
 // path that is not valid UTF-8 cannot survive as text (decoding replaces the

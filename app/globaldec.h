@@ -9,16 +9,16 @@
 
 class Frmmonitor;
 
-inline constexpr int kDisplayRows = 42;   // the display table's rows
+inline constexpr int kDisplayRows = 42; // the display table's rows
 
 struct GlobalDec {
     // Receive poll and framing
-    QByteArray instring;                  // bytes of the current message, empty between messages
-    std::array<int, 1001> rxbytes{};      // byte values by position from 1; never cleared
-    std::int32_t rxcount = 0;             // count latch, then the current message's length
+    QByteArray instring;             // bytes of the current message, empty between messages
+    std::array<int, 1001> rxbytes{}; // byte values by position from 1; never cleared
+    std::int32_t rxcount = 0;        // count latch, then the current message's length
     bool crcok = false;
-    std::uint8_t crclo = 0;               // CRC register halves, shared by the receive
-    std::uint8_t crchi = 0;               // check and the command CRC
+    std::uint8_t crclo = 0; // CRC register halves, shared by the receive
+    std::uint8_t crchi = 0; // check and the command CRC
 
     // The current telemetry message
     QString msgtext;
@@ -44,14 +44,14 @@ struct GlobalDec {
     // Logging
     QString logfilename;
     int lastlogmin = 0;
-    QString logfolder;                    // the folder text in effect: taken when its editing ends
-    QString logbase;                      // the base name in effect, likewise
+    QString logfolder; // the folder text in effect: taken when its editing ends
+    QString logbase;   // the base name in effect, likewise
     // How the folder in effect has fared in its test since it took effect:
     // never passed (a folder the user chose that does not serve), passing, or
     // passed and now failing (away for a while: its lines wait).
     enum class LogFolderState { NotPassed, Passing, Away };
     LogFolderState logfolderstate = LogFolderState::NotPassed;
-    std::array<QString, kDisplayRows> rowdate{};   // Date field of each row's last reading; empty: none
+    std::array<QString, kDisplayRows> rowdate{}; // Date field of each row's last reading; empty: none
 
     // Clock texts, set only by UpdateClock
     QString timestr, hourstr, minstr, secstr;

@@ -4,5 +4,5 @@
 // QT_LOGGING_RULES="halvern.*.debug=true" halvern-console
 #include <QLoggingCategory>
 
-Q_DECLARE_LOGGING_CATEGORY(lcComms)     // "halvern.comms": opening, errors and loss of the serial port
-Q_DECLARE_LOGGING_CATEGORY(lcLogging)   // "halvern.logging": log files refused, waiting lines written or dropped
+Q_DECLARE_LOGGING_CATEGORY(lcComms)   // "halvern.comms": opening, errors and loss of the serial port
+Q_DECLARE_LOGGING_CATEGORY(lcLogging) // "halvern.logging": log files refused, waiting lines written or dropped

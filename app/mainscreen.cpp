@@ -17,7 +17,10 @@
 #include <utility>
 
 Mainscreen::Mainscreen(CommsPort &port, const Clock &clock, QWidget *parent)
-    : QWidget(parent), commsport(port), m_clock(clock), m_log(std::make_unique<LogWriter>()),
+    : QWidget(parent),
+      commsport(port),
+      m_clock(clock),
+      m_log(std::make_unique<LogWriter>()),
       m_modFunctions(m_g, *this, port, clock, *m_log)
 {
     buildControls();

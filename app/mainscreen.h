@@ -46,12 +46,12 @@ public:
     QCheckBox *chklogen = nullptr;
     QRadioButton *opt15min = nullptr, *optall = nullptr, *opttxonly = nullptr;
     QLineEdit *txtfilepath = nullptr, *txtpulsefilename = nullptr, *txtmode = nullptr;
-    std::array<QLineEdit *, 9> txtadd{};            // 1..8
+    std::array<QLineEdit *, 9> txtadd{}; // 1..8
     QLineEdit *txtmask = nullptr, *txtaddfilter = nullptr, *txtinstring = nullptr;
-    QLabel *lbllogqueue = nullptr;                  // lines waiting for the log folder
+    QLabel *lbllogqueue = nullptr; // lines waiting for the log folder
     std::array<QLineEdit *, kDisplayRows> txttx{}, txsignal{}, txtlog{}, txtcount{}, txtzero{};
     QTimer *tmrcomms = nullptr, *tmrpctime = nullptr;
-    QTimer *tmrreopen = nullptr;                    // retries a lost port once a second
+    QTimer *tmrreopen = nullptr; // retries a lost port once a second
 
     // Start-up (app/formload.cpp)
     void Form_Load();
@@ -108,5 +108,5 @@ private:
     const Clock &m_clock;
     std::unique_ptr<LogWriter> m_log;
     ModFunctions m_modFunctions;
-    QString m_lostDevice;                             // the device waiting to come back, by its stable name
+    QString m_lostDevice; // the device waiting to come back, by its stable name
 };

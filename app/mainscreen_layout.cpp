@@ -18,12 +18,41 @@ namespace {
 const QColor kTableOrange(255, 192, 128);
 const QColor kTablePale(255, 224, 192);
 
-struct OptionSpec { const char *name; const char *caption; Twips at; };
-struct ButtonSpec { const char *name; const char *caption; Twips at; QColor face; };
-struct BoxSpec { const char *name; const char *text; Twips at; FontSpec font; const char *spoken; };
-struct LabelSpec { const char *name; const char *caption; Twips at; QColor text; FontSpec font; };
-struct ColumnSpec { const char *name; const char *heading; int boxLeft[2]; int width; const char *text;
-                    QColor background; int headingLeft[2]; int headingWidth; };
+struct OptionSpec {
+    const char *name;
+    const char *caption;
+    Twips at;
+};
+struct ButtonSpec {
+    const char *name;
+    const char *caption;
+    Twips at;
+    QColor face;
+};
+struct BoxSpec {
+    const char *name;
+    const char *text;
+    Twips at;
+    FontSpec font;
+    const char *spoken;
+};
+struct LabelSpec {
+    const char *name;
+    const char *caption;
+    Twips at;
+    QColor text;
+    FontSpec font;
+};
+struct ColumnSpec {
+    const char *name;
+    const char *heading;
+    int boxLeft[2];
+    int width;
+    const char *text;
+    QColor background;
+    int headingLeft[2];
+    int headingWidth;
+};
 
 const FontSpec kDefaultFont{};
 const FontSpec kSansSerif{"MS Sans Serif", 9.75, false};
@@ -55,7 +84,7 @@ const ButtonSpec kButtons[] = {
 };
 
 const BoxSpec kBoxes[] = {
-    {"txtfilepath", "", {5040, 720, 2415, 285}, kDefaultFont, "File Path"},   // text set from the platform's log folder
+    {"txtfilepath", "", {5040, 720, 2415, 285}, kDefaultFont, "File Path"}, // text set from the platform's log folder
     {"txtpulsefilename", "halvernlog", {5400, 1080, 1695, 285}, kDefaultFont, "File Name"},
     {"txtadd1", "0", {11760, 360, 975, 285}, kSansSerif, "Address 1"},
     {"txtadd2", "0", {12840, 360, 975, 285}, kSansSerif, "Address 2"},
@@ -96,7 +125,10 @@ constexpr int kTableTop = 2280;
 constexpr int kRowPitch = 360;
 constexpr int kRowHeight = 330;
 
-Twips relativeTo(Twips at, Twips frame) { return {at.left - frame.left, at.top - frame.top, at.width, at.height}; }
+Twips relativeTo(Twips at, Twips frame)
+{
+    return {at.left - frame.left, at.top - frame.top, at.width, at.height};
+}
 
 } // namespace
 
@@ -105,7 +137,7 @@ void Mainscreen::buildControls()
     setObjectName(QStringLiteral("Mainscreen"));
     setWindowTitle(QStringLiteral("Halvern VHF Receiver  V13"));
     setFixedSize(twips(15210), twips(10740));
-    QFont small = font();                      // controls without a font of their own
+    QFont small = font(); // controls without a font of their own
     small.setPointSizeF(7.5);
     setFont(small);
     paintBackground(this, kWindowBlue);
@@ -184,13 +216,15 @@ void Mainscreen::buildControls()
     for (int c = 0; c < 5; ++c) {
         const ColumnSpec &item = kColumns[c];
         for (int half = 0; half < 2; ++half)
-            makeLabel(this, QStringLiteral("%1_%2").arg(QLatin1String(kHeadingNames[c])).arg(half).toLatin1().constData(),
+            makeLabel(this,
+                      QStringLiteral("%1_%2").arg(QLatin1String(kHeadingNames[c])).arg(half).toLatin1().constData(),
                       item.heading, {item.headingLeft[half], 2040, item.headingWidth, 255}, Qt::black, kArialBold);
         for (int row = 0; row < kDisplayRows; ++row) {
             const int half = row / kRowsPerBlock;
             const Twips at{item.boxLeft[half], kTableTop + kRowPitch * (row % kRowsPerBlock), item.width, kRowHeight};
-            QLineEdit *box = makeBox(this, QStringLiteral("%1_%2").arg(QLatin1String(item.name)).arg(row).toLatin1().constData(),
-                                     item.text, at, kArialBold);
+            QLineEdit *box =
+                makeBox(this, QStringLiteral("%1_%2").arg(QLatin1String(item.name)).arg(row).toLatin1().constData(),
+                        item.text, at, kArialBold);
             setBoxColours(box, item.background, Qt::black);
             box->setAccessibleName(QStringLiteral("%1, row %2").arg(QLatin1String(item.heading)).arg(row + 1));
             (*columns[c])[row] = box;
@@ -219,9 +253,8 @@ void Mainscreen::setTabChain()
     QList<QWidget *> chain{optoff};
     for (int n = kFirstPort; n <= kLastPort; ++n)
         chain.append(optcom[n]);
-    chain << opt4800 << opt9600 << opt19k2 << cmdseqadd
-          << chklogen << cmdlogscreen << txtfilepath << txtpulsefilename << opt15min << optall << opttxonly
-          << cmdprogadd << txtadd[1] << txtadd[2] << txtadd[3] << cmdprog8chadd;
+    chain << opt4800 << opt9600 << opt19k2 << cmdseqadd << chklogen << cmdlogscreen << txtfilepath << txtpulsefilename
+          << opt15min << optall << opttxonly << cmdprogadd << txtadd[1] << txtadd[2] << txtadd[3] << cmdprog8chadd;
     for (int n = 4; n <= 8; ++n)
         chain.append(txtadd[n]);
     chain << cmdprogmode << txtmode << cmdsigmon;

@@ -15,7 +15,8 @@ class LogWriter;
 class ModFunctions {
 public:
     ModFunctions(GlobalDec &state, Mainscreen &window, CommsPort &port, const Clock &clockSource, LogWriter &writer)
-        : m_g(state), m_ui(window), commsport(port), m_clock(clockSource), m_log(writer) {}
+        : m_g(state), m_ui(window), commsport(port), m_clock(clockSource), m_log(writer)
+    {}
 
     // Clock (app/updateclock.cpp)
     void UpdateClock();
@@ -45,7 +46,7 @@ public:
 
     // Receiver commands (config/calccrc.cpp)
     void CalcCRC();
-    void SendCommand();      // closes cmdstring with its CRC and writes it
+    void SendCommand(); // closes cmdstring with its CRC and writes it
 
 private:
     GlobalDec &m_g;

@@ -38,7 +38,10 @@ int digitValue(char16_t c, int base)
     return d < base ? d : -1;
 }
 
-bool isDecimalDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool isDecimalDigit(char16_t c)
+{
+    return c >= u'0' && c <= u'9';
+}
 
 // "&H" / "&O" digits as an unsigned magnitude. Digits are gathered in 64 bits
 // while they fit; the rest only scale the result, so no length of text can
@@ -72,9 +75,9 @@ double decimalNumber(const std::u16string &s)
         ++pos;
     }
 
-    std::string significant;          // digits without leading zeros, at most kKeep
+    std::string significant;           // digits without leading zeros, at most kKeep
     constexpr std::size_t kKeep = 800; // more than any double needs to round right
-    long long pointShift = 0;         // value = 0.significant... * 10^pointShift, before exponent
+    long long pointShift = 0;          // value = 0.significant... * 10^pointShift, before exponent
     bool anyDigit = false;
     bool truncatedNonZero = false;
 

@@ -31,7 +31,7 @@ void quitApplicationOnSignals(const QTimer *tick)
         struct sigaction before {};
         sigaction(number, nullptr, &before);
         if (number == SIGHUP && before.sa_handler == SIG_IGN)
-            continue;   // started under nohup: the user asked to outlive the terminal
+            continue; // started under nohup: the user asked to outlive the terminal
         sigaction(number, &action, nullptr);
     }
 }

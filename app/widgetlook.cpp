@@ -127,8 +127,8 @@ QFrame *makeOutline(QWidget *parent, const QString &name, Twips at, const QColor
     return shape;
 }
 
-QGroupBox *makeFrame(QWidget *parent, const char *name, const char *caption, Twips at,
-                     const QColor &background, const QColor &captionColour)
+QGroupBox *makeFrame(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &background,
+                     const QColor &captionColour)
 {
     auto *frame = named(new QGroupBox(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
     paintBackground(frame, background);
@@ -152,8 +152,8 @@ void setCaptionColour(QWidget *button, const QColor &caption)
 }
 } // namespace
 
-QRadioButton *makeOption(QWidget *parent, const char *name, const char *caption, Twips at,
-                         const QColor &background, const QColor &text)
+QRadioButton *makeOption(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &background,
+                         const QColor &text)
 {
     auto *option = named(new QRadioButton(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
     paintBackground(option, background);
@@ -161,8 +161,8 @@ QRadioButton *makeOption(QWidget *parent, const char *name, const char *caption,
     return option;
 }
 
-QCheckBox *makeCheck(QWidget *parent, const char *name, const char *caption, Twips at,
-                     const QColor &background, const QColor &text)
+QCheckBox *makeCheck(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &background,
+                     const QColor &text)
 {
     auto *check = named(new QCheckBox(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
     paintBackground(check, background);
@@ -188,8 +188,8 @@ QLineEdit *makeBox(QWidget *parent, const char *name, const char *text, Twips at
     return box;
 }
 
-QLabel *makeLabel(QWidget *parent, const char *name, const char *caption, Twips at,
-                  const QColor &text, const FontSpec &font)
+QLabel *makeLabel(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &text,
+                  const FontSpec &font)
 {
     auto *label = named(new QLabel(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
     setTextColour(label, text);

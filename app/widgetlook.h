@@ -17,9 +17,15 @@ class QRadioButton;
 class QWidget;
 class QFrame;
 
-struct Twips { int left, top, width, height; };
+struct Twips {
+    int left, top, width, height;
+};
 
-struct FontSpec { const char *family = nullptr; double points = 0; bool bold = false; };
+struct FontSpec {
+    const char *family = nullptr;
+    double points = 0;
+    bool bold = false;
+};
 
 // Pixels for a length in twips at the widget's logical DPI (15 twips a pixel at 96 DPI).
 int twipsToPixels(const QWidget *widget, int twips);
@@ -39,16 +45,16 @@ void applyFont(QWidget *widget, const FontSpec &font);
 
 QFrame *makeRectangle(QWidget *parent, const QString &name, Twips at, const QColor &fill);
 QFrame *makeOutline(QWidget *parent, const QString &name, Twips at, const QColor &line);
-QGroupBox *makeFrame(QWidget *parent, const char *name, const char *caption, Twips at,
-                     const QColor &background, const QColor &captionColour);
-QRadioButton *makeOption(QWidget *parent, const char *name, const char *caption, Twips at,
-                         const QColor &background, const QColor &text);
-QCheckBox *makeCheck(QWidget *parent, const char *name, const char *caption, Twips at,
-                     const QColor &background, const QColor &text);
+QGroupBox *makeFrame(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &background,
+                     const QColor &captionColour);
+QRadioButton *makeOption(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &background,
+                         const QColor &text);
+QCheckBox *makeCheck(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &background,
+                     const QColor &text);
 QPushButton *makeButton(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &face);
 QLineEdit *makeBox(QWidget *parent, const char *name, const char *text, Twips at, const FontSpec &font);
-QLabel *makeLabel(QWidget *parent, const char *name, const char *caption, Twips at,
-                  const QColor &text, const FontSpec &font);
+QLabel *makeLabel(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &text,
+                  const FontSpec &font);
 
 // The log folder a new run starts with: a folder named logger in the user's
 // home on Linux, "c:\logger\" on Windows; always ending with its separator.

@@ -44,10 +44,10 @@
 
 namespace {
 
-constexpr double kLineTimeSeconds = kTelemetryFrameLength * 10 / 19200.0;   // 5.73 ms
+constexpr double kLineTimeSeconds = kTelemetryFrameLength * 10 / 19200.0; // 5.73 ms
 constexpr double kTickSeconds = 0.010;
-constexpr double kFrameIntervalSeconds = kLineTimeSeconds + 0.030;     // a frame, then a 30 ms gap
-constexpr int kEventsEvery = 64;                          // messages between event-loop passes
+constexpr double kFrameIntervalSeconds = kLineTimeSeconds + 0.030; // a frame, then a 30 ms gap
+constexpr int kEventsEvery = 64;                                   // messages between event-loop passes
 
 // A console as a user runs it, ticked by hand: port 1 open, every message
 // logged to a file in a fresh folder, the monitor live.
@@ -79,7 +79,6 @@ struct LiveConsole {
     }
 };
 
-
 // Frames of one transmitter as a real one sends them: the signal level and
 // the temperature change from message to message, so the row, the clock box
 // and the monitor's rows show new texts each time. With `same`, one frame
@@ -102,10 +101,10 @@ void messageCost(benchmark::State &state, int rows, bool twice, bool same, bool 
         c.take(telemetryFrame(kPulseCode, kTxBase + i, 0x01, 0, 0, i, 9));
     const int txno = kTxBase + rows;
     if (twice)
-        c.window.txttx[std::size_t(rows)]->setText(QString::number(txno));   // the next free row, same transmitter
+        c.window.txttx[std::size_t(rows)]->setText(QString::number(txno)); // the next free row, same transmitter
     const QList<QByteArray> frames = framesOf(txno, same);
     for (const QByteArray &frame : frames)
-        c.take(frame);   // the history, the monitor and the file as they will stay
+        c.take(frame); // the history, the monitor and the file as they will stay
     if (!c.window.txtinstring->text().contains(QString::number(txno))) {
         state.SkipWithError("the frame was not decoded");
         return;
@@ -125,10 +124,11 @@ void messageCost(benchmark::State &state, int rows, bool twice, bool same, bool 
         total += elapsed;
         if (++sinceEvents == kEventsEvery) {
             sinceEvents = 0;
-            QCoreApplication::processEvents();   // repaints and deferred work, not counted
+            QCoreApplication::processEvents(); // repaints and deferred work, not counted
         }
     }
-    state.counters["line_pct"] = benchmark::Counter(100.0 * total / kLineTimeSeconds, benchmark::Counter::kAvgIterations);
+    state.counters["line_pct"] =
+        benchmark::Counter(100.0 * total / kLineTimeSeconds, benchmark::Counter::kAvgIterations);
 }
 
 // Apart, so that a profiler can be pointed at it (callgrind --toggle-collect).
@@ -166,16 +166,38 @@ void paintCost(benchmark::State &state, bool monitor)
 {
     LiveConsole c(monitor);
     const double total = timedAfterEachMessage(state, c, repaintAfterMessage);
-    state.counters["paint_pct"] = benchmark::Counter(100.0 * total / kFrameIntervalSeconds, benchmark::Counter::kAvgIterations);
+    state.counters["paint_pct"] =
+        benchmark::Counter(100.0 * total / kFrameIntervalSeconds, benchmark::Counter::kAvgIterations);
 }
 
-void BM_MessageOneRow(benchmark::State &state) { messageCost(state, 1, false, false); }
-void BM_Message42Rows(benchmark::State &state) { messageCost(state, 42, false, false); }
-void BM_MessageTwoRowsOneTx(benchmark::State &state) { messageCost(state, 1, true, false); }
-void BM_MessageSameFrame(benchmark::State &state) { messageCost(state, 1, false, true); }
-void BM_MessageMonitorClosed(benchmark::State &state) { messageCost(state, 1, false, false, false); }
-void BM_PaintAfterMessage(benchmark::State &state) { paintCost(state, true); }
-void BM_PaintAfterMessageMonitorClosed(benchmark::State &state) { paintCost(state, false); }
+void BM_MessageOneRow(benchmark::State &state)
+{
+    messageCost(state, 1, false, false);
+}
+void BM_Message42Rows(benchmark::State &state)
+{
+    messageCost(state, 42, false, false);
+}
+void BM_MessageTwoRowsOneTx(benchmark::State &state)
+{
+    messageCost(state, 1, true, false);
+}
+void BM_MessageSameFrame(benchmark::State &state)
+{
+    messageCost(state, 1, false, true);
+}
+void BM_MessageMonitorClosed(benchmark::State &state)
+{
+    messageCost(state, 1, false, false, false);
+}
+void BM_PaintAfterMessage(benchmark::State &state)
+{
+    paintCost(state, true);
+}
+void BM_PaintAfterMessageMonitorClosed(benchmark::State &state)
+{
+    paintCost(state, false);
+}
 
 // Apart, so that a profiler can be pointed at it (callgrind --toggle-collect).
 [[gnu::noinline]] void drawChart(QWidget *chart)

@@ -97,7 +97,8 @@ public:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() == QEvent::Paint)
-            ++m_paints[QStringLiteral("%1 %2").arg(QLatin1String(watched->metaObject()->className()), watched->objectName())];
+            ++m_paints[QStringLiteral("%1 %2").arg(QLatin1String(watched->metaObject()->className()),
+                                                   watched->objectName())];
         return false;
     }
 
@@ -160,7 +161,7 @@ public:
         m_worstGapMs = m_worstGapCpuMs = m_worstGapWaitMs = 0;
         m_sinceTick.invalidate();
         if (m_second.isActive())
-            m_second.start();   // whole seconds from now on
+            m_second.start(); // whole seconds from now on
     }
     long ticks() const { return m_ticks; }
     // The longest time between two receive ticks: beyond the receiver's 30 ms
@@ -275,9 +276,11 @@ int main(int argc, char *argv[])
     const double wall = double(elapsed.nsecsElapsed()) / 1e9;
     port.setPortOpen(false);
 
-    std::printf("cpu_s=%.3f elapsed_s=%.3f cpu_pct=%.3f rss_warm_kib=%ld rss_end_kib=%ld ticks=%ld "
-                "min_ticks_per_s=%ld worst_tick_gap_ms=%.1f gap_cpu_ms=%.1f gap_waiting_ms=%.1f clicks=%d clicks_ok=%d click_worst_ms=%.1f lost=%d\n",
-                cpu, wall, 100 * cpu / wall, rssWarm, residentKib(), answers.ticks(), answers.minPerSecond(),
-                answers.worstTickGapMs(), answers.worstGapCpuMs(), answers.worstGapWaitMs(), answers.clicks(), answers.clicksOk(), answers.worstClickMs(), lost);
+    std::printf(
+        "cpu_s=%.3f elapsed_s=%.3f cpu_pct=%.3f rss_warm_kib=%ld rss_end_kib=%ld ticks=%ld "
+        "min_ticks_per_s=%ld worst_tick_gap_ms=%.1f gap_cpu_ms=%.1f gap_waiting_ms=%.1f clicks=%d clicks_ok=%d click_worst_ms=%.1f lost=%d\n",
+        cpu, wall, 100 * cpu / wall, rssWarm, residentKib(), answers.ticks(), answers.minPerSecond(),
+        answers.worstTickGapMs(), answers.worstGapCpuMs(), answers.worstGapWaitMs(), answers.clicks(),
+        answers.clicksOk(), answers.worstClickMs(), lost);
     return 0;
 }

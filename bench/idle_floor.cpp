@@ -32,8 +32,8 @@ struct ClockWindow {
 
     ClockWindow()
     {
-        window.resize(1014, 716);                  // the main window's size and
-        box->setGeometry(48, 680, 137, 32);         // the clock's place at 96 DPI
+        window.resize(1014, 716);           // the main window's size and
+        box->setGeometry(48, 680, 137, 32); // the clock's place at 96 DPI
         QFont font(QStringLiteral("Times New Roman"));
         font.setPointSize(24);
         box->setFont(font);
@@ -87,6 +87,7 @@ int main(int argc, char *argv[])
     QTimer::singleShot(int((warmup + seconds) * 1000), &app, &QCoreApplication::quit);
     app.exec();
 
-    std::printf("cpu_s=%.3f elapsed_s=%.3f ticks=%ld\n", cpuSeconds() - cpuAtStart, double(elapsed.elapsed()) / 1000, ticks - ticksAtStart);
+    std::printf("cpu_s=%.3f elapsed_s=%.3f ticks=%ld\n", cpuSeconds() - cpuAtStart, double(elapsed.elapsed()) / 1000,
+                ticks - ticksAtStart);
     return 0;
 }

@@ -1,8 +1,8 @@
 #include "processstats.h"
 
 #include <cstdio>
-#include <fcntl.h>
 #include <ctime>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 

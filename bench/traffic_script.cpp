@@ -27,16 +27,27 @@ struct Transmitter {
 };
 
 constexpr std::array<Transmitter, 8> kTransmitters{{
-    {kTemperatureCode, 74565}, {kPulseCode, 7}, {kContactCode, 4096}, {kAlarmCode, 4097}, {kGullyPotCode, 512},
-    {kTemperatureCode, 1200}, {kPulseCode, 16777215}, {kContactCode, 33},
+    {kTemperatureCode, 74565},
+    {kPulseCode, 7},
+    {kContactCode, 4096},
+    {kAlarmCode, 4097},
+    {kGullyPotCode, 512},
+    {kTemperatureCode, 1200},
+    {kPulseCode, 16777215},
+    {kContactCode, 33},
 }};
 
 QByteArray frame(const Transmitter &tx, QRandomGenerator &random)
 {
     const auto byte = [&random] { return static_cast<std::uint8_t>(random.bounded(256)); };
-    const std::array<std::uint8_t, 8> covered{static_cast<std::uint8_t>(tx.txno >> 16), static_cast<std::uint8_t>(tx.txno >> 8),
-                                              static_cast<std::uint8_t>(tx.txno), static_cast<std::uint8_t>(byte() & 0x8F),
-                                              static_cast<std::uint8_t>(tx.type == kTemperatureCode ? 0 : byte()), byte(), byte(), byte()};
+    const std::array<std::uint8_t, 8> covered{static_cast<std::uint8_t>(tx.txno >> 16),
+                                              static_cast<std::uint8_t>(tx.txno >> 8),
+                                              static_cast<std::uint8_t>(tx.txno),
+                                              static_cast<std::uint8_t>(byte() & 0x8F),
+                                              static_cast<std::uint8_t>(tx.type == kTemperatureCode ? 0 : byte()),
+                                              byte(),
+                                              byte(),
+                                              byte()};
     const std::uint16_t crc = crc16Modbus(covered);
     QByteArray bytes(1, char(tx.type));
     for (std::uint8_t b : covered)

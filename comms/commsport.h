@@ -57,10 +57,7 @@ public:
 
     // PortOpen True on exactly `device` (as openedDevice() names it) with the
     // current Settings; CommPort stays as it is. Fails like setPortOpen(true).
-    virtual bool openDevice(const QString &device)
-    {
-        return device == deviceName(commPort()) && setPortOpen(true);
-    }
+    virtual bool openDevice(const QString &device) { return device == deviceName(commPort()) && setPortOpen(true); }
 
 signals:
     // The open device vanished (adapter unplugged, other end gone). The port

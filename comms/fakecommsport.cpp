@@ -54,7 +54,7 @@ int FakeCommsPort::inBufferCount()
 {
     const InCall call(m_depth, nestedCalls);
     vanishesIn(Call::InBufferCount);
-    return int(m_buffer.size());   // empty while closed, but for what a vanished device left
+    return int(m_buffer.size()); // empty while closed, but for what a vanished device left
 }
 
 void FakeCommsPort::clearInBuffer()
@@ -93,7 +93,7 @@ QString FakeCommsPort::deviceName(int number) const
 void FakeCommsPort::receive(const QByteArray &bytes)
 {
     if (!m_open)
-        return;   // nothing listens on a closed port
+        return; // nothing listens on a closed port
     m_backlog.append(bytes);
     refill();
 }
@@ -110,7 +110,7 @@ void FakeCommsPort::vanishNow()
         return;
     m_open = false;
     m_errorString = failureReason;
-    m_backlog.clear();                // still in the driver: gone with the device
+    m_backlog.clear(); // still in the driver: gone with the device
     emit lost(m_opened);
 }
 

@@ -28,12 +28,12 @@ public:
     bool openDevice(const QString &device) override;
 
     // Test side.
-    QSet<int> failingPorts;           // these numbers fail to open
-    QString failureReason;            // errorString() after a failed open or a vanish
-    QMap<int, QString> devices;       // the device behind a number, if not "/dev/fakeN"
-    QList<QByteArray> writes;         // every output, one entry per write
-    QList<QString> opens;             // "N@settings" for every successful open
-    void receive(const QByteArray &bytes);   // bytes arrive from the receiver
+    QSet<int> failingPorts;                // these numbers fail to open
+    QString failureReason;                 // errorString() after a failed open or a vanish
+    QMap<int, QString> devices;            // the device behind a number, if not "/dev/fakeN"
+    QList<QByteArray> writes;              // every output, one entry per write
+    QList<QString> opens;                  // "N@settings" for every successful open
+    void receive(const QByteArray &bytes); // bytes arrive from the receiver
     // The open device disappears while the console waits in its event loop:
     // what the loss set going there runs before this returns.
     void vanish();
@@ -55,13 +55,13 @@ private:
     void vanishNow();
     bool vanishesIn(Call call);
 
-    int m_depth = 0;                  // calls of the port now running
+    int m_depth = 0; // calls of the port now running
 
     int m_commPort = 1;
     QString m_settings = kDefaultSettings;
     QString m_errorString;
     bool m_open = false;
-    QString m_opened;                 // the device opened last
-    QByteArray m_buffer;              // what the port holds, at most kReceiveBufferBytes
-    QByteArray m_backlog;             // what waits in the driver beyond that
+    QString m_opened;     // the device opened last
+    QByteArray m_buffer;  // what the port holds, at most kReceiveBufferBytes
+    QByteArray m_backlog; // what waits in the driver beyond that
 };

@@ -95,9 +95,9 @@ QString stableDeviceName(const QString &device, const QString &folder)
         return device;
     const QString target = given.canonicalFilePath();
     if (target.isEmpty())
-        return device;   // not there now: nothing points to it
-    const QFileInfoList links = QDir(folder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot,
-                                                           QDir::Name);
+        return device; // not there now: nothing points to it
+    const QFileInfoList links =
+        QDir(folder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo &link : links)
         if (link.isSymLink() && link.canonicalFilePath() == target)
             return link.absoluteFilePath();

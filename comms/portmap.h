@@ -27,8 +27,7 @@ public:
     explicit PortMap(QMap<int, QString> overrides = {}, QString stableFolder = kStableDeviceFolder,
                      DeviceLister lister = systemSerialDevices)
         : m_overrides(std::move(overrides)), m_stableFolder(std::move(stableFolder)), m_lister(std::move(lister))
-    {
-    }
+    {}
 
     // The device of port `number` among `systemDevices` (full paths such as
     // "/dev/ttyUSB0"), "" when there is none.

@@ -24,7 +24,7 @@ void deselect(QRadioButton *option)
 
 void Mainscreen::optcom_Click(int n)
 {
-    m_lostDevice.clear();                // a new choice ends any wait for a lost port
+    m_lostDevice.clear(); // a new choice ends any wait for a lost port
     tmrreopen->stop();
     if (commsport.portOpen())
         commsport.setPortOpen(false);
@@ -65,9 +65,18 @@ QString Mainscreen::offToolTip(const QStringList &unusable)
     return tip;
 }
 
-void Mainscreen::opt4800_Click() { setBaud(kSettings4800); }
-void Mainscreen::opt9600_Click() { setBaud(kSettings9600); }
-void Mainscreen::opt19k2_Click() { setBaud(kSettings19200); }
+void Mainscreen::opt4800_Click()
+{
+    setBaud(kSettings4800);
+}
+void Mainscreen::opt9600_Click()
+{
+    setBaud(kSettings9600);
+}
+void Mainscreen::opt19k2_Click()
+{
+    setBaud(kSettings19200);
+}
 
 // A rate chosen while no port is open is the rate the next open uses: a port
 // always runs at the rate whose button is selected. An open port is reopened

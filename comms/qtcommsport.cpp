@@ -39,8 +39,7 @@ QString openFailure(const QString &device, QSerialPort::SerialPortError error, c
 {
 #if defined(Q_OS_UNIX)
     const QByteArray path = QFile::encodeName(device);
-    if (error == QSerialPort::PermissionError
-        && ::faccessat(AT_FDCWD, path.constData(), R_OK | W_OK, AT_EACCESS) == 0)
+    if (error == QSerialPort::PermissionError && ::faccessat(AT_FDCWD, path.constData(), R_OK | W_OK, AT_EACCESS) == 0)
         return QStringLiteral("In use by another program (%1)").arg(text);
 #else
     Q_UNUSED(device);
@@ -50,8 +49,7 @@ QString openFailure(const QString &device, QSerialPort::SerialPortError error, c
 }
 } // namespace
 
-QtCommsPort::QtCommsPort(PortMap map, QObject *parent)
-    : CommsPort(parent), m_map(std::move(map))
+QtCommsPort::QtCommsPort(PortMap map, QObject *parent) : CommsPort(parent), m_map(std::move(map))
 {
     m_port.setReadBufferSize(kReceiveBufferBytes);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtCommsPort::onError);
@@ -67,7 +65,7 @@ int baudRateOf(const QString &settings)
 {
     bool ok = false;
     const int baud = settings.section(QLatin1Char(','), 0, 0).trimmed().toInt(&ok);
-    return ok && baud > 0 ? baud : QSerialPort::Baud9600;   // the rate of kDefaultSettings
+    return ok && baud > 0 ? baud : QSerialPort::Baud9600; // the rate of kDefaultSettings
 }
 
 bool QtCommsPort::setPortOpen(bool open)
@@ -162,7 +160,7 @@ void QtCommsPort::clearInBuffer()
 
 QByteArray QtCommsPort::input()
 {
-    m_arrived = false;   // what follows empties the port's buffer
+    m_arrived = false; // what follows empties the port's buffer
     return m_port.isOpen() ? m_port.readAll() : std::exchange(m_leftBehind, QByteArray());
 }
 
@@ -176,20 +174,18 @@ bool QtCommsPort::output(const QByteArray &bytes)
 void QtCommsPort::onError(QSerialPort::SerialPortError error)
 {
     if (error == QSerialPort::NoError)
-        return;   // the port clearing its last error
+        return; // the port clearing its last error
     // A vanished device reports ReadError (pseudo-terminal) or ResourceError
     // (USB adapter), over and over while the port stays open: close at once.
-    const bool deviceGone = error == QSerialPort::ReadError || error == QSerialPort::WriteError
-                            || error == QSerialPort::ResourceError;
+    const bool deviceGone =
+        error == QSerialPort::ReadError || error == QSerialPort::WriteError || error == QSerialPort::ResourceError;
     if (!deviceGone || !m_port.isOpen()) {
         // A failed open answers for itself (openDevice); the loss below was
         // reported already; UnsupportedOperationError is normal on
         // pseudo-terminals (no modem lines). Anything else is unexpected
         // but does not stop the port.
-        const QString text = QStringLiteral("%1: error %2 ignored: %3")
-                                 .arg(m_port.portName())
-                                 .arg(int(error))
-                                 .arg(m_port.errorString());
+        const QString text =
+            QStringLiteral("%1: error %2 ignored: %3").arg(m_port.portName()).arg(int(error)).arg(m_port.errorString());
         if (!m_port.isOpen() || deviceGone || error == QSerialPort::UnsupportedOperationError)
             qCDebug(lcComms).noquote() << text;
         else

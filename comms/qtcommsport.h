@@ -32,12 +32,12 @@ private:
 
     PortMap m_map;
     QSerialPort m_port;
-    QByteArray m_leftBehind;          // received before the device vanished, not yet read
-    bool m_arrived = false;           // the port has read bytes since its buffer was last emptied
-    QString m_device;                 // the device last opened, by its stable name
+    QByteArray m_leftBehind; // received before the device vanished, not yet read
+    bool m_arrived = false;  // the port has read bytes since its buffer was last emptied
+    QString m_device;        // the device last opened, by its stable name
     int m_commPort = 1;
     QString m_settings = kDefaultSettings;
-    QString m_errorString;            // why the last open failed or the device went
+    QString m_errorString; // why the last open failed or the device went
 };
 
 // The baud rate of line settings such as "19200,n,8,1" (9600 if unreadable).

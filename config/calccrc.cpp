@@ -17,7 +17,7 @@ QString commandName(const QByteArray &frame)
 {
     if (frame.startsWith("AT="))
         return QStringLiteral("Set Mode");
-    const qsizetype addresses = (frame.size() - 4) / 3;   // less prefix and CRC
+    const qsizetype addresses = (frame.size() - 4) / 3; // less prefix and CRC
     return QStringLiteral("Set %1ch Add").arg(addresses);
 }
 
@@ -43,9 +43,8 @@ void ModFunctions::SendCommand()
     }
     if (!commsport.output(m_g.cmdstring)) {
         const int port = commsport.commPort();
-        m_ui.txtinstring->setText(commandName(m_g.cmdstring)
-                                + QStringLiteral(" not sent: writing to port %1 (%2) failed")
-                                      .arg(port)
-                                      .arg(commsport.deviceName(port)));
+        m_ui.txtinstring->setText(
+            commandName(m_g.cmdstring)
+            + QStringLiteral(" not sent: writing to port %1 (%2) failed").arg(port).arg(commsport.deviceName(port)));
     }
 }

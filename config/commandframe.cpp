@@ -21,7 +21,10 @@ QByteArray threeBytes(std::int64_t high, std::int64_t mid, std::int64_t low)
     return field;
 }
 
-QString addressRange() { return QStringLiteral("outside 0 to ") + QString::number(kMaxAddress); }
+QString addressRange()
+{
+    return QStringLiteral("outside 0 to ") + QString::number(kMaxAddress);
+}
 
 } // namespace
 
@@ -38,8 +41,8 @@ BytesOrRefusal modeByte(const QString &text)
     const double value = leadingNumber(text);
     const auto mode = roundHalfEven(value);
     if (!mode || *mode < 0 || *mode > kMaxMode) {
-        return Refusal{QStringLiteral("mode ") + formatNumber(value)
-                       + QStringLiteral(" is outside 0 to ") + QString::number(kMaxMode)};
+        return Refusal{QStringLiteral("mode ") + formatNumber(value) + QStringLiteral(" is outside 0 to ")
+                       + QString::number(kMaxMode)};
     }
     return QByteArray(1, byteOf(*mode));
 }
@@ -73,10 +76,9 @@ BytesOrRefusal addressFrame(const QString &commandName, const QStringList &addre
     for (qsizetype i = 0; i < addressTexts.size(); ++i) {
         const BytesOrRefusal field = addressField(addressTexts[i]);
         if (std::holds_alternative<Refusal>(field)) {
-            return Refusal{commandName + QStringLiteral(" not sent: address box ")
-                           + QString::number(i + 1) + QStringLiteral(" holds ")
-                           + formatNumber(leadingNumber(addressTexts[i])) + QStringLiteral(", ")
-                           + addressRange()};
+            return Refusal{commandName + QStringLiteral(" not sent: address box ") + QString::number(i + 1)
+                           + QStringLiteral(" holds ") + formatNumber(leadingNumber(addressTexts[i]))
+                           + QStringLiteral(", ") + addressRange()};
         }
         frame += std::get<QByteArray>(field);
     }

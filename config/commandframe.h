@@ -9,14 +9,16 @@
 
 // The largest mode byte and the largest address three bytes hold.
 inline constexpr std::int64_t kMaxMode = 255;
-inline constexpr std::int64_t kMaxAddress = 16777215;   // FFFFFF
+inline constexpr std::int64_t kMaxAddress = 16777215; // FFFFFF
 // What the high and middle byte of an address field count for: an address
 // of kHighByteWeight or more needs its high byte.
 inline constexpr std::int64_t kHighByteWeight = 65536;
 inline constexpr std::int64_t kMidByteWeight = 256;
 
 // Either the bytes to send or the reason they cannot be built.
-struct Refusal { QString reason; };
+struct Refusal {
+    QString reason;
+};
 using BytesOrRefusal = std::variant<QByteArray, Refusal>;
 
 // Appends the CRC of `frame`, low byte first.

@@ -28,7 +28,7 @@ std::optional<QStringList> readCsvLine(const QString &line)
             ++pos;
             while (true) {
                 if (pos >= line.size())
-                    return std::nullopt;   // quote never closed
+                    return std::nullopt; // quote never closed
                 if (line[pos] == u'"') {
                     if (pos + 1 < line.size() && line[pos + 1] == u'"') {
                         field += u'"';
@@ -44,7 +44,7 @@ std::optional<QStringList> readCsvLine(const QString &line)
             while (pos < line.size() && line[pos] != u',') {
                 const QChar c = line[pos++];
                 if (c == u'"' || c == u'\r' || c == u'\n')
-                    return std::nullopt;   // must have been quoted
+                    return std::nullopt; // must have been quoted
                 field += c;
             }
         }
@@ -52,7 +52,7 @@ std::optional<QStringList> readCsvLine(const QString &line)
         if (pos == line.size())
             return fields;
         if (line[pos] != u',')
-            return std::nullopt;           // text after a closing quote
+            return std::nullopt; // text after a closing quote
         ++pos;
     }
 }
@@ -72,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // A field that needs no quotes is written as it stands.
     for (const QString &field : fields) {
-        const bool plain = !field.contains(u',') && !field.contains(u'"') && !field.contains(u'\r') && !field.contains(u'\n');
+        const bool plain =
+            !field.contains(u',') && !field.contains(u'"') && !field.contains(u'\r') && !field.contains(u'\n');
         FUZZ_REQUIRE(!plain || csvField(field) == field, "a plain field was changed");
     }
     return 0;

@@ -38,7 +38,10 @@ std::uint16_t registerCrc(const QByteArray &bytes)
     return static_cast<std::uint16_t>(hi << 8 | lo);
 }
 
-int byteAt(const QByteArray &bytes, qsizetype i) { return static_cast<std::uint8_t>(bytes[i]); }
+int byteAt(const QByteArray &bytes, qsizetype i)
+{
+    return static_cast<std::uint8_t>(bytes[i]);
+}
 
 void checkClosedByCrc(const QByteArray &frame)
 {
@@ -88,13 +91,15 @@ void checkAddresses(QStringList texts)
     }
     if (const auto *refusal = std::get_if<Refusal>(&result)) {
         FUZZ_REQUIRE(firstBad >= 0, "addresses that fit were refused");
-        const QString named = command + QStringLiteral(" not sent: address box ") + QString::number(firstBad + 1) + u' ';
+        const QString named =
+            command + QStringLiteral(" not sent: address box ") + QString::number(firstBad + 1) + u' ';
         FUZZ_REQUIRE(refusal->reason.startsWith(named), "refusal does not name the first bad box");
         return;
     }
     const QByteArray frame = std::get<QByteArray>(result);
     FUZZ_REQUIRE(firstBad < 0, "a frame for an address without a field");
-    FUZZ_REQUIRE(frame.size() == 2 + 3 * texts.size() + 2 && frame.startsWith("AP"), "address frame of the wrong shape");
+    FUZZ_REQUIRE(frame.size() == 2 + 3 * texts.size() + 2 && frame.startsWith("AP"),
+                 "address frame of the wrong shape");
     for (qsizetype i = 0; i < texts.size(); ++i) {
         const qsizetype at = 2 + 3 * i;
         const std::int64_t field = (byteAt(frame, at) << 16) | (byteAt(frame, at + 1) << 8) | byteAt(frame, at + 2);

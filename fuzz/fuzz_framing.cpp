@@ -32,7 +32,6 @@
 
 namespace {
 
-
 // Every text of the display table, row by row.
 QStringList tableTexts(Mainscreen &w)
 {
@@ -117,10 +116,13 @@ bool crcHolds(const QByteArray &m)
 {
     const std::uint16_t crc = crc16Modbus(QByteArrayView(m).sliced(kCrcFirstPosition - 1, kCrcCoveredLength));
     return static_cast<std::uint8_t>(m[kCrcLowPosition - 1]) == crcLow(crc)
-        && static_cast<std::uint8_t>(m[kCrcHighPosition - 1]) == crcHigh(crc);
+           && static_cast<std::uint8_t>(m[kCrcHighPosition - 1]) == crcHigh(crc);
 }
 
-int byteAt(const QByteArray &m, int i) { return static_cast<std::uint8_t>(m[i]); }
+int byteAt(const QByteArray &m, int i)
+{
+    return static_cast<std::uint8_t>(m[i]);
+}
 
 std::int32_t txnoOf(const QByteArray &frame)
 {
@@ -154,7 +156,7 @@ void checkFrames(Console &c, const QList<QByteArray> &frames, const QStringList 
     const QByteArray &last = frames.last();
     FUZZ_REQUIRE(g.txno == txnoOf(last) && g.slevel == byteAt(last, 8) >> 4, "last frame's values not kept");
 
-    QList<std::pair<int, std::int32_t>> added;   // level, transmitter
+    QList<std::pair<int, std::int32_t>> added; // level, transmitter
     QList<int> rows;
     for (const QByteArray &frame : frames) {
         const std::int32_t txno = txnoOf(frame);
@@ -185,7 +187,7 @@ void checkFrames(Console &c, const QList<QByteArray> &frames, const QStringList 
     const History after = historyOf(g);
     const int n = int(added.size());
     for (int i = 0; i <= kHistoryNewest; ++i) {
-        const int from = i + n;   // where the entry now at i stood before, if it did
+        const int from = i + n; // where the entry now at i stood before, if it did
         const bool fresh = from > kHistoryNewest;
         const int level = fresh ? added[from - kHistoryNewest - 1].first : before.levels[std::size_t(from)];
         const std::int32_t txno = fresh ? added[from - kHistoryNewest - 1].second : before.txnos[std::size_t(from)];
@@ -198,8 +200,7 @@ void checkFrames(Console &c, const QList<QByteArray> &frames, const QStringList 
 // alone: a valid telemetry frame lands in its transmitter's row (if the
 // table has room) and in the history; a scanning message only in the
 // history; anything else changes neither.
-void checkMessage(Console &c, const QByteArray &message, const QStringList &tableBefore,
-                  const History &before)
+void checkMessage(Console &c, const QByteArray &message, const QStringList &tableBefore, const History &before)
 {
     GlobalDec &g = c.g();
     Mainscreen &w = c.w();
@@ -224,7 +225,7 @@ void checkMessage(Console &c, const QByteArray &message, const QStringList &tabl
     }
     const int type = byteAt(message, 0);
     if (telemetryType(type) && length < kTelemetryFrameLength)
-        return;   // what a short frame reads beyond its end is the poll's choice
+        return; // what a short frame reads beyond its end is the poll's choice
     if (telemetryType(type) && crcHolds(message)) {
         const std::int32_t txno = txnoOf(message);
         const int level = byteAt(message, 8) >> 4;
@@ -260,7 +261,7 @@ void checkMessage(Console &c, const QByteArray &message, const QStringList &tabl
 void tick(Console &c, QByteArray &burst)
 {
     if (c.port.inBufferCount() == 0) {
-        c.w().tmrcomms_Timer();   // nothing waiting: the poll only looks
+        c.w().tmrcomms_Timer(); // nothing waiting: the poll only looks
         return;
     }
     const QStringList tableBefore = tableTexts(c.w());
@@ -276,7 +277,7 @@ void tick(Console &c, QByteArray &burst)
     const QByteArray read = c.port.lastInput;
     FUZZ_REQUIRE(c.port.inputs == inputsBefore + 1 && !read.isEmpty() && burst.startsWith(read),
                  "the poll read other bytes than had arrived");
-    burst.remove(0, read.size());   // what arrived behind the message waits on
+    burst.remove(0, read.size()); // what arrived behind the message waits on
     FUZZ_REQUIRE(c.port.inBufferCount() == std::min<qsizetype>(burst.size(), kReceiveBufferBytes),
                  "bytes behind the message were thrown away");
     checkMessage(c, read, tableBefore, historyBefore);
@@ -304,7 +305,7 @@ public:
         m_console.port.clearInBuffer();
         m_console.g() = m_fresh;
         for (int k = 0; k < kDisplayRows; ++k) {
-            w.txttx[k]->setText(m_freshTable[5 * k]);   // first: its change handler empties the row
+            w.txttx[k]->setText(m_freshTable[5 * k]); // first: its change handler empties the row
             w.txsignal[k]->setText(m_freshTable[5 * k + 1]);
             w.txtlog[k]->setText(m_freshTable[5 * k + 2]);
             w.txtcount[k]->setText(m_freshTable[5 * k + 3]);
@@ -347,7 +348,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     Console &c = console->reset();
-    QByteArray burst;   // every byte received since the last message was read
+    QByteArray burst; // every byte received since the last message was read
     std::size_t pos = 0;
     while (pos < size) {
         const std::uint8_t header = data[pos++];

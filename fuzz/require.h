@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define FUZZ_REQUIRE(condition, what)                                                          \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: %s (%s)\n", __FILE__, __LINE__, what, #condition);   \
-            std::abort();                                                                      \
-        }                                                                                      \
+#define FUZZ_REQUIRE(condition, what)                                                                                  \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "%s:%d: %s (%s)\n", __FILE__, __LINE__, what, #condition);                            \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (false)

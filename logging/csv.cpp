@@ -33,8 +33,8 @@ QString csvLine(const QStringList &fields)
     return written.join(u',');
 }
 
-QString logFileName(const QString &folder, const QString &base,
-                    const QString &daystr, const QString &monthstr, const QString &yearstr)
+QString logFileName(const QString &folder, const QString &base, const QString &daystr, const QString &monthstr,
+                    const QString &yearstr)
 {
     return folder + base + twoDigits(daystr) + twoDigits(monthstr) + yearstr + QStringLiteral(".csv");
 }

@@ -15,8 +15,8 @@ QString csvLine(const QStringList &fields);
 
 // folder + base + DD + MM + YYYY + ".csv", joined with nothing added;
 // day and month given as the clock's texts without leading zeros.
-QString logFileName(const QString &folder, const QString &base,
-                    const QString &daystr, const QString &monthstr, const QString &yearstr);
+QString logFileName(const QString &folder, const QString &base, const QString &daystr, const QString &monthstr,
+                    const QString &yearstr);
 
 // The Date field: day "/" month "/" year, as the clock's texts stand ("8/12/2026").
 QString logDate(const QString &daystr, const QString &monthstr, const QString &yearstr);

@@ -23,7 +23,8 @@ void ModFunctions::LogDisplayData()
         if (leadingNumber(m_ui.txttx[row]->text()) == 0)
             continue;
         const QString &received = m_g.rowdate[row];
-        m_log.append(m_g.logfilename, csvLine({m_ui.txttx[row]->text(), m_ui.txsignal[row]->text(), m_ui.txtcount[row]->text(),
-                                           m_ui.txtlog[row]->text(), received.isEmpty() ? today : received}));
+        m_log.append(m_g.logfilename,
+                     csvLine({m_ui.txttx[row]->text(), m_ui.txsignal[row]->text(), m_ui.txtcount[row]->text(),
+                              m_ui.txtlog[row]->text(), received.isEmpty() ? today : received}));
     }
 }

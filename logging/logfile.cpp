@@ -29,7 +29,6 @@ bool ModFunctions::LogFolderUsable() const
     return info.isDir() && info.isWritable();
 }
 
-
 // Once passed, the folder's test is not asked again here: a line in the
 // moment between the folder going away and the clock tick noticing it
 // waits like every other.

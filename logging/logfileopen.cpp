@@ -78,7 +78,8 @@ QByteArray logLineBytes(const QString &line)
 LogFileAppend::LogFileAppend(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
-    m_fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    m_fd =
+        ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (m_fd < 0) {
         m_why = refusalOfFailedOpen(name);
         return;
@@ -122,7 +123,7 @@ bool LogFileAppend::write(const QByteArray &lines)
         return true;
     }
     if (done > 0) {
-        [[maybe_unused]] const int cut = ::ftruncate(m_fd, off_t(m_sizeBefore));   // nothing more to do if it fails
+        [[maybe_unused]] const int cut = ::ftruncate(m_fd, off_t(m_sizeBefore)); // nothing more to do if it fails
     }
     return false;
 }

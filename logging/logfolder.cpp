@@ -19,8 +19,8 @@ void Mainscreen::txtfilepath_Apply()
     if (text == m_g.logfolder)
         return;
     m_g.logfolder = text;
-    m_g.logfolderstate = m_modFunctions.LogFolderUsable() ? GlobalDec::LogFolderState::Passing
-                                                      : GlobalDec::LogFolderState::NotPassed;
+    m_g.logfolderstate =
+        m_modFunctions.LogFolderUsable() ? GlobalDec::LogFolderState::Passing : GlobalDec::LogFolderState::NotPassed;
     showLogNotice();
 }
 

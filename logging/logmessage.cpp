@@ -17,7 +17,7 @@ void ModFunctions::LogMessage()
         return;
     if (m_g.txno == 0)
         return;
-    m_log.append(m_g.logfilename, csvLine({QString::number(m_g.txno), QString::number(m_g.slevel),
-                                       QString::number(m_g.logvalue), m_ui.txtmask->text(),
-                                       logDate(m_g.daystr, m_g.monthstr, m_g.yearstr)}));
+    m_log.append(m_g.logfilename,
+                 csvLine({QString::number(m_g.txno), QString::number(m_g.slevel), QString::number(m_g.logvalue),
+                          m_ui.txtmask->text(), logDate(m_g.daystr, m_g.monthstr, m_g.yearstr)}));
 }

@@ -14,10 +14,7 @@ constexpr int kFilesNamed = 3;
 
 } // namespace
 
-LogWriter::LogWriter(int capacity, QObject *parent)
-    : QObject(parent), m_bound(std::max(1, capacity))
-{
-}
+LogWriter::LogWriter(int capacity, QObject *parent) : QObject(parent), m_bound(std::max(1, capacity)) {}
 
 void LogWriter::prepare(const QString &path)
 {
@@ -93,8 +90,9 @@ void LogWriter::flush(FileQueue &file)
             qCDebug(lcLogging).noquote() << QStringLiteral("cannot %1 %2%3: its lines wait")
                                                 .arg(out.isOpen() ? QStringLiteral("write") : QStringLiteral("open"),
                                                      file.path,
-                                                     file.refusal.isEmpty() ? QString()
-                                                                            : QStringLiteral(" (%1)").arg(file.refusal));
+                                                     file.refusal.isEmpty()
+                                                         ? QString()
+                                                         : QStringLiteral(" (%1)").arg(file.refusal));
         file.failing = true;
         return;
     }
@@ -147,9 +145,10 @@ QString LogWriter::notice() const
         }
         named.append(file.refusal.isEmpty() ? file.path : QStringLiteral("%1 (%2)").arg(file.path, file.refusal));
     }
-    QString text = QStringLiteral("%1 log %2 waiting: cannot write %3")
-                       .arg(QString::number(pending()), pending() == 1 ? QStringLiteral("line") : QStringLiteral("lines"),
-                            named.join(QStringLiteral("; ")));
+    QString text =
+        QStringLiteral("%1 log %2 waiting: cannot write %3")
+            .arg(QString::number(pending()), pending() == 1 ? QStringLiteral("line") : QStringLiteral("lines"),
+                 named.join(QStringLiteral("; ")));
     if (m_droppedCount > 0)
         text += QStringLiteral(", %1 dropped").arg(m_droppedCount);
     return text;

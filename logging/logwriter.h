@@ -25,8 +25,8 @@ public:
     // The lines of one file that could not be written.
     struct WaitingFile {
         QString path;
-        QStringList lines;    // without line ends, oldest first
-        QString refusal;      // why the file was refused, if it was (see LogFileAppend)
+        QStringList lines; // without line ends, oldest first
+        QString refusal;   // why the file was refused, if it was (see LogFileAppend)
     };
 
     explicit LogWriter(int capacity = kDefaultCapacity, QObject *parent = nullptr);
@@ -39,9 +39,9 @@ public:
     // Cheap when nothing waits.
     void retry();
 
-    int pending() const { return m_waitingCount; }       // lines waiting, over all files
-    qint64 dropped() const { return m_droppedCount; }    // given up since nothing last waited
-    QString failedPath() const;                        // the file of the oldest waiting line
+    int pending() const { return m_waitingCount; }    // lines waiting, over all files
+    qint64 dropped() const { return m_droppedCount; } // given up since nothing last waited
+    QString failedPath() const;                       // the file of the oldest waiting line
 
     // One line for the window, e.g. "12 log lines waiting: cannot write
     // /logs/x.csv (a symbolic link); /logs/y.csv, 3 dropped"; empty when
@@ -59,15 +59,15 @@ signals:
 
 private:
     struct Entry {
-        quint64 order;           // across all files, for dropping the oldest
+        quint64 order; // across all files, for dropping the oldest
         QString line;
-        bool headerOnly;         // from prepare(): the file must exist, no line
+        bool headerOnly; // from prepare(): the file must exist, no line
     };
     struct FileQueue {
         QString path;
         std::deque<Entry> entries;
         QString refusal;
-        bool failing = false;    // the last write to the file failed
+        bool failing = false; // the last write to the file failed
     };
 
     void enqueue(const QString &path, const QString &line, bool headerOnly);
@@ -75,9 +75,9 @@ private:
     void dropOldest();
     void forgetWritten();
 
-    std::vector<FileQueue> m_files;  // only files with waiting lines, by first refusal
+    std::vector<FileQueue> m_files; // only files with waiting lines, by first refusal
     int m_waitingCount = 0;
-    int m_bound;                     // most lines kept waiting
+    int m_bound; // most lines kept waiting
     quint64 m_nextOrder = 0;
     qint64 m_droppedCount = 0;
 };

@@ -31,7 +31,7 @@ bool makeFolder(const QString &folder)
 QString recoveryFolder()
 {
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (!QDir::isAbsolutePath(state))   // unset, empty or relative: the default
+    if (!QDir::isAbsolutePath(state)) // unset, empty or relative: the default
         state = QDir::homePath() + QStringLiteral("/.local/state");
     return state + QStringLiteral("/halvern");
 }
@@ -56,7 +56,7 @@ QStringList saveWaitingLogLines(LogWriter &writer, const QString &folder)
     writer.retry();
     const qint64 dropped = writer.dropped();
     auto waiting = writer.takeWaiting();
-    std::erase_if(waiting, [](const LogWriter::WaitingFile &file) { return file.lines.isEmpty(); });   // a header alone
+    std::erase_if(waiting, [](const LogWriter::WaitingFile &file) { return file.lines.isEmpty(); }); // a header alone
     QStringList report;
     const bool folderMade = waiting.empty() || makeFolder(folder);
     for (const LogWriter::WaitingFile &file : waiting) {

@@ -34,7 +34,7 @@ void Mainscreen::tmrpctime_Timer()
     if (usable)
         m_g.logfolderstate = State::Passing;
     else if (m_g.logfolderstate == State::NotPassed)
-        chklogen->setChecked(false);   // only ever unticked here
+        chklogen->setChecked(false); // only ever unticked here
     else
         m_g.logfolderstate = State::Away;
     m_log->retry();

@@ -85,8 +85,8 @@ public:
         if (index < 0 || index >= childCount())
             return nullptr;
         while (m_rowIds.size() <= index)
-            m_rowIds.append(QAccessible::registerAccessibleInterface(
-                new ChartRowAccessible(chart(), int(m_rowIds.size()))));
+            m_rowIds.append(
+                QAccessible::registerAccessibleInterface(new ChartRowAccessible(chart(), int(m_rowIds.size()))));
         return QAccessible::accessibleInterface(m_rowIds[index]);
     }
 

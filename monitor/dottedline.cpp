@@ -44,7 +44,7 @@ DottedLine *makeDottedLine(QWidget *parent, const QString &name, int x, int top,
 {
     auto *line = new DottedLine(parent, colour);
     line->setObjectName(name);
-    placeAt(line, {x, top, 15, bottom - top});   // 15 twips: one pixel at 96 DPI
+    placeAt(line, {x, top, 15, bottom - top}); // 15 twips: one pixel at 96 DPI
     if (line->width() < 1)
         line->resize(1, line->height());
     return line;

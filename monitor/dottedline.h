@@ -16,7 +16,7 @@ protected:
 
 private:
     QColor m_lineColour;
-    QPixmap m_drawn;      // the whole line, at the widget's size
+    QPixmap m_drawn; // the whole line, at the widget's size
 };
 
 // A dotted line named `name` at x (twips) from top to bottom (twips).

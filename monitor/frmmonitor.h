@@ -16,7 +16,7 @@ class SignalChart;
 struct GlobalDec;
 class ModFunctions;
 
-inline constexpr int kMonitorRows = kHistoryLength;   // one per signal history entry, oldest at the top
+inline constexpr int kMonitorRows = kHistoryLength; // one per signal history entry, oldest at the top
 
 class Frmmonitor : public QDialog {
     Q_OBJECT
@@ -26,12 +26,12 @@ public:
 
     // Controls, by the names the procedures use.
     QLineEdit *txtbanner = nullptr;
-    SignalChart *Shape1 = nullptr;              // the panel, which draws the rows
+    SignalChart *Shape1 = nullptr; // the panel, which draws the rows
     QLabel *lbltxadd = nullptr, *lbl_slvl = nullptr;
     std::array<ChartBox *, kMonitorRows> txtadd{}, sig_lvl{};
     std::array<ChartBar *, kMonitorRows> sigbar{};
-    std::array<QWidget *, 11> Line{};           // 1..10, the grid
-    std::array<QLabel *, 11> lbl_s{};           // 0..10, the scale legend
+    std::array<QWidget *, 11> Line{}; // 1..10, the grid
+    std::array<QLabel *, 11> lbl_s{}; // 0..10, the scale legend
     QPushButton *cmdfreeze = nullptr, *cmdexit = nullptr;
 
     // Runs each time the window is created: live, and the current history drawn.

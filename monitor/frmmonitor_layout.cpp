@@ -30,10 +30,14 @@ constexpr int kBarLeft = 2160;
 constexpr int kBarStartWidth = 105;
 constexpr int kBarHeight = 255;
 
-struct RowBoxSpec { const char *name; int left; int width; };
+struct RowBoxSpec {
+    const char *name;
+    int left;
+    int width;
+};
 const RowBoxSpec kRowBoxes[] = {
-    {"txtadd", 360, 975},       // transmitter address
-    {"sig_lvl", 1440, 615},     // signal level
+    {"txtadd", 360, 975},   // transmitter address
+    {"sig_lvl", 1440, 615}, // signal level
 };
 
 // Grid lines Line1 to Line10, in that order; each stands at the left edge of
@@ -42,19 +46,18 @@ constexpr int kGridX[] = {6120, 3720, 13320, 12120, 10920, 9720, 8520, 7320, 492
 constexpr int kGridTop = 480;
 constexpr int kGridBottom = 9720;
 
-struct LegendSpec { int left; int width; QColor background; QColor text; };
+struct LegendSpec {
+    int left;
+    int width;
+    QColor background;
+    QColor text;
+};
 const LegendSpec kLegend[] = {
-    {2160, 495, kWeakRed, kWhite},        // S0
-    {2640, 1095, kWeakRed, kWhite},
-    {3720, 1215, kFairOrange, kWhite},
-    {4920, 1215, kFairOrange, kWhite},
-    {6120, 1215, kGoodGreen, kBlack},
-    {7320, 1215, kGoodGreen, kBlack},
-    {8520, 1215, kGoodGreen, kBlack},
-    {9720, 1215, kGoodGreen, kBlack},
-    {10920, 1215, kGoodGreen, kBlack},
-    {12120, 1215, kGoodGreen, kBlack},
-    {13320, 1575, kGoodGreen, kBlack},    // S10
+    {2160, 495, kWeakRed, kWhite}, // S0
+    {2640, 1095, kWeakRed, kWhite},    {3720, 1215, kFairOrange, kWhite}, {4920, 1215, kFairOrange, kWhite},
+    {6120, 1215, kGoodGreen, kBlack},  {7320, 1215, kGoodGreen, kBlack},  {8520, 1215, kGoodGreen, kBlack},
+    {9720, 1215, kGoodGreen, kBlack},  {10920, 1215, kGoodGreen, kBlack}, {12120, 1215, kGoodGreen, kBlack},
+    {13320, 1575, kGoodGreen, kBlack}, // S10
 };
 constexpr int kLegendTop = 9720;
 constexpr int kLegendHeight = 255;
@@ -94,8 +97,8 @@ void Frmmonitor::buildControls()
         Line[n] = makeDottedLine(this, QStringLiteral("Line%1").arg(n), kGridX[n - 1], kGridTop, kGridBottom, kWhite);
 
     static_assert(kMonitorRows == 37, "the banner's text and the rows' places are drawn for 37 rows");
-    txtbanner = makeBox(this, "txtbanner", "RF SIGNAL SCANNER  -  LAST 37 READINGS",
-                        {4800, 120, 6255, 360}, kBannerFont);
+    txtbanner =
+        makeBox(this, "txtbanner", "RF SIGNAL SCANNER  -  LAST 37 READINGS", {4800, 120, 6255, 360}, kBannerFont);
     setBoxColours(txtbanner, kPaleBlue, kBarBlue);
     txtbanner->setAlignment(Qt::AlignCenter);
     txtbanner->setReadOnly(true);

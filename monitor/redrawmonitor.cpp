@@ -6,14 +6,13 @@
 #include "monitor/chartparts.h"
 #include "monitor/frmmonitor.h"
 
-
 void ModFunctions::RedrawMonitor()
 {
     if (m_g.monfreeze)
         return;
     Frmmonitor *form = m_g.monform;
     if (!form)
-        return;   // no window to draw into
+        return; // no window to draw into
     for (int i = 0; i < kMonitorRows; ++i) {
         form->sig_lvl[i]->setText(QString::number(m_g.sighist[i]));
         form->txtadd[i]->setText(QString::number(m_g.txhist[i]));

@@ -28,7 +28,7 @@ SignalChart::SignalChart(QWidget *parent, const QColor &panel) : QWidget(parent)
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, panel);
     setPalette(palette);
-    setAttribute(Qt::WA_OpaquePaintEvent);     // every pixel is drawn by paintEvent
+    setAttribute(Qt::WA_OpaquePaintEvent); // every pixel is drawn by paintEvent
 
     m_refresh.setSingleShot(true);
     m_refresh.callOnTimeout(this, &SignalChart::drawRows);
@@ -64,7 +64,7 @@ void SignalChart::addRow(ChartBox *address, ChartBox *level, ChartBar *bar)
 void SignalChart::partChanged()
 {
     if (m_refresh.isActive())
-        return;   // already due
+        return; // already due
     const qint64 since = m_sinceDrawn.isValid() ? m_sinceDrawn.elapsed() : kRefreshMs;
     m_refresh.start(int(std::max<qint64>(0, kRefreshMs - since)));
 }
@@ -114,12 +114,12 @@ void SignalChart::paintEvent(QPaintEvent *event)
         if (!part.isEmpty())
             painter.fillRect(part, panel);
     };
-    int below = 0;   // the first line not yet filled
+    int below = 0; // the first line not yet filled
     for (qsizetype i = 0; i < m_rows.size(); ++i) {
         const QRect address = local(m_rows[i].address->geometry());
         const QRect bar = local(m_rows[i].bar->geometry());
-        const int next = i + 1 < m_rows.size() ? local(m_rows[i + 1].address->geometry()).top()
-                                             : address.top() + address.height();
+        const int next =
+            i + 1 < m_rows.size() ? local(m_rows[i + 1].address->geometry()).top() : address.top() + address.height();
         const int covered = std::min(next - 1, bar.isEmpty() ? next - 1 : bar.bottom());
         fill(0, below, width() - 1, address.top() - 1);
         if (bar.isEmpty()) {
@@ -166,8 +166,8 @@ void SignalChart::paintBox(QPainter &painter, const ChartBox &box)
 // (the transmitters in range, levels 0 to 10).
 const QPixmap &SignalChart::boxPicture(const QString &text, QSize size)
 {
-    const QString key = text + QLatin1Char('/') + QString::number(size.width()) + QLatin1Char('x')
-                        + QString::number(size.height());
+    const QString key =
+        text + QLatin1Char('/') + QString::number(size.width()) + QLatin1Char('x') + QString::number(size.height());
     if (m_boxPictures.size() >= kMostBoxPictures)
         m_boxPictures.clear();
     auto found = m_boxPictures.find(key);

@@ -46,13 +46,17 @@ public:
     // (monitor/chartaccessible.h): "row 1: transmitter 0, level 0".
     int rowCount() const { return int(m_rows.size()); }
     QString rowName(int row) const;
-    QRect rowGeometry(int row) const;     // in the chart's coordinates
+    QRect rowGeometry(int row) const; // in the chart's coordinates
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    struct Row { ChartBox *address; ChartBox *level; ChartBar *bar; };
+    struct Row {
+        ChartBox *address;
+        ChartBox *level;
+        ChartBar *bar;
+    };
 
     void drawRows();
     void paintBox(QPainter &painter, const ChartBox &box);
@@ -60,7 +64,7 @@ private:
     const QPixmap &boxPicture(const QString &text, QSize size);
 
     QList<Row> m_rows;
-    QRect m_rowsArea;                       // in the chart's coordinates
+    QRect m_rowsArea; // in the chart's coordinates
     QFont m_boxFont;
     QPalette m_boxPalette;
     QColor m_barFill, m_barOutline;

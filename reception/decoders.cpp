@@ -15,12 +15,8 @@ void ModFunctions::DecodeMessage(TxType type)
     m_g.slevel = reading.slevel;
     m_g.txstatus = reading.txstatus;
     switch (type) {
-    case TxType::Temperature:
-        m_g.tempvalue = reading.tempvalue;
-        break;
-    case TxType::Pulse:
-        m_g.logvalue = reading.count;
-        break;
+    case TxType::Temperature: m_g.tempvalue = reading.tempvalue; break;
+    case TxType::Pulse: m_g.logvalue = reading.count; break;
     case TxType::Contact:
     case TxType::Alarm:
         m_g.logvalue = reading.count;

@@ -26,7 +26,7 @@ double numericValue(const QLineEdit *box)
 void setLogValue(GlobalDec &g, TxType type)
 {
     if (type == TxType::Temperature)
-        g.logvalue = roundHalfEven(g.tempvalue).value_or(0);   // always finite: -128..255
+        g.logvalue = roundHalfEven(g.tempvalue).value_or(0); // always finite: -128..255
     else if (type == TxType::GullyPot)
         g.logvalue = g.lowadc;
 }
@@ -85,7 +85,7 @@ void ModFunctions::UpdateDisplayRows()
             setTextColour(value1, (m_g.txstatus & kTamperBit) ? kRed : kBlack);
             for (QLineEdit *box : {m_ui.txtlog[k], value2, m_ui.txsignal[k]})
                 setTextColour(box, kBlack);
-            showText(value1, formatNumber(double(m_g.logvalue) - numericValue(value2)));   // Value 2 is the zero offset
+            showText(value1, formatNumber(double(m_g.logvalue) - numericValue(value2))); // Value 2 is the zero offset
             break;
         case TxType::Contact:
         case TxType::Alarm:
@@ -106,7 +106,7 @@ void ModFunctions::UpdateDisplayRows()
         RedrawMonitor();
         UpdateClock();
         showText(m_ui.txtlog[k], m_ui.txtmask->text());
-        m_g.rowdate[k] = logDate(m_g.daystr, m_g.monthstr, m_g.yearstr);   // the day of that time, for snapshots
+        m_g.rowdate[k] = logDate(m_g.daystr, m_g.monthstr, m_g.yearstr); // the day of that time, for snapshots
         if (m_ui.opttxonly->isChecked()) {
             showText(m_ui.txtpulsefilename, QStringLiteral("tx") + zeroPadded(m_g.txno, 6) + QLatin1Char('_'));
             setLogValue(m_g, type);

@@ -1,12 +1,12 @@
 // The receive poll: a message is the burst of bytes that has stopped growing
 // for one tick (or one of the whole frames such a burst is made of). It is
 // read, checked and handed on by its type code.
+#include "app/colours.h"
 #include "app/globaldec.h"
 #include "app/mainscreen.h"
 #include "app/modfunctions.h"
 #include "app/widgetlook.h"
 #include "comms/commsport.h"
-#include "app/colours.h"
 #include "reception/crc16.h"
 #include "reception/frame.h"
 
@@ -18,7 +18,7 @@ void ModFunctions::ReadComms()
     if (waiting < 1)
         return;
     if (waiting != m_g.rxcount) {
-        m_g.rxcount = waiting;           // still arriving: wait for a quiet tick
+        m_g.rxcount = waiting; // still arriving: wait for a quiet tick
         return;
     }
 

@@ -56,17 +56,15 @@ QString dataPieces(const Reading &r)
 {
     switch (r.type) {
     case TxType::Temperature: {
-        const QString temp = r.tempvalue == kSensorErrorValue ? QStringLiteral("error")
-                                                             : temperatureText(r.tempvalue);
+        const QString temp = r.tempvalue == kSensorErrorValue ? QStringLiteral("error") : temperatureText(r.tempvalue);
         return QStringLiteral("    Temp = ") + temp + u',';
     }
     case TxType::Pulse:
     case TxType::Contact:
-    case TxType::Alarm:
-        return QStringLiteral(" Count: ") + QString::number(r.count) + u',';
+    case TxType::Alarm: return QStringLiteral(" Count: ") + QString::number(r.count) + u',';
     case TxType::GullyPot:
-        return QStringLiteral(" Low ADC: ") + QString::number(r.lowadc)
-             + QStringLiteral(", High ADC: ") + QString::number(r.highadc) + u',';
+        return QStringLiteral(" Low ADC: ") + QString::number(r.lowadc) + QStringLiteral(", High ADC: ")
+               + QString::number(r.highadc) + u',';
     }
     return {};
 }
@@ -76,15 +74,13 @@ QString flagPieces(const Reading &r)
     const bool bit4 = r.txstatus & kFlagBit4;
     const bool bit5 = r.txstatus & kFlagBit5;
     switch (r.type) {
-    case TxType::Pulse:
-        return bit4 ? QStringLiteral(" Tamper,") : QStringLiteral(" Tamper OK,");
+    case TxType::Pulse: return bit4 ? QStringLiteral(" Tamper,") : QStringLiteral(" Tamper OK,");
     case TxType::Contact:
     case TxType::Alarm:
         return (bit4 ? QStringLiteral(" CH1 Closed,") : QStringLiteral(" CH1 Open,"))
-             + (bit5 ? QStringLiteral(" CH2 Closed,") : QStringLiteral(" CH2 Open,"));
+               + (bit5 ? QStringLiteral(" CH2 Closed,") : QStringLiteral(" CH2 Open,"));
     case TxType::Temperature:
-    case TxType::GullyPot:
-        break;
+    case TxType::GullyPot: break;
     }
     return {};
 }
@@ -132,9 +128,7 @@ Reading decodeTelemetry(TxType type, const TelemetryFrame &frame)
     case TxType::Temperature:
         r.tempvalue = temperatureOf(at(frame, kDataPosition), at(frame, kDataPosition + 1));
         break;
-    case TxType::Pulse:
-        r.count = threeBytes(frame, kDataPosition);
-        break;
+    case TxType::Pulse: r.count = threeBytes(frame, kDataPosition); break;
     case TxType::Contact:
         r.count = threeBytes(frame, kDataPosition);
         r.ch1text = onOff("1", bit4);

@@ -25,16 +25,16 @@ using TelemetryFrame = std::array<std::uint8_t, kTelemetryFrameLength>;
 // Everything one telemetry message says, decoded.
 struct Reading {
     TxType type = TxType::Temperature;
-    std::int32_t txno = 0;      // 0..16777215
-    int txstatus = 0;           // status byte
-    int slevel = 0;             // 0..15
-    double tempvalue = 0;       // temperature: degrees C in 0.5 steps, 255 on sensor error
-    std::int32_t count = 0;     // pulse, contact, alarm: 0..16777215
-    int lowadc = 0;             // gully pot
-    int highadc = 0;            // gully pot
-    QString ch1text;            // contact, alarm: "1:On"/"1:Off" or "Ch1:On"/"Ch1:Off"
-    QString ch2text;            // contact, alarm: "2:On"/"2:Off"
-    QString msgtext;            // the one-line account
+    std::int32_t txno = 0;  // 0..16777215
+    int txstatus = 0;       // status byte
+    int slevel = 0;         // 0..15
+    double tempvalue = 0;   // temperature: degrees C in 0.5 steps, 255 on sensor error
+    std::int32_t count = 0; // pulse, contact, alarm: 0..16777215
+    int lowadc = 0;         // gully pot
+    int highadc = 0;        // gully pot
+    QString ch1text;        // contact, alarm: "1:On"/"1:Off" or "Ch1:On"/"Ch1:Off"
+    QString ch2text;        // contact, alarm: "2:On"/"2:Off"
+    QString msgtext;        // the one-line account
 };
 
 // Decodes a frame whose type code is one of the five telemetry codes; the

@@ -48,8 +48,8 @@ int largestDifference(const QImage &a, const QImage &b)
     for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            largest = std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                                std::abs(qBlue(p) - qBlue(q))});
+            largest = std::max(
+                {largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
         }
     }
     return largest;
@@ -86,7 +86,7 @@ void TestBoxPanelStyle::cachedPanelLooksLikeTheStylesOwn()
     QFETCH(QColor, background);
     QFETCH(QColor, base);
     QFETCH(State, state);
-    for (int round = 0; round < 2; ++round) {   // drawn, then copied from the cache
+    for (int round = 0; round < 2; ++round) { // drawn, then copied from the cache
         const QImage direct = picture(false, size, background, base, state);
         if (direct.isNull())
             QSKIP("this platform gives no window the focus");
@@ -99,7 +99,8 @@ void TestBoxPanelStyle::newColoursGiveANewPanel()
     const QImage blue = picture(true, QSize(65, 19), QColor(0, 0, 128), QColor(0, 0, 128), State::Plain);
     const QImage red = picture(true, QSize(65, 19), QColor(0, 0, 128), QColor(255, 0, 0), State::Plain);
     QVERIFY(largestDifference(blue, red) > 100);
-    QVERIFY(largestDifference(red, picture(false, QSize(65, 19), QColor(0, 0, 128), QColor(255, 0, 0), State::Plain)) <= 1);
+    QVERIFY(largestDifference(red, picture(false, QSize(65, 19), QColor(0, 0, 128), QColor(255, 0, 0), State::Plain))
+            <= 1);
 }
 
 QTEST_MAIN(TestBoxPanelStyle)

@@ -34,9 +34,11 @@ private slots:
         QTest::newRow("-platform and its value") << QStringList{"-platform", "offscreen", "--port", "1=/a"} << "/a";
         QTest::newRow("value looks like ours") << QStringList{"-qwindowtitle", "--port", "--port", "1=/b"} << "/b";
         QTest::newRow("two dashes") << QStringList{"--platform", "xcb", "--port=1=/c"} << "/c";
-        QTest::newRow("joined value") << QStringList{"-style=fusion", "-qmljsdebugger=port:1", "--port", "1=/d"} << "/d";
+        QTest::newRow("joined value") << QStringList{"-style=fusion", "-qmljsdebugger=port:1", "--port", "1=/d"}
+                                      << "/d";
         QTest::newRow("flags") << QStringList{"-reverse", "-widgetcount", "-nograb", "--port", "1=/e"} << "/e";
-        QTest::newRow("xcb options") << QStringList{"-display", ":1", "-geometry", "10x10", "-name", "n", "--port", "1=/f"}
+        QTest::newRow("xcb options") << QStringList{"-display", ":1", "-geometry", "10x10",
+                                                    "-name",    "n",  "--port",    "1=/f"}
                                      << "/f";
     }
     void toolkitOptionsAreSteppedOver()
@@ -60,7 +62,8 @@ private slots:
         QTest::newRow("not a number") << QStringList{"--port", "one=/dev/x"} << "1 to 10";
         QTest::newRow("no device") << QStringList{"--port", "2="} << "no device";
         QTest::newRow("twice") << QStringList{"--port", "2=/a", "--port", "2=/b"} << "twice";
-        QTest::newRow("Qt option without its value") << QStringList{"--port", "1=/a", "-style"} << "-style wants a value";
+        QTest::newRow("Qt option without its value")
+            << QStringList{"--port", "1=/a", "-style"} << "-style wants a value";
         QTest::newRow("single-dash unknown") << QStringList{"-platformx", "offscreen"} << "-platformx";
         QTest::newRow("near a joined option") << QStringList{"-style"} << "wants a value";
     }
@@ -81,10 +84,14 @@ private slots:
     {
         QTest::addColumn<QByteArray>("prefix");
         QTest::addColumn<QByteArray>("linkName");
-        QTest::newRow("Latin-1 byte, --port=N=") << QByteArray("--port=1=") << QByteArray("rx\xe9" "ceiver");
+        QTest::newRow("Latin-1 byte, --port=N=") << QByteArray("--port=1=")
+                                                 << QByteArray("rx\xe9"
+                                                               "ceiver");
         QTest::newRow("lone byte, N=") << QByteArray("1=") << QByteArray("rx\xff");
         QTest::newRow("cut sequence") << QByteArray("1=") << QByteArray("rx\xc3");
-        QTest::newRow("valid UTF-8 kept as given") << QByteArray("1=") << QByteArray("r\xc3\xa9" "cepteur");
+        QTest::newRow("valid UTF-8 kept as given") << QByteArray("1=")
+                                                   << QByteArray("r\xc3\xa9"
+                                                                 "cepteur");
     }
     void deviceNamedInAnyBytesOpens()
     {
@@ -104,7 +111,7 @@ private slots:
         QVERIFY(std::holds_alternative<CommandLine>(parsed));
         const QString device = std::get<CommandLine>(parsed).ports.value(1);
         if (QFile::encodeName(QFile::decodeName(link)) == link)
-            QCOMPARE(device, QFile::decodeName(link));   // a name that survives stays the user's
+            QCOMPARE(device, QFile::decodeName(link)); // a name that survives stays the user's
 
         QtCommsPort port{PortMap(std::get<CommandLine>(parsed).ports, QString(), [] { return QStringList(); })};
         port.setCommPort(1);

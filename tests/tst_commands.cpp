@@ -50,7 +50,11 @@ public:
     QString settings() const override { return kDefaultSettings; }
     QString errorString() const override { return {}; }
     bool portOpen() const override { return m_open; }
-    bool setPortOpen(bool open) override { m_open = open; return true; }
+    bool setPortOpen(bool open) override
+    {
+        m_open = open;
+        return true;
+    }
     int inBufferCount() override { return 0; }
     void clearInBuffer() override {}
     QByteArray input() override { return {}; }
@@ -64,8 +68,7 @@ private:
 
 } // namespace
 
-class TestCommands : public QObject
-{
+class TestCommands : public QObject {
     Q_OBJECT
 
 private slots:
@@ -103,7 +106,7 @@ void TestCommands::calcCrc()
     c.w().mod().CalcCRC();
     QTEST(int(c.g().crclo), "crclo");
     QTEST(int(c.g().crchi), "crchi");
-    QCOMPARE(c.g().cmdstring, cmdstring);      // only computes; SendCommand appends
+    QCOMPARE(c.g().cmdstring, cmdstring); // only computes; SendCommand appends
 }
 
 void TestCommands::setMode_data()
@@ -111,15 +114,24 @@ void TestCommands::setMode_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("frame");
 
-    QTest::newRow("2") << "2" << "41 54 3D 02 C4 99";
-    QTest::newRow("default 0") << "0" << "41 54 3D 00 45 58";
-    QTest::newRow("255") << "255" << "41 54 3D FF 05 18";
-    QTest::newRow("2.5 rounds to even 2") << "2.5" << "41 54 3D 02 C4 99";
-    QTest::newRow("3.5 rounds to 4") << "3.5" << "41 54 3D 04 44 9B";
-    QTest::newRow("leading blanks") << "  7" << "41 54 3D 07 04 9A";
-    QTest::newRow("trailing letters") << "12abc" << "41 54 3D 0C 45 5D";
-    QTest::newRow("no number") << "abc" << "41 54 3D 00 45 58";
-    QTest::newRow("empty box") << "" << "41 54 3D 00 45 58";
+    QTest::newRow("2") << "2"
+                       << "41 54 3D 02 C4 99";
+    QTest::newRow("default 0") << "0"
+                               << "41 54 3D 00 45 58";
+    QTest::newRow("255") << "255"
+                         << "41 54 3D FF 05 18";
+    QTest::newRow("2.5 rounds to even 2") << "2.5"
+                                          << "41 54 3D 02 C4 99";
+    QTest::newRow("3.5 rounds to 4") << "3.5"
+                                     << "41 54 3D 04 44 9B";
+    QTest::newRow("leading blanks") << "  7"
+                                    << "41 54 3D 07 04 9A";
+    QTest::newRow("trailing letters") << "12abc"
+                                      << "41 54 3D 0C 45 5D";
+    QTest::newRow("no number") << "abc"
+                               << "41 54 3D 00 45 58";
+    QTest::newRow("empty box") << ""
+                               << "41 54 3D 00 45 58";
 }
 
 void TestCommands::setMode()
@@ -136,8 +148,8 @@ void TestCommands::setMode()
     QCOMPARE(sent(c.port), QStringList{frame});
     QCOMPARE(c.w().txtinstring->text(), QString());
     const GlobalDec &g = c.g();
-    QCOMPARE(hex(g.cmdstring), frame);                       // keeps the last command sent
-    QCOMPARE(QString::asprintf("%02X %02X", g.crclo, g.crchi), frame.right(5));   // left by CalcCRC
+    QCOMPARE(hex(g.cmdstring), frame);                                          // keeps the last command sent
+    QCOMPARE(QString::asprintf("%02X %02X", g.crclo, g.crchi), frame.right(5)); // left by CalcCRC
 }
 
 void TestCommands::setAddresses_data()
@@ -151,12 +163,12 @@ void TestCommands::setAddresses_data()
     QTest::newRow("8ch worked example") << 8 << QStringList{"1", "2", "3", "4", "5", "6", "7", "8"}
                                         << "41 50 00 00 01 00 00 02 00 00 03 00 00 04 00 00 05 00 00 06 "
                                            "00 00 07 00 00 08 5C C4";
-    QTest::newRow("around 65536 and the top") << 3 << QStringList{"65535", "65536", "16777215"}
-                                              << "41 50 00 FF FF 01 00 00 FF FF FF 24 C2";
+    QTest::newRow("around 65536 and the top")
+        << 3 << QStringList{"65535", "65536", "16777215"} << "41 50 00 FF FF 01 00 00 FF FF FF 24 C2";
     QTest::newRow("fractions") << 3 << QStringList{"300.7", "65536.4", "255.5"}
                                << "41 50 00 01 2D 01 00 00 00 01 00 68 17";
-    QTest::newRow("no number is address 0") << 3 << QStringList{"", "abc", "0"}
-                                            << "41 50 00 00 00 00 00 00 00 00 00 54 98";
+    QTest::newRow("no number is address 0")
+        << 3 << QStringList{"", "abc", "0"} << "41 50 00 00 00 00 00 00 00 00 00 54 98";
     QTest::newRow("8ch all at the top") << 8 << QStringList(8, QStringLiteral("16777215"))
                                         << "41 50 FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF "
                                            "FF FF FF FF FF FF F9 14";
@@ -194,7 +206,7 @@ void TestCommands::refusedValueSendsNothing_data()
     QTest::addColumn<int>("button");
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QStringList>("addresses");
-    QTest::addColumn<QStringList>("explanation");   // fragments the message must hold
+    QTest::addColumn<QStringList>("explanation"); // fragments the message must hold
 
     const QStringList fine(8, QStringLiteral("1"));
     auto with = [&](int box, const QString &text) {
@@ -202,21 +214,19 @@ void TestCommands::refusedValueSendsNothing_data()
         texts[box - 1] = text;
         return texts;
     };
-    QTest::newRow("mode 256") << 0 << "256" << fine
-                              << QStringList{"Set Mode not sent: mode 256 is outside 0 to 255"};
+    QTest::newRow("mode 256") << 0 << "256" << fine << QStringList{"Set Mode not sent: mode 256 is outside 0 to 255"};
     QTest::newRow("mode 255.5 rounds to 256") << 0 << "255.5" << fine << QStringList{"Set Mode not sent", "255.5"};
     QTest::newRow("mode -0.6 rounds to -1") << 0 << "-0.6" << fine << QStringList{"Set Mode not sent", "-0.6"};
     QTest::newRow("mode not finite") << 0 << "1e400" << fine << QStringList{"Set Mode not sent", "mode"};
-    QTest::newRow("3ch negative in box 2") << 3 << "0" << with(2, "-1")
-                                           << QStringList{"Set 3ch Add not sent", "box 2", "-1"};
-    QTest::newRow("3ch rounds to 16777216") << 3 << "0" << with(1, "16777215.5")
-                                            << QStringList{"Set 3ch Add not sent", "box 1", "16777215.5"};
-    QTest::newRow("3ch beyond 32 bits") << 3 << "0" << with(3, "1e30")
-                                        << QStringList{"Set 3ch Add not sent", "box 3"};
-    QTest::newRow("8ch not finite in box 8") << 8 << "0" << with(8, "1e400")
-                                             << QStringList{"Set 8ch Add not sent", "box 8"};
-    QTest::newRow("8ch 16777216 in box 5") << 8 << "0" << with(5, "16777216")
-                                           << QStringList{"Set 8ch Add not sent", "box 5", "16777216"};
+    QTest::newRow("3ch negative in box 2")
+        << 3 << "0" << with(2, "-1") << QStringList{"Set 3ch Add not sent", "box 2", "-1"};
+    QTest::newRow("3ch rounds to 16777216")
+        << 3 << "0" << with(1, "16777215.5") << QStringList{"Set 3ch Add not sent", "box 1", "16777215.5"};
+    QTest::newRow("3ch beyond 32 bits") << 3 << "0" << with(3, "1e30") << QStringList{"Set 3ch Add not sent", "box 3"};
+    QTest::newRow("8ch not finite in box 8")
+        << 8 << "0" << with(8, "1e400") << QStringList{"Set 8ch Add not sent", "box 8"};
+    QTest::newRow("8ch 16777216 in box 5")
+        << 8 << "0" << with(5, "16777216") << QStringList{"Set 8ch Add not sent", "box 5", "16777216"};
 }
 
 void TestCommands::refusedValueSendsNothing()
@@ -236,7 +246,7 @@ void TestCommands::refusedValueSendsNothing()
     const QString shown = c.w().txtinstring->text();
     for (const QString &fragment : explanation)
         QVERIFY2(shown.contains(fragment), qPrintable(shown));
-    QVERIFY(c.g().cmdstring.isEmpty());                 // nothing was built
+    QVERIFY(c.g().cmdstring.isEmpty()); // nothing was built
 }
 
 void TestCommands::closedPortSendsNothing_data()
@@ -253,7 +263,7 @@ void TestCommands::closedPortSendsNothing()
     QFETCH(int, button);
     Console c;
     c.openPort1();
-    c.port.setPortOpen(false);            // as after "Off" or a start-up with no port chosen
+    c.port.setPortOpen(false); // as after "Off" or a start-up with no port chosen
     click(c.w(), button);
     QVERIFY(c.port.writes.isEmpty());
     QTEST(c.w().txtinstring->text(), "message");
@@ -303,15 +313,15 @@ void TestCommands::workingVariablesKeepLastHighAddress()
     c.w().cmdprogadd_Click();
     QCOMPARE(working(), (QList<int>{70000, 0x01, 0x11, 0x70}));
 
-    typeAddresses(c.w(), {"100", "200", "65535"});             // all below 65536: left alone
+    typeAddresses(c.w(), {"100", "200", "65535"}); // all below 65536: left alone
     c.w().cmdprogadd_Click();
     QCOMPARE(working(), (QList<int>{70000, 0x01, 0x11, 0x70}));
 
-    typeAddresses(c.w(), {"65536.4", "16777215", "5"});        // the last such address wins
+    typeAddresses(c.w(), {"65536.4", "16777215", "5"}); // the last such address wins
     c.w().cmdprogadd_Click();
     QCOMPARE(working(), (QList<int>{16777215, 0xFF, 0xFF, 0xFF}));
 
-    typeAddresses(c.w(), {"65537", "-1", "5"});                // refused: nothing encoded
+    typeAddresses(c.w(), {"65537", "-1", "5"}); // refused: nothing encoded
     c.w().cmdprogadd_Click();
     QCOMPARE(working(), (QList<int>{16777215, 0xFF, 0xFF, 0xFF}));
     QCOMPARE(c.port.writes.size(), 3);

@@ -9,8 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
-class TestCommandsPty : public QObject
-{
+class TestCommandsPty : public QObject {
     Q_OBJECT
 
 private slots:
@@ -22,16 +21,18 @@ void TestCommandsPty::framesReachTheReceiver_data()
 {
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QStringList>("addresses");
-    QTest::addColumn<QByteArray>("frames");   // both frames, as the receiver reads them
+    QTest::addColumn<QByteArray>("frames"); // both frames, as the receiver reads them
 
     QTest::newRow("mode 2, eight channels 1 to 8")
         << "2" << QStringList{"1", "2", "3", "4", "5", "6", "7", "8"}
         << QByteArray::fromHex("41543D02C499"
-                               "4150000001000002000003000004000005000006000007000008" "5CC4");
+                               "4150000001000002000003000004000005000006000007000008"
+                               "5CC4");
     QTest::newRow("mode 255, eight channels at the top")
         << "255" << QStringList(8, QStringLiteral("16777215"))
         << QByteArray::fromHex("41543DFF0518"
-                               "4150FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF" "F914");
+                               "4150FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"
+                               "F914");
 }
 
 void TestCommandsPty::framesReachTheReceiver()
@@ -61,7 +62,7 @@ void TestCommandsPty::framesReachTheReceiver()
         w.txtadd[box]->setText(addresses[box - 1]);
     w.cmdprog8chadd_Click();
     QTRY_COMPARE(received += receiver.readAvailable(), frames);
-    QCOMPARE(w.txtinstring->text(), QString());   // no complaint: both were sent
+    QCOMPARE(w.txtinstring->text(), QString()); // no complaint: both were sent
 
     w.optoff_Click();
 }

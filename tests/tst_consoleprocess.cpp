@@ -30,7 +30,10 @@ quint64 signalMask(qint64 pid, const char *field)
     return 0;
 }
 
-bool inMask(quint64 mask, int signal) { return mask & (quint64(1) << (signal - 1)); }
+bool inMask(quint64 mask, int signal)
+{
+    return mask & (quint64(1) << (signal - 1));
+}
 
 // A console with port 1 on its own pseudo-terminal.
 struct ConsoleProcess {
@@ -83,10 +86,7 @@ QProcessEnvironment noDisplay()
 class TestConsoleProcess : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(QFileInfo(consoleProgram()).isExecutable(), qPrintable(consoleProgram()));
-    }
+    void initTestCase() { QVERIFY2(QFileInfo(consoleProgram()).isExecutable(), qPrintable(consoleProgram())); }
 
     void signalEndsTheRunCleanly_data()
     {
@@ -116,26 +116,27 @@ private slots:
 
     void argumentsAreTakenAsInEveryQtProgram_data()
     {
-        QTest::addColumn<QStringList>("arguments");   // DEVICE stands for port 1's device
-        QTest::addColumn<bool>("keepsRunning");        // until SIGTERM
+        QTest::addColumn<QStringList>("arguments"); // DEVICE stands for port 1's device
+        QTest::addColumn<bool>("keepsRunning");     // until SIGTERM
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("says");             // on stdout or stderr
+        QTest::addColumn<QString>("says"); // on stdout or stderr
 
-        QTest::newRow("-platform offscreen --version") << QStringList{"-platform", "offscreen", "--version"}
-            << false << 0 << "halvern-console " HALVERN_VERSION;
+        QTest::newRow("-platform offscreen --version")
+            << QStringList{"-platform", "offscreen", "--version"} << false << 0 << "halvern-console " HALVERN_VERSION;
         QTest::newRow("--help without a display") << QStringList{"--help"} << false << 0 << "Usage: halvern-console";
-        QTest::newRow("--help after Qt options") << QStringList{"-style", "fusion", "-reverse", "--help"}
-            << false << 0 << "Usage: halvern-console";
-        QTest::newRow("runs on -platform") << QStringList{"-platform", "offscreen", "-style", "fusion", "-reverse",
-                                                           "-qwindowgeometry", "800x600+0+0", "--port", "1=DEVICE"}
+        QTest::newRow("--help after Qt options")
+            << QStringList{"-style", "fusion", "-reverse", "--help"} << false << 0 << "Usage: halvern-console";
+        QTest::newRow("runs on -platform")
+            << QStringList{"-platform",        "offscreen",   "-style", "fusion",  "-reverse",
+                           "-qwindowgeometry", "800x600+0+0", "--port", "1=DEVICE"}
             << true << 0 << "";
-        QTest::newRow("two dashes and joined values") << QStringList{"--port", "1=DEVICE", "--platform", "offscreen",
-                                                                      "-style=fusion", "-session", "s1"}
-            << true << 0 << "";
-        QTest::newRow("unknown option") << QStringList{"-platform", "offscreen", "--bogus"}
-            << false << 2 << "unknown argument \"--bogus\"";
-        QTest::newRow("Qt option without its value") << QStringList{"--port", "1=DEVICE", "-platform"}
-            << false << 2 << "-platform wants a value";
+        QTest::newRow("two dashes and joined values")
+            << QStringList{"--port", "1=DEVICE", "--platform", "offscreen", "-style=fusion", "-session", "s1"} << true
+            << 0 << "";
+        QTest::newRow("unknown option") << QStringList{"-platform", "offscreen", "--bogus"} << false << 2
+                                        << "unknown argument \"--bogus\"";
+        QTest::newRow("Qt option without its value")
+            << QStringList{"--port", "1=DEVICE", "-platform"} << false << 2 << "-platform wants a value";
     }
 
     void argumentsAreTakenAsInEveryQtProgram()
@@ -152,8 +153,8 @@ private slots:
             ::kill(pid_t(console.process.processId()), SIGTERM);
         }
         QVERIFY(console.process.waitForFinished(20000));
-        const QString output = QString::fromLocal8Bit(console.process.readAllStandardOutput()
-                                                      + console.process.readAllStandardError());
+        const QString output =
+            QString::fromLocal8Bit(console.process.readAllStandardOutput() + console.process.readAllStandardError());
         QCOMPARE(console.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(console.process.exitCode(), exitCode);
         QVERIFY2(output.contains(says), qPrintable(output));
@@ -163,8 +164,8 @@ private slots:
     void hangUpStaysIgnoredUnderNohup()
     {
         ConsoleProcess console;
-        const QStringList arguments{"-c", "trap '' HUP; exec \"$0\" \"$@\"", consoleProgram(),
-                                    "--port", "1=" + console.pty.devicePath()};
+        const QStringList arguments{"-c", "trap '' HUP; exec \"$0\" \"$@\"", consoleProgram(), "--port",
+                                    "1=" + console.pty.devicePath()};
         QVERIFY(console.start(QStringLiteral("/bin/sh"), arguments, offscreen()));
         QTRY_VERIFY_WITH_TIMEOUT(console.handlesSignals(), 20000);
         const qint64 pid = console.process.processId();

@@ -6,8 +6,7 @@
 #include <cmath>
 #include <limits>
 
-class TestCoreNumbers : public QObject
-{
+class TestCoreNumbers : public QObject {
     Q_OBJECT
 
 private slots:

@@ -20,8 +20,8 @@ TelemetryFrame frameOf(const char *hex)
 
 std::uint16_t crcOf(const QByteArray &bytes)
 {
-    return crc16Modbus(std::span(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
-                                 static_cast<std::size_t>(bytes.size())));
+    return crc16Modbus(
+        std::span(reinterpret_cast<const std::uint8_t *>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
 }
 
 // The receive check: CRC of positions 2..9 against 10 (low) and 11 (high).
@@ -46,8 +46,7 @@ static_assert(crc16Modbus(std::span<const std::uint8_t>{}) == 0xFFFF);
 
 Q_DECLARE_METATYPE(TxType)
 
-class TestCoreTelemetry : public QObject
-{
+class TestCoreTelemetry : public QObject {
     Q_OBJECT
 
 private slots:
@@ -102,35 +101,34 @@ void TestCoreTelemetry::workedExamples_data()
     QTest::addColumn<QString>("ch1text");
     QTest::addColumn<QString>("ch2text");
 
-    QTest::newRow("temperature 21.5")
-        << QByteArray("8201234503002B0070A87C")
-        << TxType::Temperature
-        << "Temperature Tx: 74565,    Temp = 21.5, S_Lvl: 7, f/w V 3"
-        << 74565 << 7 << 21.5 << 0 << 0 << 0 << "" << "";
+    QTest::newRow("temperature 21.5") << QByteArray("8201234503002B0070A87C") << TxType::Temperature
+                                      << "Temperature Tx: 74565,    Temp = 21.5, S_Lvl: 7, f/w V 3" << 74565 << 7
+                                      << 21.5 << 0 << 0 << 0 << ""
+                                      << "";
     QTest::newRow("temperature negative, battery low")
         << QByteArray("8200000C8201F50035E900") << TxType::Temperature
-        << "Temperature Tx: 12,    Temp = -5.5, S_Lvl: 3, Batt Low, f/w V 2"
-        << 12 << 3 << -5.5 << 0 << 0 << 0 << "" << "";
+        << "Temperature Tx: 12,    Temp = -5.5, S_Lvl: 3, Batt Low, f/w V 2" << 12 << 3 << -5.5 << 0 << 0 << 0 << ""
+        << "";
     QTest::newRow("temperature sensor error")
         << QByteArray("8200000C0280000035D0D0") << TxType::Temperature
-        << "Temperature Tx: 12,    Temp = error, S_Lvl: 3, f/w V 2"
-        << 12 << 3 << 255.0 << 0 << 0 << 0 << "" << "";
-    QTest::newRow("pulse")
-        << QByteArray("8100000790000100A0D019") << TxType::Pulse
-        << "Pulse Tx: 7, Count: 256, S_Lvl: 10, Batt Low, Tamper, f/w V 0"
-        << 7 << 10 << 0.0 << 256 << 0 << 0 << "" << "";
-    QTest::newRow("contact")
-        << QByteArray("87001000210000055FAEA5") << TxType::Contact
-        << "Contact Tx: 4096, Count: 5, S_Lvl: 5, CH1 Open, CH2 Closed, f/w V 1"
-        << 4096 << 5 << 0.0 << 5 << 0 << 0 << "1:Off" << "2:On";
-    QTest::newRow("alarm")
-        << QByteArray("8800100111000000F0AC5C") << TxType::Alarm
-        << "Alarm Tx: 4097, Count: 0, S_Lvl: 15, CH1 Closed, CH2 Open, f/w V 1"
-        << 4097 << 15 << 0.0 << 0 << 0 << 0 << "Ch1:On" << "2:Off";
-    QTest::newRow("gully pot")
-        << QByteArray("F3000200842DC8003A9B54") << TxType::GullyPot
-        << "Gully Pot Tx: 512, Low ADC: 45, High ADC: 200, S_Lvl: 3, Batt Low, f/w V 4"
-        << 512 << 3 << 0.0 << 0 << 45 << 200 << "" << "";
+        << "Temperature Tx: 12,    Temp = error, S_Lvl: 3, f/w V 2" << 12 << 3 << 255.0 << 0 << 0 << 0 << ""
+        << "";
+    QTest::newRow("pulse") << QByteArray("8100000790000100A0D019") << TxType::Pulse
+                           << "Pulse Tx: 7, Count: 256, S_Lvl: 10, Batt Low, Tamper, f/w V 0" << 7 << 10 << 0.0 << 256
+                           << 0 << 0 << ""
+                           << "";
+    QTest::newRow("contact") << QByteArray("87001000210000055FAEA5") << TxType::Contact
+                             << "Contact Tx: 4096, Count: 5, S_Lvl: 5, CH1 Open, CH2 Closed, f/w V 1" << 4096 << 5
+                             << 0.0 << 5 << 0 << 0 << "1:Off"
+                             << "2:On";
+    QTest::newRow("alarm") << QByteArray("8800100111000000F0AC5C") << TxType::Alarm
+                           << "Alarm Tx: 4097, Count: 0, S_Lvl: 15, CH1 Closed, CH2 Open, f/w V 1" << 4097 << 15 << 0.0
+                           << 0 << 0 << 0 << "Ch1:On"
+                           << "2:Off";
+    QTest::newRow("gully pot") << QByteArray("F3000200842DC8003A9B54") << TxType::GullyPot
+                               << "Gully Pot Tx: 512, Low ADC: 45, High ADC: 200, S_Lvl: 3, Batt Low, f/w V 4" << 512
+                               << 3 << 0.0 << 0 << 45 << 200 << ""
+                               << "";
 }
 
 // Each worked frame: its CRC holds, its type code selects the type, and it
@@ -205,8 +203,7 @@ void TestCoreTelemetry::unusedFlagBitsLeaveAccount_data()
     QTest::addColumn<TxType>("type");
     QTest::addColumn<int>("unusedBits");
 
-    QTest::newRow("temperature bits 4, 5") << QByteArray("8201234503002B0070A87C")
-                                           << TxType::Temperature << 0x30;
+    QTest::newRow("temperature bits 4, 5") << QByteArray("8201234503002B0070A87C") << TxType::Temperature << 0x30;
     QTest::newRow("gully pot bits 4, 5") << QByteArray("F3000200842DC8003A9B54") << TxType::GullyPot << 0x30;
     QTest::newRow("pulse bit 5") << QByteArray("8100000790000100A0D019") << TxType::Pulse << 0x20;
 }
@@ -231,16 +228,26 @@ void TestCoreTelemetry::flagTexts_data()
     QTest::addColumn<QString>("ch1text");
     QTest::addColumn<QString>("ch2text");
 
-    QTest::newRow("pulse tamper ok, firmware 15") << TxType::Pulse << 0x0F
-        << "Pulse Tx: 1, Count: 2, S_Lvl: 0, Tamper OK, f/w V 15" << "" << "";
+    QTest::newRow("pulse tamper ok, firmware 15")
+        << TxType::Pulse << 0x0F << "Pulse Tx: 1, Count: 2, S_Lvl: 0, Tamper OK, f/w V 15"
+        << ""
+        << "";
     QTest::newRow("contact both closed") << TxType::Contact << 0x30
-        << "Contact Tx: 1, Count: 2, S_Lvl: 0, CH1 Closed, CH2 Closed, f/w V 0" << "1:On" << "2:On";
-    QTest::newRow("contact both open, battery low") << TxType::Contact << 0x80
-        << "Contact Tx: 1, Count: 2, S_Lvl: 0, Batt Low, CH1 Open, CH2 Open, f/w V 0" << "1:Off" << "2:Off";
+                                         << "Contact Tx: 1, Count: 2, S_Lvl: 0, CH1 Closed, CH2 Closed, f/w V 0"
+                                         << "1:On"
+                                         << "2:On";
+    QTest::newRow("contact both open, battery low")
+        << TxType::Contact << 0x80 << "Contact Tx: 1, Count: 2, S_Lvl: 0, Batt Low, CH1 Open, CH2 Open, f/w V 0"
+        << "1:Off"
+        << "2:Off";
     QTest::newRow("alarm both open") << TxType::Alarm << 0x00
-        << "Alarm Tx: 1, Count: 2, S_Lvl: 0, CH1 Open, CH2 Open, f/w V 0" << "Ch1:Off" << "2:Off";
-    QTest::newRow("alarm channel 2 closed") << TxType::Alarm << 0x20
-        << "Alarm Tx: 1, Count: 2, S_Lvl: 0, CH1 Open, CH2 Closed, f/w V 0" << "Ch1:Off" << "2:On";
+                                     << "Alarm Tx: 1, Count: 2, S_Lvl: 0, CH1 Open, CH2 Open, f/w V 0"
+                                     << "Ch1:Off"
+                                     << "2:Off";
+    QTest::newRow("alarm channel 2 closed")
+        << TxType::Alarm << 0x20 << "Alarm Tx: 1, Count: 2, S_Lvl: 0, CH1 Open, CH2 Closed, f/w V 0"
+        << "Ch1:Off"
+        << "2:On";
 }
 
 void TestCoreTelemetry::flagTexts()
@@ -287,7 +294,8 @@ void TestCoreTelemetry::fullRangeNumbers()
     QCOMPARE(r.txno, 16777215);
     QCOMPARE(r.count, 16777215);
     QCOMPARE(r.slevel, 15);
-    QCOMPARE(r.msgtext, QStringLiteral("Pulse Tx: 16777215, Count: 16777215, S_Lvl: 15, Batt Low, Tamper OK, f/w V 15"));
+    QCOMPARE(r.msgtext,
+             QStringLiteral("Pulse Tx: 16777215, Count: 16777215, S_Lvl: 15, Batt Low, Tamper OK, f/w V 15"));
 }
 
 void TestCoreTelemetry::backToBackFrames_data()
@@ -295,7 +303,7 @@ void TestCoreTelemetry::backToBackFrames_data()
     const QByteArray a = QByteArray::fromHex("8201234503002B0070A87C");
     const QByteArray b = QByteArray::fromHex("8100000790000100A0D019");
     QByteArray relabelled = b;
-    relabelled[0] = char(0xF3);                    // the type code is outside the CRC
+    relabelled[0] = char(0xF3); // the type code is outside the CRC
     QByteArray unknown = b;
     unknown[0] = 'S';
     QByteArray broken = b;

@@ -9,7 +9,10 @@
 #include <QtTest>
 
 namespace {
-QColor textColour(const QLineEdit *box) { return box->palette().color(QPalette::Text); }
+QColor textColour(const QLineEdit *box)
+{
+    return box->palette().color(QPalette::Text);
+}
 
 QByteArray pulse(int txno, int count, int status = 0, int level = 5)
 {
@@ -28,9 +31,9 @@ private slots:
             c.receive(pulse(1000 + tx, tx));
         QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("1001"));
         QCOMPARE(c.w().txttx[20]->text(), QStringLiteral("1021"));
-        QCOMPARE(c.w().txttx[21]->text(), QStringLiteral("1022"));   // top of the right half
+        QCOMPARE(c.w().txttx[21]->text(), QStringLiteral("1022")); // top of the right half
         c.receive(pulse(1001, 77));
-        QCOMPARE(c.w().txtcount[0]->text(), QStringLiteral("77"));   // same row again
+        QCOMPARE(c.w().txtcount[0]->text(), QStringLiteral("77")); // same row again
         QCOMPARE(c.w().txttx[22]->text(), QStringLiteral("0"));
     }
 
@@ -45,7 +48,7 @@ private slots:
         for (QLineEdit *box : c.w().txttx)
             QVERIFY(box->text() != QLatin1String("4343"));
         QVERIFY(c.w().txtinstring->text().startsWith(QLatin1String("Pulse Tx: 4343,")));
-        QCOMPARE(c.g().sighist, history);                             // no history entry either
+        QCOMPARE(c.g().sighist, history); // no history entry either
     }
 
     void typedNumberReservesItsRow()
@@ -63,7 +66,7 @@ private slots:
         Console c;
         c.openPort1();
         c.w().txttx[3]->setText(QStringLiteral("77"));
-        c.w().txttx[30]->setText(QStringLiteral("77.0"));            // compared by value
+        c.w().txttx[30]->setText(QStringLiteral("77.0")); // compared by value
         c.receive(pulse(77, 12, 0, 6));
         QCOMPARE(c.w().txtcount[3]->text(), QStringLiteral("12"));
         QCOMPARE(c.w().txtcount[30]->text(), QStringLiteral("12"));
@@ -76,7 +79,7 @@ private slots:
     {
         Console c;
         c.openPort1();
-        c.receive(hexBytes("82 01 23 45 03 00 2B 00 70 A8 7C"));      // 74565, 21.5 degC, level 7
+        c.receive(hexBytes("82 01 23 45 03 00 2B 00 70 A8 7C")); // 74565, 21.5 degC, level 7
         QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("74565"));
         QCOMPARE(c.w().txtcount[0]->text(), QStringLiteral("21.5"));
         QCOMPARE(c.w().txtzero[0]->text(), QStringLiteral("degC "));
@@ -85,17 +88,17 @@ private slots:
         for (QLineEdit *box : {c.w().txttx[0], c.w().txsignal[0], c.w().txtlog[0], c.w().txtcount[0], c.w().txtzero[0]})
             QCOMPARE(textColour(box), kBlue);
 
-        c.receive(hexBytes("82 00 00 0C 02 80 00 00 35 D0 D0"));      // sensor error
+        c.receive(hexBytes("82 00 00 0C 02 80 00 00 35 D0 D0")); // sensor error
         QCOMPARE(c.w().txtcount[1]->text(), QStringLiteral("255"));
         QCOMPARE(c.w().txtzero[1]->text(), QStringLiteral("degC "));
 
-        c.receive(hexBytes("87 00 10 00 21 00 00 05 5F AE A5"));      // contact 4096
+        c.receive(hexBytes("87 00 10 00 21 00 00 05 5F AE A5")); // contact 4096
         QCOMPARE(c.w().txtcount[2]->text(), QStringLiteral("5"));
         QCOMPARE(c.w().txtzero[2]->text(), QStringLiteral("1:Off 2:On"));
-        c.receive(hexBytes("88 00 10 01 11 00 00 00 F0 AC 5C"));      // alarm 4097
+        c.receive(hexBytes("88 00 10 01 11 00 00 00 F0 AC 5C")); // alarm 4097
         QCOMPARE(c.w().txtzero[3]->text(), QStringLiteral("Ch1:On"));
         QCOMPARE(c.w().txsignal[3]->text(), QStringLiteral("15"));
-        c.receive(hexBytes("F3 00 02 00 84 2D C8 00 3A 9B 54"));      // gully pot 512
+        c.receive(hexBytes("F3 00 02 00 84 2D C8 00 3A 9B 54")); // gully pot 512
         QCOMPARE(c.w().txtcount[4]->text(), QStringLiteral("45"));
         QCOMPARE(c.w().txtzero[4]->text(), QStringLiteral("200"));
         QCOMPARE(textColour(c.w().txtcount[4]), kBlack);
@@ -133,7 +136,7 @@ private slots:
         Console c;
         c.openPort1();
         c.receive(pulse(5, 10, 0, 4));
-        c.w().txtzero[7]->setText(QStringLiteral("typed"));          // a free row with a value
+        c.w().txtzero[7]->setText(QStringLiteral("typed")); // a free row with a value
         c.w().txtmask_Click();
         QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("0"));
         QVERIFY(c.w().txtcount[0]->text().isEmpty());
@@ -148,13 +151,13 @@ private slots:
         c.openPort1();
         c.w().txtinstring->setText(QStringLiteral("before"));
         c.w().txtaddfilter->setText(QStringLiteral("1234"));
-        QVERIFY(c.w().txtinstring->text().isEmpty());                // typing empties it
+        QVERIFY(c.w().txtinstring->text().isEmpty()); // typing empties it
         c.receive(pulse(99, 1));
         QVERIFY(c.w().txtinstring->text().isEmpty());
-        QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("99"));      // the table is not filtered
+        QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("99")); // the table is not filtered
         c.receive(pulse(1234, 2));
         QVERIFY(c.w().txtinstring->text().startsWith(QLatin1String("Pulse Tx: 1234,")));
-        c.receive(QByteArrayLiteral("junk"));                       // other messages always show
+        c.receive(QByteArrayLiteral("junk")); // other messages always show
         QCOMPARE(c.w().txtinstring->text(), QStringLiteral("junk"));
     }
 
@@ -186,14 +189,14 @@ private slots:
         Console c;
         c.openPort1();
         c.w().optall->setChecked(true);
-        c.receive(telemetryFrame(kTemperatureCode, 3, 0, 0, 43, 0, 1));   // 21.5
+        c.receive(telemetryFrame(kTemperatureCode, 3, 0, 0, 43, 0, 1)); // 21.5
         QCOMPARE(c.g().logvalue, 22);
-        c.receive(telemetryFrame(kTemperatureCode, 3, 0, 0, 45, 0, 1));   // 22.5
+        c.receive(telemetryFrame(kTemperatureCode, 3, 0, 0, 45, 0, 1)); // 22.5
         QCOMPARE(c.g().logvalue, 22);
-        c.receive(telemetryFrame(kTemperatureCode, 3, 0, 1, 249, 0, 1));  // -3.5
+        c.receive(telemetryFrame(kTemperatureCode, 3, 0, 1, 249, 0, 1)); // -3.5
         QCOMPARE(c.g().logvalue, -4);
         c.receive(telemetryFrame(kGullyPotCode, 4, 0, 45, 200, 0, 1));
-        QCOMPARE(c.g().logvalue, 45);                                 // the low reading the row shows
+        QCOMPARE(c.g().logvalue, 45); // the low reading the row shows
         c.receive(telemetryFrame(kContactCode, 5, 0, 0, 1, 2, 1));
         QCOMPARE(c.g().logvalue, 258);
         c.receive(telemetryFrame(kAlarmCode, 5, 0, 0, 0, 3, 1));

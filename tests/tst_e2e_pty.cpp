@@ -28,7 +28,7 @@ struct LiveConsole {
     {
         PtyPair::relink(link, pty.devicePath());
         window = std::make_unique<Mainscreen>(port, clock);
-        window->Form_Load();                 // timers run: the console polls by itself
+        window->Form_Load(); // timers run: the console polls by itself
         window->optcom[1]->click();
     }
     Mainscreen &w() { return *window; }
@@ -55,19 +55,18 @@ private slots:
     void piecesStillInTheDeviceCountAsArriving()
     {
         LiveConsole c;
-        c.w().tmrcomms->stop();                            // the test ticks by hand
+        c.w().tmrcomms->stop(); // the test ticks by hand
         const QByteArray frame = hexBytes("82 01 23 45 03 00 2B 00 70 A8 7C");
         QVERIFY(c.pty.write(frame.left(4)));
         QTRY_COMPARE(c.port.inBufferCount(), 4);
-        c.w().tmrcomms_Timer();                            // 4 bytes: still arriving
+        c.w().tmrcomms_Timer(); // 4 bytes: still arriving
 
-        QVERIFY(c.pty.write(frame.mid(4)));                // the event loop does not run from here
+        QVERIFY(c.pty.write(frame.mid(4))); // the event loop does not run from here
         QDeadlineTimer deadline(5000);
-        while (c.port.inBufferCount() != frame.size() && !deadline.hasExpired()) {
-        }
+        while (c.port.inBufferCount() != frame.size() && !deadline.hasExpired()) {}
         QCOMPARE(c.port.inBufferCount(), frame.size());
-        c.w().tmrcomms_Timer();                            // 11: still arriving
-        c.w().tmrcomms_Timer();                            // quiet: read whole
+        c.w().tmrcomms_Timer(); // 11: still arriving
+        c.w().tmrcomms_Timer(); // quiet: read whole
         QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("74565"));
     }
 
@@ -76,25 +75,24 @@ private slots:
     void frameBegunWhileAMessageIsHandledIsKept()
     {
         LiveConsole c;
-        c.w().tmrcomms->stop();                            // the test ticks by hand
+        c.w().tmrcomms->stop(); // the test ticks by hand
         const QByteArray first = hexBytes("82 01 23 45 03 00 2B 00 70 A8 7C");
         const QByteArray next = hexBytes("81 00 00 07 90 00 01 00 A0 D0 19");
         bool begun = false;
         QObject::connect(c.w().txttx[0], &QLineEdit::textChanged, [&] {
             begun = c.pty.write(next.left(4));
             QDeadlineTimer deadline(5000);
-            while (c.pty.waitingAtConsole() < 4 && !deadline.hasExpired()) {
-            }
+            while (c.pty.waitingAtConsole() < 4 && !deadline.hasExpired()) {}
         });
         QVERIFY(c.pty.write(first));
         QTRY_COMPARE(c.port.inBufferCount(), first.size());
-        c.w().tmrcomms_Timer();                            // 11: still arriving
-        c.w().tmrcomms_Timer();                            // quiet: read and handled
+        c.w().tmrcomms_Timer(); // 11: still arriving
+        c.w().tmrcomms_Timer(); // quiet: read and handled
         QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("74565"));
         QVERIFY(begun);
         QVERIFY(c.pty.write(next.mid(4)));
         QTRY_COMPARE(c.port.inBufferCount(), next.size());
-        c.w().tmrcomms_Timer();                            // the length of the last message: read at once
+        c.w().tmrcomms_Timer(); // the length of the last message: read at once
         QCOMPARE(c.w().txttx[1]->text(), QStringLiteral("7"));
     }
 
@@ -123,9 +121,8 @@ private slots:
         c.w().chklogen->setChecked(true);
         c.w().optall->setChecked(true);
         const char *frames[] = {
-            "82 01 23 45 03 00 2B 00 70 A8 7C", "81 00 00 07 90 00 01 00 A0 D0 19",
-            "87 00 10 00 21 00 00 05 5F AE A5", "88 00 10 01 11 00 00 00 F0 AC 5C",
-            "F3 00 02 00 84 2D C8 00 3A 9B 54",
+            "82 01 23 45 03 00 2B 00 70 A8 7C", "81 00 00 07 90 00 01 00 A0 D0 19", "87 00 10 00 21 00 00 05 5F AE A5",
+            "88 00 10 01 11 00 00 00 F0 AC 5C", "F3 00 02 00 84 2D C8 00 3A 9B 54",
         };
         const char *numbers[] = {"74565", "7", "4096", "4097", "512"};
         for (int i = 0; i < 5; ++i) {
@@ -154,7 +151,7 @@ private slots:
 
         PtyPair replacement;
         QVERIFY(PtyPair::relink(c.link, replacement.devicePath()));
-        QTRY_VERIFY_WITH_TIMEOUT(c.port.portOpen(), 5000);           // retried once a second
+        QTRY_VERIFY_WITH_TIMEOUT(c.port.portOpen(), 5000); // retried once a second
         QVERIFY(c.w().txtinstring->text().contains(QLatin1String("back")));
         QVERIFY(replacement.write(hexBytes("81 00 00 07 90 00 01 00 A0 D0 19")));
         QTRY_COMPARE(c.w().txttx[0]->text(), QStringLiteral("7"));

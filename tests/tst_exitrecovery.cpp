@@ -53,7 +53,7 @@ private slots:
         c.w().txtfilepath->setText(tmp.path() + u'/');
         c.w().chklogen->setChecked(true);
         const QString dayFile = tmp.filePath(QStringLiteral("halvernlog08122026.csv"));
-        QCOMPARE(::mkfifo(QFile::encodeName(dayFile).constData(), 0666), 0);   // nothing will read it
+        QCOMPARE(::mkfifo(QFile::encodeName(dayFile).constData(), 0666), 0); // nothing will read it
         c.g().txno = 1234;
         c.g().slevel = 7;
         c.g().logvalue = 22;
@@ -64,14 +64,15 @@ private slots:
         tick.setInterval(1);
         quitApplicationOnSignals(&tick);
         QTimer::singleShot(0, [] { std::raise(SIGTERM); });
-        QTimer::singleShot(5000, [] { QCoreApplication::exit(1); });   // never quit: fail, don't hang
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(1); }); // never quit: fail, don't hang
         tick.start();
         QCOMPARE(QCoreApplication::exec(), 0);
 
         const QString state = tmp.filePath(QStringLiteral("state/halvern"));
         const QString saved = recoveryFilePath(state, dayFile);
         QCOMPARE(saveWaitingLogLines(c.w().logWriter(), state),
-                 QStringList("halvern-console: 1 log line for " + dayFile + " could not be written (not a regular file); saved in " + saved));
+                 QStringList("halvern-console: 1 log line for " + dayFile
+                             + " could not be written (not a regular file); saved in " + saved));
         QCOMPARE(contents(saved), QByteArray("Tx Number,S-Level,Value,Time,Date\r\n1234,7,22,09:05:07,8/12/2026\r\n"));
         QVERIFY(c.w().lbllogqueue->isHidden());
     }
@@ -91,7 +92,8 @@ private slots:
         QVERIFY(console.waitForFinished(20000));
         QCOMPARE(console.exitStatus(), QProcess::NormalExit);
         QCOMPARE(console.exitCode(), 0);
-        QVERIFY2(!console.readAllStandardError().contains("halvern-console:"), "spoke of log lines that were not there");
+        QVERIFY2(!console.readAllStandardError().contains("halvern-console:"),
+                 "spoke of log lines that were not there");
         QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("halvern"))));
     }
 };

@@ -41,7 +41,7 @@ void TestHistory::readingsShiftTowardsTheOldest()
         QCOMPARE(c.g().sighist[k], k + 2);
         QCOMPARE(c.g().txhist[k], 1000 + k + 2);
     }
-    QCOMPARE(c.g().sighist[kEntries], 0);   // nothing beyond the newest entry
+    QCOMPARE(c.g().sighist[kEntries], 0); // nothing beyond the newest entry
     QCOMPARE(c.g().txhist[kEntries], 0);
 }
 
@@ -68,7 +68,7 @@ void TestHistory::scanningMessageAddsItsLevel()
 
     QCOMPARE(c.g().sighist[36], level);
     QCOMPARE(c.g().txhist[36], 0);
-    QCOMPARE(c.g().sighist[35], 9);          // the earlier reading moved down
+    QCOMPARE(c.g().sighist[35], 9); // the earlier reading moved down
     QCOMPARE(c.g().txhist[35], 123456);
     QCOMPARE(c.w().txtinstring->text(), QString::fromLatin1(message));
 }

@@ -26,8 +26,7 @@ QByteArray contents(const QString &path)
 
 } // namespace
 
-class TestLogging : public QObject
-{
+class TestLogging : public QObject {
     Q_OBJECT
 
 private slots:
@@ -49,7 +48,7 @@ private slots:
 private:
     std::unique_ptr<Console> console;
     std::unique_ptr<QTemporaryDir> tmp;
-    QString folder;   // with its final separator
+    QString folder; // with its final separator
 
     Mainscreen &w() { return console->w(); }
     GlobalDec &g() { return console->g(); }
@@ -63,7 +62,7 @@ private:
 
 void TestLogging::init()
 {
-    console = std::make_unique<Console>();   // clock at 09:05:07 on 8 December 2026
+    console = std::make_unique<Console>(); // clock at 09:05:07 on 8 December 2026
     tmp = std::make_unique<QTemporaryDir>();
     QVERIFY(tmp->isValid());
     folder = tmp->path() + u'/';
@@ -73,11 +72,11 @@ void TestLogging::init()
 
 void TestLogging::folderTest_data()
 {
-    QTest::addColumn<QString>("relative");   // folder text after the temporary folder's path
+    QTest::addColumn<QString>("relative"); // folder text after the temporary folder's path
     QTest::addColumn<bool>("usable");
 
     QTest::newRow("empty folder with /") << "/" << true;
-    QTest::newRow("empty folder with \\") << "\\" << bool(QDir::separator() == u'\\');   // a separator on Windows only
+    QTest::newRow("empty folder with \\") << "\\" << bool(QDir::separator() == u'\\'); // a separator on Windows only
     QTest::newRow("no final separator") << "" << false;
     QTest::newRow("missing folder") << "/gone/" << false;
     QTest::newRow("a file, not a folder") << "/file.csv/" << false;
@@ -130,12 +129,15 @@ void TestLogging::transmitterZeroLeavesHeaderOnly()
 void TestLogging::nothingWrittenWithoutGuardOrBase_data()
 {
     QTest::addColumn<bool>("ticked");
-    QTest::addColumn<QString>("folderSuffix");   // appended to the temporary folder's path
+    QTest::addColumn<QString>("folderSuffix"); // appended to the temporary folder's path
     QTest::addColumn<QString>("base");
 
-    QTest::newRow("logging not enabled") << false << "/" << "halvernlog";
-    QTest::newRow("no final separator") << true << "" << "halvernlog";
-    QTest::newRow("base name empty") << true << "/" << "";
+    QTest::newRow("logging not enabled") << false << "/"
+                                         << "halvernlog";
+    QTest::newRow("no final separator") << true << ""
+                                        << "halvernlog";
+    QTest::newRow("base name empty") << true << "/"
+                                     << "";
 }
 
 void TestLogging::nothingWrittenWithoutGuardOrBase()
@@ -164,10 +166,11 @@ void TestLogging::unwritableFileLinesFollowOnceWritable()
 
     QCOMPARE(w().logWriter().pending(), 2);
     QVERIFY(!w().lbllogqueue->isHidden());
-    QCOMPARE(w().lbllogqueue->text(), QStringLiteral("2 log lines waiting: cannot write %1 (not a regular file)").arg(path));
+    QCOMPARE(w().lbllogqueue->text(),
+             QStringLiteral("2 log lines waiting: cannot write %1 (not a regular file)").arg(path));
 
     QVERIFY(QDir(path).removeRecursively());
-    w().tmrpctime_Timer();   // the clock tick tries again
+    w().tmrpctime_Timer(); // the clock tick tries again
     QCOMPARE(contents(path), kHeader + "1,1,10,09:05:07,8/12/2026\r\n2,2,20,09:05:07,8/12/2026\r\n");
     QVERIFY(w().lbllogqueue->isHidden());
 }
@@ -202,15 +205,16 @@ void TestLogging::folderAwayKeepsLoggingOn()
             QVERIFY(QFile(logs).open(QIODevice::WriteOnly));
     }
     setMessage(2, 2, 20);
-    w().mod().LogMessage();   // before the tick has noticed
+    w().mod().LogMessage(); // before the tick has noticed
     w().tmrpctime_Timer();
     setMessage(3, 3, 30);
     w().mod().LogMessage();
     w().tmrpctime_Timer();
     QVERIFY(w().chklogen->isChecked());
     QVERIFY(!w().lbllogqueue->isHidden());
-    QVERIFY2(w().lbllogqueue->text().startsWith(QStringLiteral("Log folder %1/ unavailable; 2 log lines waiting").arg(logs)),
-             qPrintable(w().lbllogqueue->text()));
+    QVERIFY2(
+        w().lbllogqueue->text().startsWith(QStringLiteral("Log folder %1/ unavailable; 2 log lines waiting").arg(logs)),
+        qPrintable(w().lbllogqueue->text()));
 
     if (how == QLatin1String("chmod")) {
         QVERIFY(QFile::setPermissions(logs, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
@@ -252,8 +256,9 @@ void TestLogging::typedFolderTakesEffectWhenEditingEnds()
 
     QDir dir(tmp->path());
     QCOMPARE(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{"a", "b"}));
-    QCOMPARE(contents(tmp->filePath(QStringLiteral("a/halvernlog08122026.csv"))).count('\n'), 5);   // header, 1 to 4
-    QCOMPARE(contents(tmp->filePath(QStringLiteral("b/halvernlog08122026.csv"))), kHeader + "5,1,5,09:05:07,8/12/2026\r\n");
+    QCOMPARE(contents(tmp->filePath(QStringLiteral("a/halvernlog08122026.csv"))).count('\n'), 5); // header, 1 to 4
+    QCOMPARE(contents(tmp->filePath(QStringLiteral("b/halvernlog08122026.csv"))),
+             kHeader + "5,1,5,09:05:07,8/12/2026\r\n");
 }
 
 void TestLogging::unsafeBaseNameRefused_data()
@@ -282,7 +287,8 @@ void TestLogging::unsafeBaseNameRefused()
     QCOMPARE(QDir(logs).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"sub"});
     QVERIFY(QDir(logs + QStringLiteral("/sub")).isEmpty());
     QVERIFY(!w().lbllogqueue->isHidden());
-    QCOMPARE(w().lbllogqueue->text(), QStringLiteral("Base name \"%1\" refused (no /, \\ or ..): nothing is logged").arg(base));
+    QCOMPARE(w().lbllogqueue->text(),
+             QStringLiteral("Base name \"%1\" refused (no /, \\ or ..): nothing is logged").arg(base));
 }
 
 QTEST_MAIN(TestLogging)

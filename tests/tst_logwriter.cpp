@@ -73,8 +73,7 @@ struct ActAsNobodyIfRoot {
     {
         return !root
                || (::chmod(QFile::encodeName(parent).constData(), 0755) == 0
-                   && ::chown(QFile::encodeName(folder).constData(), kNobody, kNobody) == 0
-                   && ::seteuid(kNobody) == 0);
+                   && ::chown(QFile::encodeName(folder).constData(), kNobody, kNobody) == 0 && ::seteuid(kNobody) == 0);
     }
     ~ActAsNobodyIfRoot()
     {
@@ -85,8 +84,7 @@ struct ActAsNobodyIfRoot {
 
 } // namespace
 
-class TestLogWriter : public QObject
-{
+class TestLogWriter : public QObject {
     Q_OBJECT
 
 private slots:
@@ -109,8 +107,8 @@ private slots:
 
 private:
     std::unique_ptr<QTemporaryDir> tmp;
-    QString folder;       // tmp/logs, the folder that comes and goes
-    QString file;         // a log file inside it
+    QString folder; // tmp/logs, the folder that comes and goes
+    QString file;   // a log file inside it
 
     void takeFolderAway() { QVERIFY(QDir(folder).removeRecursively()); }
     void bringFolderBack() { QVERIFY(QDir().mkpath(folder)); }
@@ -189,7 +187,7 @@ void TestLogWriter::otherFilesAreWrittenWhileOneWaits()
     takeFolderAway();
     writer.append(file, QStringLiteral("first"));
     writer.append(other, QStringLiteral("second"));
-    QCOMPARE(contents(other), kHeader + lines({"second"}));   // not held back by the refused file
+    QCOMPARE(contents(other), kHeader + lines({"second"})); // not held back by the refused file
     QCOMPARE(writer.pending(), 1);
 
     bringFolderBack();
@@ -206,7 +204,7 @@ void TestLogWriter::headerOnlyFileWaitsToo()
     writer.prepare(file);
     QCOMPARE(writer.pending(), 1);
     writer.append(file, QStringLiteral("y"));
-    QCOMPARE(writer.pending(), 1);   // the line brings the header with it
+    QCOMPARE(writer.pending(), 1); // the line brings the header with it
     bringFolderBack();
     writer.retry();
     QCOMPARE(contents(file), kHeader + lines({"y"}));
@@ -259,11 +257,16 @@ void TestLogWriter::refusedAtOnceAndWrittenOnceGone_data()
 {
     QTest::addColumn<QString>("standing");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("FIFO") << "fifo" << "not a regular file";
-    QTest::newRow("FIFO with a reader") << "fifo with reader" << "not a regular file";
-    QTest::newRow("link to a private file") << "link" << "a symbolic link";
-    QTest::newRow("link to nothing") << "dangling link" << "a symbolic link";
-    QTest::newRow("folder") << "folder" << "not a regular file";
+    QTest::newRow("FIFO") << "fifo"
+                          << "not a regular file";
+    QTest::newRow("FIFO with a reader") << "fifo with reader"
+                                        << "not a regular file";
+    QTest::newRow("link to a private file") << "link"
+                                            << "a symbolic link";
+    QTest::newRow("link to nothing") << "dangling link"
+                                     << "a symbolic link";
+    QTest::newRow("folder") << "folder"
+                            << "not a regular file";
 }
 
 void TestLogWriter::refusedAtOnceAndWrittenOnceGone()
@@ -273,7 +276,7 @@ void TestLogWriter::refusedAtOnceAndWrittenOnceGone()
     const QByteArray at = QFile::encodeName(file);
     const QString secret = tmp->filePath(QStringLiteral("private.txt"));
     const QString nowhere = tmp->filePath(QStringLiteral("nowhere.csv"));
-    QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 01777), 0);   // shared and sticky, like /tmp
+    QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 01777), 0); // shared and sticky, like /tmp
     writeFile(secret, "mine\n");
     QVERIFY(QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner));
     int reader = -1;
@@ -289,7 +292,7 @@ void TestLogWriter::refusedAtOnceAndWrittenOnceGone()
         QVERIFY(QDir().mkdir(file));
 
     LogWriter writer;
-    writer.append(file, QStringLiteral("1234,7,22,09:05:07,8/12/2026"));   // an open that waits hangs here
+    writer.append(file, QStringLiteral("1234,7,22,09:05:07,8/12/2026")); // an open that waits hangs here
     QCOMPARE(writer.pending(), 1);
     QCOMPARE(writer.notice(), QStringLiteral("1 log line waiting: cannot write %1 (%2)").arg(file, reason));
     QCOMPARE(contents(secret), QByteArray("mine\n"));
@@ -313,11 +316,12 @@ void TestLogWriter::otherUsersFileInSharedFolder_data()
     QTest::addColumn<int>("folderMode");
     QTest::addColumn<bool>("ownedByNobody");
     QTest::addColumn<bool>("secondName");
-    QTest::addColumn<QString>("reason");   // empty: written
+    QTest::addColumn<QString>("reason"); // empty: written
     QTest::newRow("sticky shared folder, another's file") << 01777 << true << false << "owned by another user";
     QTest::newRow("shared folder, another's file") << 0777 << true << false << "owned by another user";
     QTest::newRow("own folder, another's file") << 0755 << true << false << QString();
-    QTest::newRow("shared folder, own file with a second name") << 01777 << false << true << "linked under another name";
+    QTest::newRow("shared folder, own file with a second name")
+        << 01777 << false << true << "linked under another name";
     QTest::newRow("own folder, own file with a second name") << 0755 << false << true << QString();
 }
 
@@ -382,14 +386,14 @@ void TestLogWriter::boundIsOverAllFiles()
     writer.append(file, QStringLiteral("a1"));
     writer.append(other, QStringLiteral("b1"));
     writer.append(file, QStringLiteral("a2"));
-    writer.append(elsewhere, QStringLiteral("c1"));   // written: takes no room
+    writer.append(elsewhere, QStringLiteral("c1")); // written: takes no room
     writer.append(other, QStringLiteral("b2"));
     QCOMPARE(writer.notice(), QStringLiteral("3 log lines waiting: cannot write %1; %2, 1 dropped").arg(file, other));
     QCOMPARE(contents(elsewhere), kHeader + lines({"c1"}));
 
     bringFolderBack();
     writer.retry();
-    QCOMPARE(contents(file), kHeader + lines({"a2"}));   // a1, the oldest of all, was dropped
+    QCOMPARE(contents(file), kHeader + lines({"a2"})); // a1, the oldest of all, was dropped
     QCOMPARE(contents(other), kHeader + lines({"b1", "b2"}));
     QCOMPARE(writer.dropped(), qint64(0));
 }

@@ -59,7 +59,7 @@ private slots:
         c.w().optall->click();
         c.w().opttxonly->click();
         QVERIFY(!c.w().optall->isChecked());
-        QVERIFY(c.w().optoff->isChecked());          // another group, untouched
+        QVERIFY(c.w().optoff->isChecked()); // another group, untouched
         QVERIFY(c.w().opt9600->isChecked());
     }
 
@@ -67,14 +67,22 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
-        QTest::newRow("file name") << "txtpulsefilename" << "halvernlog";
-        QTest::newRow("mode") << "txtmode" << "0";
-        QTest::newRow("address 8") << "txtadd8" << "0";
-        QTest::newRow("filter") << "txtaddfilter" << "0";
-        QTest::newRow("message") << "txtinstring" << "";
-        QTest::newRow("first row") << "txttx_0" << "0";
-        QTest::newRow("last signal") << "txsignal_41" << "0";
-        QTest::newRow("time") << "txtlog_20" << "";
+        QTest::newRow("file name") << "txtpulsefilename"
+                                   << "halvernlog";
+        QTest::newRow("mode") << "txtmode"
+                              << "0";
+        QTest::newRow("address 8") << "txtadd8"
+                                   << "0";
+        QTest::newRow("filter") << "txtaddfilter"
+                                << "0";
+        QTest::newRow("message") << "txtinstring"
+                                 << "";
+        QTest::newRow("first row") << "txttx_0"
+                                   << "0";
+        QTest::newRow("last signal") << "txsignal_41"
+                                     << "0";
+        QTest::newRow("time") << "txtlog_20"
+                              << "";
     }
     void defaultTexts()
     {
@@ -96,16 +104,26 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("comms frame") << "frmcomms" << "Communications Port";
-        QTest::newRow("config frame") << "frmhalvernmode" << "Halvern Receiver Configuration";
-        QTest::newRow("3ch") << "cmdprogadd" << "Set 3ch Add";
-        QTest::newRow("8ch") << "cmdprog8chadd" << "Set 8ch Add";
-        QTest::newRow("monitor") << "cmdsigmon" << "Signal Monitor";
-        QTest::newRow("snapshot") << "cmdlogscreen" << "Log Display data";
-        QTest::newRow("log every") << "optall" << "Log Every Message Received";
-        QTest::newRow("port 10") << "optcom10" << "10";
-        QTest::newRow("19200") << "opt19k2" << "19200";
-        QTest::newRow("heading") << "lbllogtime_1" << "Received Time";
+        QTest::newRow("comms frame") << "frmcomms"
+                                     << "Communications Port";
+        QTest::newRow("config frame") << "frmhalvernmode"
+                                      << "Halvern Receiver Configuration";
+        QTest::newRow("3ch") << "cmdprogadd"
+                             << "Set 3ch Add";
+        QTest::newRow("8ch") << "cmdprog8chadd"
+                             << "Set 8ch Add";
+        QTest::newRow("monitor") << "cmdsigmon"
+                                 << "Signal Monitor";
+        QTest::newRow("snapshot") << "cmdlogscreen"
+                                  << "Log Display data";
+        QTest::newRow("log every") << "optall"
+                                   << "Log Every Message Received";
+        QTest::newRow("port 10") << "optcom10"
+                                 << "10";
+        QTest::newRow("19200") << "opt19k2"
+                               << "19200";
+        QTest::newRow("heading") << "lbllogtime_1"
+                                 << "Received Time";
     }
     void captions()
     {
@@ -115,7 +133,7 @@ private slots:
         QObject *control = c.w().findChild<QObject *>(name);
         QVERIFY2(control, qPrintable(name));
         const QString shown = control->property("title").isValid() ? control->property("title").toString()
-                                                                     : control->property("text").toString();
+                                                                   : control->property("text").toString();
         QCOMPARE(shown, caption);
     }
 
@@ -176,7 +194,7 @@ private slots:
         Console c;
         c.w().show();
         QVERIFY(QTest::qWaitForWindowExposed(&c.w()));
-        c.w().tmrpctime_Timer();   // the first tick settles what the log folder shows
+        c.w().tmrpctime_Timer(); // the first tick settles what the log folder shows
         QCoreApplication::processEvents();
         PaintCounter windowPaints, clockPaints;
         c.w().installEventFilter(&windowPaints);

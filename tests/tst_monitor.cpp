@@ -1,10 +1,10 @@
 // The signal monitor window: its layout, the bar widths, the redraw from the
 // signal history, freezing, and opening and closing while readings arrive.
+#include "app/boxpanelstyle.h"
 #include "app/widgetlook.h"
 #include "monitor/barwidth.h"
-#include "monitor/frmmonitor.h"
-#include "app/boxpanelstyle.h"
 #include "monitor/chartparts.h"
+#include "monitor/frmmonitor.h"
 #include "monitor/signalchart.h"
 #include "support/consolefixture.h"
 
@@ -235,10 +235,10 @@ void TestMonitor::barsAreDrawnToTheirWidth()
     const QImage window = form.grab().toImage();
     const QRect bar = form.sigbar[36]->geometry();
     const int middle = bar.center().y();
-    QCOMPARE(window.pixelColor(bar.left(), middle), QColor(Qt::white));           // outline
-    QCOMPARE(window.pixelColor(bar.left() + 3, middle), QColor(0, 0, 255));       // fill
+    QCOMPARE(window.pixelColor(bar.left(), middle), QColor(Qt::white));     // outline
+    QCOMPARE(window.pixelColor(bar.left() + 3, middle), QColor(0, 0, 255)); // fill
     QCOMPARE(window.pixelColor(bar.right() - 3, middle), QColor(0, 0, 255));
-    QCOMPARE(window.pixelColor(bar.right() + 6, middle), QColor(192, 192, 255));  // the panel beyond
+    QCOMPARE(window.pixelColor(bar.right() + 6, middle), QColor(192, 192, 255)); // the panel beyond
     const QRect none = form.sigbar[35]->geometry();
     QCOMPARE(window.pixelColor(none.left() + 3, none.center().y()), QColor(192, 192, 255));
 }
@@ -323,8 +323,8 @@ void TestMonitor::firstOpeningDrawsTheEmptyHistory()
     QVERIFY(live);
     const Row empty{QStringLiteral("0"), QStringLiteral("0"), twipsToPixels(&c.w(), 465)};
     QCOMPARE(shown, QList<Row>(kMonitorRows, empty));
-    QVERIFY(c.g().monfreeze);                // "Main Menu" froze it again
-    QVERIFY(c.g().monform.isNull());         // and unloaded the window
+    QVERIFY(c.g().monfreeze);        // "Main Menu" froze it again
+    QVERIFY(c.g().monform.isNull()); // and unloaded the window
 }
 
 void TestMonitor::rowShowsReading_data()
@@ -356,7 +356,7 @@ void TestMonitor::rowShowsReading()
 
     QCOMPARE(shown.size(), kMonitorRows);
     QCOMPARE(shown[36], (Row{QString::number(txno), QString::number(level), twipsToPixels(&c.w(), widthTwips)}));
-    QCOMPARE(c.g().barwidth, widthTwips);    // row 36 is drawn last
+    QCOMPARE(c.g().barwidth, widthTwips); // row 36 is drawn last
 }
 
 void TestMonitor::readingsArriveWhileShownModally()
@@ -420,7 +420,7 @@ void TestMonitor::frozenChartWaitsForTheNextReadingAfterUnfreeze()
     QCOMPARE(unfrozenCaption, QStringLiteral("Freeze Display"));
     QVERIFY(!unfrozenFlag);
     QCOMPARE(frozen, live);
-    QCOMPARE(unfrozen, live);                // un-freezing alone draws nothing
+    QCOMPARE(unfrozen, live); // un-freezing alone draws nothing
 
     // The next reading brings the newest 37 of all 43.
     QCOMPARE(next.size(), kMonitorRows);
@@ -448,7 +448,7 @@ void TestMonitor::mainMenuThenSignalMonitorShowsReadingsFromWhileClosed()
 
     receiveScanning(c, 8);
     c.w().mod().AddToHistory(2, 777);
-    c.w().mod().RedrawMonitor();              // frozen while closed: no window to draw into
+    c.w().mod().RedrawMonitor(); // frozen while closed: no window to draw into
     QCOMPARE(c.g().sighist[35], 8);
 
     QList<Row> shown;
@@ -461,7 +461,7 @@ void TestMonitor::mainMenuThenSignalMonitorShowsReadingsFromWhileClosed()
         form.cmdexit->click();
     }));
 
-    QVERIFY(first.isNull());                  // the unloaded window is gone, not hidden
+    QVERIFY(first.isNull()); // the unloaded window is gone, not hidden
     QVERIFY(live);
     QCOMPARE(caption, QStringLiteral("Freeze Display"));
     QCOMPARE(shown[35], (Row{QStringLiteral("0"), QStringLiteral("8"), twipsToPixels(&c.w(), 9945)}));
@@ -497,7 +497,7 @@ void TestMonitor::titleBarCloseKeepsWindowAndFreeze()
         first = &form;
         if (frozen)
             form.cmdfreeze->click();
-        form.close();                         // what the title bar's close button does
+        form.close(); // what the title bar's close button does
     }));
 
     QVERIFY(first);
@@ -519,7 +519,7 @@ void TestMonitor::titleBarCloseKeepsWindowAndFreeze()
         form.cmdexit->click();
     }));
 
-    QCOMPARE(second, first.data());           // the same window, no load step
+    QCOMPARE(second, first.data()); // the same window, no load step
     QCOMPARE(caption, frozen ? QStringLiteral("Un-Freeze Display") : QStringLiteral("Freeze Display"));
     QCOMPARE(shown[36].level, frozen ? QStringLiteral("0") : QStringLiteral("6"));
 }

@@ -38,25 +38,28 @@ QRect styleRect(QAbstractButton *button, QStyle::SubElement element)
     return button->style()->subElementRect(element, &option, button);
 }
 
-bool isCheckBox(QAbstractButton *button) { return qobject_cast<QCheckBox *>(button) != nullptr; }
+bool isCheckBox(QAbstractButton *button)
+{
+    return qobject_cast<QCheckBox *>(button) != nullptr;
+}
 
 // The darkest pixel in the middle of the rendered indicator: the mark when
 // there is one, the field otherwise (the middle half keeps clear of the
 // indicator's outline and of the window around a round one).
 double indicatorMark(QAbstractButton *button, bool selected)
 {
-    QButtonGroup *group = button->group();   // an exclusive group keeps one button checked
+    QButtonGroup *group = button->group(); // an exclusive group keeps one button checked
     if (group)
         group->setExclusive(false);
     {
-        const QSignalBlocker quiet(button);   // a picture of the state, not a click
+        const QSignalBlocker quiet(button); // a picture of the state, not a click
         button->setChecked(selected);
     }
     const QImage image = button->grab().toImage();
     if (group)
         group->setExclusive(true);
-    const QRect indicator = styleRect(button, isCheckBox(button) ? QStyle::SE_CheckBoxIndicator
-                                                                 : QStyle::SE_RadioButtonIndicator);
+    const QRect indicator =
+        styleRect(button, isCheckBox(button) ? QStyle::SE_CheckBoxIndicator : QStyle::SE_RadioButtonIndicator);
     const QRect middle(indicator.center() - QPoint(indicator.width() / 4, indicator.height() / 4),
                        indicator.size() / 2);
     double darkest = 1;
@@ -70,9 +73,9 @@ double indicatorMark(QAbstractButton *button, bool selected)
 QRgb brightestCaptionPixel(QAbstractButton *button)
 {
     const QImage image = button->grab().toImage();
-    const QRect caption = styleRect(button, isCheckBox(button) ? QStyle::SE_CheckBoxContents
-                                                               : QStyle::SE_RadioButtonContents)
-                              .intersected(image.rect());
+    const QRect caption =
+        styleRect(button, isCheckBox(button) ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents)
+            .intersected(image.rect());
     QRgb brightest = qRgb(0, 0, 0);
     for (int y = caption.top(); y <= caption.bottom(); ++y)
         for (int x = caption.left(); x <= caption.right(); ++x)

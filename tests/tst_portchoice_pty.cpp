@@ -60,7 +60,7 @@ struct NoPermission {
     static constexpr uid_t kNobody = 65534;
     const QByteArray path;
     const bool root = ::geteuid() == 0;
-    struct stat before{};
+    struct stat before {};
     bool taken = false;
     explicit NoPermission(const QString &device) : path(QFile::encodeName(device))
     {
@@ -97,7 +97,7 @@ private slots:
         LiveConsole c({}, {{1, receiver.devicePath()}}, QString());
         QRadioButton *button = rate == "4800" ? c.w().opt4800 : rate == "19200" ? c.w().opt19k2 : c.w().opt9600;
 
-        button->click();                             // while "Off"
+        button->click(); // while "Off"
         c.w().optcom[1]->click();
         QVERIFY(c.port.portOpen());
         QVERIFY(button->isChecked());
@@ -155,7 +155,7 @@ private slots:
 
         c.w().optcom[1]->click();
         QVERIFY(c.port.portOpen());
-        first.closeMaster();                         // unplugged
+        first.closeMaster(); // unplugged
         QTRY_VERIFY(c.w().txtinstring->text().contains(QLatin1String("lost")));
         // With the reason the device gave, between the usual start and end.
         const QString notice = c.w().txtinstring->text();
@@ -163,18 +163,18 @@ private slots:
         const QString end = QStringLiteral(": waiting for it to come back");
         QVERIFY2(notice.startsWith(start + QLatin1String("Read failed (")) && notice.endsWith(end), qPrintable(notice));
 
-        c.listed = {second.devicePath()};            // the machine renumbers: port 1 is the other adapter
+        c.listed = {second.devicePath()}; // the machine renumbers: port 1 is the other adapter
         c.w().tmrreopen_Timer();
         QVERIFY(!c.port.portOpen());
 
-        PtyPair replugged;                           // back, under a new device node
+        PtyPair replugged; // back, under a new device node
         QVERIFY(replugged.isOpen() && PtyPair::relink(stable, replugged.devicePath()));
         c.listed = {second.devicePath(), replugged.devicePath()};
         c.w().tmrreopen_Timer();
         QVERIFY(c.port.portOpen());
         QCOMPARE(c.w().txtinstring->text(), QStringLiteral("Port 1 (%1) is back").arg(stable));
         QVERIFY(c.port.output("S"));
-        QByteArray arrived;                          // read as it comes: reading takes it
+        QByteArray arrived; // read as it comes: reading takes it
         QTRY_COMPARE((arrived += replugged.readAvailable()), QByteArray("S"));
     }
 };

@@ -33,10 +33,14 @@ private slots:
     {
         QTest::addColumn<QString>("given");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("device with a link") << "adapter" << "by-id/usb-Halvern_RX-if00-port0";
-        QTest::newRow("device without one") << "plain" << "plain";
-        QTest::newRow("a link already") << "own-link" << "own-link";
-        QTest::newRow("not there") << "gone" << "gone";
+        QTest::newRow("device with a link") << "adapter"
+                                            << "by-id/usb-Halvern_RX-if00-port0";
+        QTest::newRow("device without one") << "plain"
+                                            << "plain";
+        QTest::newRow("a link already") << "own-link"
+                                        << "own-link";
+        QTest::newRow("not there") << "gone"
+                                   << "gone";
     }
     void stableNameIsTheLinkThatPointsToTheDevice()
     {

@@ -83,11 +83,11 @@ private slots:
         c.w().opt19k2->click();
         QVERIFY(!c.port.portOpen());
         QVERIFY(c.port.opens.isEmpty());
-        c.w().optcom[1]->click();                    // opens at the rate the window shows
+        c.w().optcom[1]->click(); // opens at the rate the window shows
         QCOMPARE(c.port.opens, QList<QString>{QStringLiteral("1@") + kSettings19200});
         QVERIFY(c.w().opt19k2->isChecked());
 
-        c.w().opt4800->click();                      // open: reopens at once
+        c.w().opt4800->click(); // open: reopens at once
         QCOMPARE(c.port.opens.last(), QStringLiteral("1@") + kSettings4800);
         QVERIFY(c.port.portOpen());
     }
@@ -113,10 +113,10 @@ private slots:
         QVERIFY(c.w().txtinstring->text().contains(QLatin1String("/dev/fake2")));
         QVERIFY(c.w().tmrreopen->isActive());
 
-        c.port.failingPorts = {2};                   // still gone
+        c.port.failingPorts = {2}; // still gone
         c.w().tmrreopen_Timer();
         QVERIFY(!c.port.portOpen());
-        c.port.failingPorts.clear();                 // back again
+        c.port.failingPorts.clear(); // back again
         c.w().tmrreopen_Timer();
         QVERIFY(c.port.portOpen());
         QCOMPARE(c.port.commPort(), 2);
@@ -132,7 +132,7 @@ private slots:
         c.w().optcom[1]->click();
         c.port.devices = {{1, "/dev/ttyUSB1"}};
         c.w().opt19k2->click();
-        QVERIFY(!c.port.portOpen());                 // /dev/ttyUSB0 is no longer there
+        QVERIFY(!c.port.portOpen()); // /dev/ttyUSB0 is no longer there
         QVERIFY(c.w().txtinstring->text().contains(QLatin1String("(/dev/ttyUSB0) lost")));
     }
 
@@ -146,8 +146,9 @@ private slots:
         QTest::newRow("vanished") << "Input/output error" << false
                                   << "Port 2 (/dev/fake2) lost: Input/output error: waiting for it to come back";
         QTest::newRow("vanished, no reason") << "" << false << "Port 2 (/dev/fake2) lost: waiting for it to come back";
-        QTest::newRow("refused at a new rate") << "Permission denied" << true
-                                               << "Port 2 (/dev/fake2) lost: Permission denied: waiting for it to come back";
+        QTest::newRow("refused at a new rate")
+            << "Permission denied" << true
+            << "Port 2 (/dev/fake2) lost: Permission denied: waiting for it to come back";
     }
     void lostNoticeGivesTheReason()
     {

@@ -91,7 +91,7 @@ void TestPtyPair::closeMasterIsAHangUpForThePort()
     connect(&port, &QSerialPort::errorOccurred, &port, [&](QSerialPort::SerialPortError error) {
         if (error != QSerialPort::NoError && firstError == QSerialPort::NoError) {
             firstError = error;
-            port.close();  // a vanished pts keeps reporting errors until closed
+            port.close(); // a vanished pts keeps reporting errors until closed
         }
     });
 

@@ -30,10 +30,10 @@ private slots:
             if (++ticks == 3)
                 std::raise(signal);
         });
-        QTimer::singleShot(5000, [] { QCoreApplication::exit(1); });   // never quit: fail, don't hang
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(1); }); // never quit: fail, don't hang
         tick.start();
         QCOMPARE(QCoreApplication::exec(), 0);
-        QCOMPARE(ticks, 4);   // ticks before the signal leave the loop running
+        QCOMPARE(ticks, 4); // ticks before the signal leave the loop running
     }
 };
 

@@ -5,14 +5,17 @@
 #include "reception/frame.h"
 
 #include <QLineEdit>
-#include <QRadioButton>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <QtTest>
 
 namespace {
 const char *kTemperature = "82 01 23 45 03 00 2B 00 70 A8 7C";
-QColor textColour(const QLineEdit *box) { return box->palette().color(QPalette::Text); }
+QColor textColour(const QLineEdit *box)
+{
+    return box->palette().color(QPalette::Text);
+}
 } // namespace
 
 Q_DECLARE_METATYPE(FakeCommsPort::Call)
@@ -31,7 +34,7 @@ private slots:
         c.port.receive(frame.mid(6));
         c.w().tmrcomms_Timer();
         QCOMPARE(c.g().rxcount, 13);
-        QCOMPARE(c.port.inBufferCount(), 13);            // not read yet
+        QCOMPARE(c.port.inBufferCount(), 13); // not read yet
         c.w().tmrcomms_Timer();
         QCOMPARE(c.port.inBufferCount(), 0);
         QCOMPARE(c.w().txtinstring->text(), QString::fromLatin1(frame));
@@ -118,8 +121,7 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QColor>("colour");
         QTest::newRow("two frames") << a + b << QStringList{"11", "22"} << "Pulse Tx: 22," << kBlack;
-        QTest::newRow("three frames") << a + b + c << QStringList{"11", "22", "33"} << "Gully Pot Tx: 33,"
-                                      << kBlack;
+        QTest::newRow("three frames") << a + b + c << QStringList{"11", "22", "33"} << "Gully Pot Tx: 33," << kBlack;
         QTest::newRow("second CRC broken") << a + bBroken << QStringList{"11"} << "Temperature Tx: 11," << kRed;
         QTest::newRow("second type unknown") << a + bUnknown << QStringList{"11"} << "Temperature Tx: 11," << kRed;
         QTest::newRow("frame and a half") << a + b.left(5) << QStringList{"11"} << "Temperature Tx: 11," << kRed;
@@ -141,7 +143,7 @@ private slots:
                 occupied << tx->text();
         }
         QCOMPARE(occupied, rows);
-        for (qsizetype i = 0; i < rows.size(); ++i)   // each reading reached the history, in order
+        for (qsizetype i = 0; i < rows.size(); ++i) // each reading reached the history, in order
             QCOMPARE(c.g().txhist[std::size_t(37 - rows.size() + i)], rows[i].toInt());
         QVERIFY2(c.w().txtinstring->text().startsWith(shown), qPrintable(c.w().txtinstring->text()));
         QCOMPARE(textColour(c.w().txtinstring), colour);
@@ -162,7 +164,7 @@ private slots:
         Console c;
         c.openPort1();
         c.port.receive(hexBytes(kTemperature));
-        c.w().tmrcomms_Timer();                                   // latched: read on the next tick
+        c.w().tmrcomms_Timer(); // latched: read on the next tick
         c.port.vanishDuring = during;
         if (during == FakeCommsPort::Call::Output)
             c.w().cmdprogmode->click();
@@ -172,8 +174,8 @@ private slots:
         QCOMPARE(c.port.nestedCalls, 0);
         QTRY_VERIFY(c.w().tmrreopen->isActive());
         QCOMPARE(c.port.nestedCalls, 0);
-        QVERIFY(c.w().txtinstring->text().contains(QLatin1String("lost")));   // the notice has the last word
-        QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("74565"));            // the waiting frame, taken in
+        QVERIFY(c.w().txtinstring->text().contains(QLatin1String("lost"))); // the notice has the last word
+        QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("74565"));          // the waiting frame, taken in
         QCOMPARE(c.port.inputs, 1);
     }
 
@@ -182,7 +184,7 @@ private slots:
         Console c;
         c.openPort1();
         c.port.vanishDuring = FakeCommsPort::Call::InBufferCount;
-        c.w().tmrcomms_Timer();                  // the loss is seen here, handled later
+        c.w().tmrcomms_Timer(); // the loss is seen here, handled later
         c.w().optoff->click();
         QCoreApplication::processEvents();
         QVERIFY(!c.w().tmrreopen->isActive());
@@ -210,7 +212,7 @@ private slots:
     {
         Console c;
         c.openPort1();
-        c.receive(hexBytes("81 01 23 45 03 00 2B 00 70 A8 7C"));   // temperature frame relabelled pulse
+        c.receive(hexBytes("81 01 23 45 03 00 2B 00 70 A8 7C")); // temperature frame relabelled pulse
         QVERIFY(c.g().crcok);
         QVERIFY(c.w().txtinstring->text().startsWith(QLatin1String("Pulse Tx: 74565,")));
     }
@@ -223,9 +225,9 @@ private slots:
         c.w().txtinstring->clear();
         c.g().txno = 0;
         c.receive(hexBytes("82"));
-        QCOMPARE(c.g().txno, 0);                                   // not decoded again
+        QCOMPARE(c.g().txno, 0); // not decoded again
         QCOMPARE(c.w().txtinstring->text(), QString(QChar(kTemperatureCode)));
-        QCOMPARE(c.g().rxbytes[2], 0x01);                          // later positions keep the old frame
+        QCOMPARE(c.g().rxbytes[2], 0x01); // later positions keep the old frame
     }
 
     void unknownTypeIsShownRaw()
@@ -239,7 +241,7 @@ private slots:
     void noPortOpenMeansNothingHappens()
     {
         Console c;
-        c.port.receive(hexBytes(kTemperature));   // nobody listens
+        c.port.receive(hexBytes(kTemperature)); // nobody listens
         for (int i = 0; i < 5; ++i)
             c.w().tmrcomms_Timer();
         QCOMPARE(c.g().rxcount, 0);

@@ -12,7 +12,6 @@
 #include <QTemporaryFile>
 #include <QTest>
 
-
 namespace {
 const QByteArray temperatureFrame = QByteArray::fromHex("82 01 23 45 03 00 2B 00 70 A8 7C");
 const QByteArray gullyPotFrame = QByteArray::fromHex("F3 00 02 00 84 2D C8 00 3A 9B 54");
@@ -35,7 +34,11 @@ struct Sim {
         return lines.value(0).startsWith("device: ") ? lines[0].mid(8) : QString();
     }
     QStringList commandLines() const { return lines.filter(QRegularExpression("^(command|unknown)")); }
-    ~Sim() { process.kill(); process.waitForFinished(); }
+    ~Sim()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
 };
 
 // The console's end in miniature: keeps what arrives, closes on a hang-up.
@@ -67,7 +70,7 @@ bool telemetryCrcOk(const QByteArray &frame)
 {
     const std::uint16_t crc = crc16Modbus(QByteArrayView(frame).sliced(kCrcFirstPosition - 1, kCrcCoveredLength));
     return static_cast<std::uint8_t>(frame[kCrcLowPosition - 1]) == crcLow(crc)
-        && static_cast<std::uint8_t>(frame[kCrcHighPosition - 1]) == crcHigh(crc);
+           && static_cast<std::uint8_t>(frame[kCrcHighPosition - 1]) == crcHigh(crc);
 }
 } // namespace
 
@@ -146,36 +149,39 @@ void TestReceiverSim::badFileLineIsNamed_data()
 {
     QTest::addColumn<QString>("option");
     QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QString>("error");  // after "script FILE:" or "replay FILE:"
-    QTest::newRow("script: not hex") << "--script" << QByteArray("82 01\n\n# note\n82 0G\n") << "4: '0G' is not a hex byte";
+    QTest::addColumn<QString>("error"); // after "script FILE:" or "replay FILE:"
+    QTest::newRow("script: not hex") << "--script" << QByteArray("82 01\n\n# note\n82 0G\n")
+                                     << "4: '0G' is not a hex byte";
     QTest::newRow("script: half a byte") << "--script" << QByteArray("53 7\n") << "1: '7' is not a hex byte";
-    QTest::newRow("script: pause after bytes") << "--script" << QByteArray("53 +50ms 07\n")
-                                               << "1: pause '+50ms' must come before the bytes";
-    QTest::newRow("script: pause below 30 ms") << "--script" << QByteArray("+29ms 53 07\n") << "1: pause 29 ms is below 30 ms";
-    QTest::newRow("script: pause in seconds") << "--script" << QByteArray("+1s 53 07\n")
-                                              << "1: pause '+1s' is not +<milliseconds>ms";
-    QTest::newRow("script: pause alone") << "--script" << QByteArray("53 07\n+50ms # wait\n") << "2: a pause without bytes";
+    QTest::newRow("script: pause after bytes")
+        << "--script" << QByteArray("53 +50ms 07\n") << "1: pause '+50ms' must come before the bytes";
+    QTest::newRow("script: pause below 30 ms")
+        << "--script" << QByteArray("+29ms 53 07\n") << "1: pause 29 ms is below 30 ms";
+    QTest::newRow("script: pause in seconds")
+        << "--script" << QByteArray("+1s 53 07\n") << "1: pause '+1s' is not +<milliseconds>ms";
+    QTest::newRow("script: pause alone") << "--script" << QByteArray("53 07\n+50ms # wait\n")
+                                         << "2: a pause without bytes";
     QTest::newRow("replay: not hex") << "--replay" << QByteArray("0.5 53 07\n# note\n1.25 82 0G\n")
                                      << "3: '0G' is not a hex byte";
-    QTest::newRow("replay: time goes back") << "--replay" << QByteArray("1.5 53 07\n1.5 53 08\n\n1.499 53 09\n")
-                                            << "4: time 1.499 goes back before 1.5";
-    QTest::newRow("replay: comma for point") << "--replay" << QByteArray("1,5 53 07\n")
-                                             << "1: '1,5' is not a time in seconds such as 12.345";
-    QTest::newRow("replay: negative time") << "--replay" << QByteArray("-1 53 07\n")
-                                           << "1: '-1' is not a time in seconds such as 12.345";
-    QTest::newRow("replay: time with a unit") << "--replay" << QByteArray("1.5s 53 07\n")
-                                              << "1: '1.5s' is not a time in seconds such as 12.345";
+    QTest::newRow("replay: time goes back")
+        << "--replay" << QByteArray("1.5 53 07\n1.5 53 08\n\n1.499 53 09\n") << "4: time 1.499 goes back before 1.5";
+    QTest::newRow("replay: comma for point")
+        << "--replay" << QByteArray("1,5 53 07\n") << "1: '1,5' is not a time in seconds such as 12.345";
+    QTest::newRow("replay: negative time")
+        << "--replay" << QByteArray("-1 53 07\n") << "1: '-1' is not a time in seconds such as 12.345";
+    QTest::newRow("replay: time with a unit")
+        << "--replay" << QByteArray("1.5s 53 07\n") << "1: '1.5s' is not a time in seconds such as 12.345";
     QTest::newRow("replay: time alone") << "--replay" << QByteArray("2.0 # lost\n") << "1: time 2.0 without bytes";
-    QTest::newRow("script: terminal controls escaped") << "--script" << QByteArray("53 0\x1B[2J7\n")
-                                                       << "1: '0\\x1B[2J7' is not a hex byte";
-    QTest::newRow("script: bytes beyond ASCII escaped") << "--script" << QByteArray("53 07\n82 \xFF\x7F\x9B\n")
-                                                        << "2: '\\xFF\\x7F\\x9B' is not a hex byte";
-    QTest::newRow("replay: bell in a time escaped") << "--replay" << QByteArray("1\a.5 53 07\n")
-                                                    << "1: '1\\x07.5' is not a time in seconds such as 12.345";
+    QTest::newRow("script: terminal controls escaped")
+        << "--script" << QByteArray("53 0\x1B[2J7\n") << "1: '0\\x1B[2J7' is not a hex byte";
+    QTest::newRow("script: bytes beyond ASCII escaped")
+        << "--script" << QByteArray("53 07\n82 \xFF\x7F\x9B\n") << "2: '\\xFF\\x7F\\x9B' is not a hex byte";
+    QTest::newRow("replay: bell in a time escaped")
+        << "--replay" << QByteArray("1\a.5 53 07\n") << "1: '1\\x07.5' is not a time in seconds such as 12.345";
     QTest::newRow("script: over-long line") << "--script" << QByteArray("53 07\n") + QByteArray(4097, '0') + "\n53 07\n"
                                             << "2: line longer than 4096 bytes";
-    QTest::newRow("replay: over-long last line") << "--replay" << QByteArray(4097, '#')
-                                                 << "1: line longer than 4096 bytes";
+    QTest::newRow("replay: over-long last line")
+        << "--replay" << QByteArray(4097, '#') << "1: line longer than 4096 bytes";
 }
 
 void TestReceiverSim::badFileLineIsNamed()
@@ -192,7 +198,7 @@ void TestReceiverSim::badFileLineIsNamed()
     QCOMPARE(process.exitCode(), 2);
     const QString stderrText = QString::fromUtf8(process.readAllStandardError());
     QVERIFY2(stderrText.startsWith(option.mid(2) + " " + path + ":" + error), qPrintable(stderrText));
-    QVERIFY(process.readAllStandardOutput().isEmpty());  // no device was opened
+    QVERIFY(process.readAllStandardOutput().isEmpty()); // no device was opened
 }
 
 #if defined(__has_feature)
@@ -217,8 +223,8 @@ void TestReceiverSim::endlessScriptIsRefused()
 #else
     const QString limit = QStringLiteral("ulimit -v 1048576");
 #endif
-    process.start("/bin/sh", {"-c", limit + " && exec \"$0\" \"$@\"", qEnvironmentVariable("HALVERN_SIM"),
-                              "--script", "/dev/zero"});
+    process.start("/bin/sh", {"-c", limit + " && exec \"$0\" \"$@\"", qEnvironmentVariable("HALVERN_SIM"), "--script",
+                              "/dev/zero"});
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 2);
@@ -229,14 +235,15 @@ void TestReceiverSim::endlessScriptIsRefused()
 void TestReceiverSim::badOptionsExitWithTwo_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("complaint");  // part of what stderr says
+    QTest::addColumn<QString>("complaint"); // part of what stderr says
     QTest::newRow("gap below 30 ms") << QStringList{"--gap", "29"} << "--gap";
     QTest::newRow("unknown profile") << QStringList{"--profile", "quiet"} << "--profile";
     QTest::newRow("unknown baud rate") << QStringList{"--baud", "38400"} << "--baud";
     QTest::newRow("count 0") << QStringList{"--count", "0"} << "--count";
     QTest::newRow("missing script") << QStringList{"--script", "/nonexistent/script.txt"} << "cannot read script";
     QTest::newRow("missing replay") << QStringList{"--replay", "/nonexistent/capture.txt"} << "cannot read replay";
-    QTest::newRow("script and replay") << QStringList{"--script", "a.txt", "--replay", "b.txt"} << "--script and --replay";
+    QTest::newRow("script and replay") << QStringList{"--script", "a.txt", "--replay", "b.txt"}
+                                       << "--script and --replay";
     QTest::newRow("speed 0") << QStringList{"--replay", "b.txt", "--speed", "0"} << "--speed must be";
     QTest::newRow("speed not a number") << QStringList{"--replay", "b.txt", "--speed", "fast"} << "--speed must be";
     QTest::newRow("speed without replay") << QStringList{"--speed", "2"} << "--speed needs --replay";
@@ -261,18 +268,21 @@ void TestReceiverSim::commandsArePrintedDecoded_data()
     QTest::addColumn<QByteArray>("written");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("mode") << mode2 << QStringList{"command AT= mode 2 crc ok (41 54 3D 02 C4 99)"};
-    QTest::newRow("mode, CRC bytes swapped") << QByteArray::fromHex("41 54 3D 02 99 C4")
-                                             << QStringList{"command AT= mode 2 crc BAD (41 54 3D 02 99 C4)"};
-    QTest::newRow("three addresses") << threeAddresses
+    QTest::newRow("mode, CRC bytes swapped")
+        << QByteArray::fromHex("41 54 3D 02 99 C4") << QStringList{"command AT= mode 2 crc BAD (41 54 3D 02 99 C4)"};
+    QTest::newRow("three addresses")
+        << threeAddresses
         << QStringList{"command AP addresses 1234 70000 0 crc ok (41 50 00 04 D2 01 11 70 00 00 00 40 74)"};
     QTest::newRow("eight addresses")
         << QByteArray::fromHex("41 50 00 00 01 00 00 02 00 00 03 00 00 04 00 00 05 00 00 06 00 00 07 00 00 08 5C C4")
         << QStringList{"command AP addresses 1 2 3 4 5 6 7 8 crc ok (41 50 00 00 01 00 00 02 00 00 03 00 00 04 "
                        "00 00 05 00 00 06 00 00 07 00 00 08 5C C4)"};
     QTest::newRow("two frames in one write") << mode2 + QByteArray::fromHex("41 54 3D 00 45 58")
-        << QStringList{"command AT= mode 2 crc ok (41 54 3D 02 C4 99)", "command AT= mode 0 crc ok (41 54 3D 00 45 58)"};
+                                             << QStringList{"command AT= mode 2 crc ok (41 54 3D 02 C4 99)",
+                                                            "command AT= mode 0 crc ok (41 54 3D 00 45 58)"};
     QTest::newRow("noise, then a frame") << "xy" + mode2
-        << QStringList{"unknown: 78 79", "command AT= mode 2 crc ok (41 54 3D 02 C4 99)"};
+                                         << QStringList{"unknown: 78 79",
+                                                        "command AT= mode 2 crc ok (41 54 3D 02 C4 99)"};
     QTest::newRow("frame cut short") << mode2.left(4) << QStringList{"unknown: 41 54 3D 02"};
 }
 
@@ -281,7 +291,7 @@ void TestReceiverSim::commandsArePrintedDecoded()
     QFETCH(QByteArray, written);
     QFETCH(QStringList, expected);
     Sim sim;
-    const QString device = sim.start({"--profile", "scanning", "--gap", "60000"});  // a quiet line
+    const QString device = sim.start({"--profile", "scanning", "--gap", "60000"}); // a quiet line
     QVERIFY(!device.isEmpty());
     Listener console;
     QVERIFY2(console.open(device), qPrintable(console.port.errorString()));
@@ -318,7 +328,8 @@ void TestReceiverSim::profilesPlayValidMessages()
         if (messageLength == kScanningLength) {
             QCOMPARE(static_cast<std::uint8_t>(message[0]), kScanningType);
         } else {
-            QVERIFY2(QList<int>({kTemperatureCode, kPulseCode, kContactCode, kAlarmCode, kGullyPotCode}).contains(static_cast<std::uint8_t>(message[0])),
+            QVERIFY2(QList<int>({kTemperatureCode, kPulseCode, kContactCode, kAlarmCode, kGullyPotCode})
+                         .contains(static_cast<std::uint8_t>(message[0])),
                      message.toHex(' ').constData());
             QVERIFY2(telemetryCrcOk(message), message.toHex(' ').constData());
         }

@@ -39,11 +39,14 @@ private slots:
     {
         QTest::addColumn<QString>("one");
         QTest::addColumn<QString>("other");
-        QTest::newRow("separator or its escape") << "/logs/a/b.csv" << "/logs/a%2Fb.csv";
-        QTest::newRow("separator or underscore") << "/logs/a/b.csv" << "/logs/a_b.csv";
-        QTest::newRow("slash or backslash") << "/logs/a/b.csv" << "/logs/a\\b.csv";
-        QTest::newRow("long paths, one letter apart")
-            << "/" + QString(300, u'x') + "/halvernlog08122026.csv" << "/" + QString(300, u'y') + "/halvernlog08122026.csv";
+        QTest::newRow("separator or its escape") << "/logs/a/b.csv"
+                                                 << "/logs/a%2Fb.csv";
+        QTest::newRow("separator or underscore") << "/logs/a/b.csv"
+                                                 << "/logs/a_b.csv";
+        QTest::newRow("slash or backslash") << "/logs/a/b.csv"
+                                            << "/logs/a\\b.csv";
+        QTest::newRow("long paths, one letter apart") << "/" + QString(300, u'x') + "/halvernlog08122026.csv"
+                                                      << "/" + QString(300, u'y') + "/halvernlog08122026.csv";
     }
     void differentFilesNeverShareARecoveryFile()
     {
@@ -62,7 +65,7 @@ private slots:
     void whatCanBeWrittenAtExitIsWritten()
     {
         LogWriter writer;
-        writer.append(logs + "/halvernlog08122026.csv", QStringLiteral("1"));   // no folder yet
+        writer.append(logs + "/halvernlog08122026.csv", QStringLiteral("1")); // no folder yet
         QVERIFY(QDir().mkpath(logs));
         QCOMPARE(saveWaitingLogLines(writer, state), QStringList());
         QCOMPARE(contents(logs + "/halvernlog08122026.csv"), kHeader + "1\r\n");
@@ -79,36 +82,39 @@ private slots:
             writer.append(missing, QString::fromLatin1(run + " a"));
             writer.append(fifo, QString::fromLatin1(run + " b"));
             writer.append(missing, QString::fromLatin1(run + " c"));
-            writer.prepare(tmp->filePath(QStringLiteral("nofolder/x.csv")));   // a header alone is no reading
+            writer.prepare(tmp->filePath(QStringLiteral("nofolder/x.csv"))); // a header alone is no reading
             QCOMPARE(saveWaitingLogLines(writer, state),
-                     QStringList({"halvern-console: 2 log lines for " + missing
-                                      + " could not be written; saved in " + recoveryFilePath(state, missing),
-                                  "halvern-console: 1 log line for " + fifo + " could not be written (not a regular file); saved in "
+                     QStringList({"halvern-console: 2 log lines for " + missing + " could not be written; saved in "
+                                      + recoveryFilePath(state, missing),
+                                  "halvern-console: 1 log line for " + fifo
+                                      + " could not be written (not a regular file); saved in "
                                       + recoveryFilePath(state, fifo)}));
             QCOMPARE(writer.pending(), 0);
         }
         // A later exit adds to the file.
-        QCOMPARE(contents(recoveryFilePath(state, missing)), kHeader + "first a\r\nfirst c\r\nsecond a\r\nsecond c\r\n");
+        QCOMPARE(contents(recoveryFilePath(state, missing)),
+                 kHeader + "first a\r\nfirst c\r\nsecond a\r\nsecond c\r\n");
         QCOMPARE(contents(recoveryFilePath(state, fifo)), kHeader + "first b\r\nsecond b\r\n");
         struct stat made {};
         QCOMPARE(::stat(QFile::encodeName(state).constData(), &made), 0);
-        QCOMPARE(made.st_mode & 0777, mode_t(0700));   // the saved readings are the user's alone
+        QCOMPARE(made.st_mode & 0777, mode_t(0700)); // the saved readings are the user's alone
     }
 
     void unsavableLinesGoToStandardError()
     {
         QVERIFY(QDir().mkpath(state.section(u'/', 0, -2)));
-        QFile blocker(state);   // a file where the folder should be
+        QFile blocker(state); // a file where the folder should be
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         LogWriter writer(2);
         for (const char *line : {"1", "2", "3"})
             writer.append(logs + "/x.csv", QString::fromLatin1(line));
         const QStringList report = saveWaitingLogLines(writer, state);
-        QCOMPARE(report, QStringList({"halvern-console: 2 log lines for " + logs + "/x.csv could not be written, nor saved in "
-                                          + recoveryFilePath(state, logs + "/x.csv") + "; they follow:",
-                                      "2", "3",
-                                      "halvern-console: 1 log line dropped while waiting, more than the queue holds"}));
+        QCOMPARE(
+            report,
+            QStringList({"halvern-console: 2 log lines for " + logs + "/x.csv could not be written, nor saved in "
+                             + recoveryFilePath(state, logs + "/x.csv") + "; they follow:",
+                         "2", "3", "halvern-console: 1 log line dropped while waiting, more than the queue holds"}));
     }
 
 private:

@@ -22,8 +22,7 @@ void fillReadings(Mainscreen &w)
 
 } // namespace
 
-class TestSeqAdd : public QObject
-{
+class TestSeqAdd : public QObject {
     Q_OBJECT
 
 private slots:
@@ -42,16 +41,46 @@ void TestSeqAdd::numbersRows_data()
     QTest::addColumn<QString>("row2");
     QTest::addColumn<QString>("row41");
 
-    QTest::newRow("100") << "100" << "102" << "104" << "182";
-    QTest::newRow("exactly 0 frees all") << "0" << "0" << "0" << "0";
-    QTest::newRow("empty counts as 0") << "" << "2" << "4" << "82";
-    QTest::newRow("no leading number") << "abc" << "2" << "4" << "82";
-    QTest::newRow("00 is not exactly 0") << "00" << "2" << "4" << "82";
-    QTest::newRow("0 with trailing blank") << "0 " << "2" << "4" << "82";
-    QTest::newRow("blank then 0") << " 0" << "2" << "4" << "82";
-    QTest::newRow("fraction") << "7.5" << "9.5" << "11.5" << "89.5";
-    QTest::newRow("negative") << "-10" << "-8" << "-6" << "72";
-    QTest::newRow("hex") << "&H10" << "18" << "20" << "98";
+    QTest::newRow("100") << "100"
+                         << "102"
+                         << "104"
+                         << "182";
+    QTest::newRow("exactly 0 frees all") << "0"
+                                         << "0"
+                                         << "0"
+                                         << "0";
+    QTest::newRow("empty counts as 0") << ""
+                                       << "2"
+                                       << "4"
+                                       << "82";
+    QTest::newRow("no leading number") << "abc"
+                                       << "2"
+                                       << "4"
+                                       << "82";
+    QTest::newRow("00 is not exactly 0") << "00"
+                                         << "2"
+                                         << "4"
+                                         << "82";
+    QTest::newRow("0 with trailing blank") << "0 "
+                                           << "2"
+                                           << "4"
+                                           << "82";
+    QTest::newRow("blank then 0") << " 0"
+                                  << "2"
+                                  << "4"
+                                  << "82";
+    QTest::newRow("fraction") << "7.5"
+                              << "9.5"
+                              << "11.5"
+                              << "89.5";
+    QTest::newRow("negative") << "-10"
+                              << "-8"
+                              << "-6"
+                              << "72";
+    QTest::newRow("hex") << "&H10"
+                         << "18"
+                         << "20"
+                         << "98";
 }
 
 void TestSeqAdd::numbersRows()
@@ -64,7 +93,7 @@ void TestSeqAdd::numbersRows()
 
     c.w().cmdseqadd_Click();
 
-    QCOMPARE(c.w().txttx[0]->text(), row0);                    // row 0 is only read
+    QCOMPARE(c.w().txttx[0]->text(), row0); // row 0 is only read
     QTEST(c.w().txttx[1]->text(), "row1");
     QTEST(c.w().txttx[2]->text(), "row2");
     QTEST(c.w().txttx[41]->text(), "row41");
@@ -101,7 +130,7 @@ void TestSeqAdd::numberedRowsLoseTimeAndValues()
 {
     Console c;
     c.w().txttx[0]->setText(QStringLiteral("100"));
-    c.w().txttx[3]->setText(QStringLiteral("106"));   // already holds its new number
+    c.w().txttx[3]->setText(QStringLiteral("106")); // already holds its new number
     fillReadings(c.w());
 
     c.w().cmdseqadd_Click();
@@ -112,7 +141,7 @@ void TestSeqAdd::numberedRowsLoseTimeAndValues()
         QCOMPARE(c.w().txtlog[row]->text(), QString());
         QCOMPARE(c.w().txtcount[row]->text(), QString());
         QCOMPARE(c.w().txtzero[row]->text(), QString());
-        QCOMPARE(c.w().txsignal[row]->text(), QStringLiteral("9"));   // signal level stays
+        QCOMPARE(c.w().txsignal[row]->text(), QStringLiteral("9")); // signal level stays
     }
     // Row 0 is not written, and a row whose number does not change is no
     // change: both keep the readings they show.

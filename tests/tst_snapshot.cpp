@@ -42,7 +42,10 @@ struct Snapshots {
         w.chklogen->setChecked(true);
     }
 
-    QString file(const char *date) const { return dir.path() + QStringLiteral("/halvernlog%1.csv").arg(QLatin1String(date)); }
+    QString file(const char *date) const
+    {
+        return dir.path() + QStringLiteral("/halvernlog%1.csv").arg(QLatin1String(date));
+    }
 
     // A row as the user would type it; the number first, since a new number empties the row.
     void fillRow(int row, const char *tx, const char *level = "7", const char *value = "21.5",
@@ -73,8 +76,7 @@ struct Snapshots {
 
 } // namespace
 
-class TestSnapshot : public QObject
-{
+class TestSnapshot : public QObject {
     Q_OBJECT
 
 private slots:
@@ -112,7 +114,7 @@ void TestSnapshot::buttonTakesPlaceOfAutomaticSnapshot()
     QCOMPARE(s.w.state().lastlogmin, 30);
     QCOMPARE(contents(s.file("08122026")), kHeader + "1234,7,21.5,09:05:07,8/12/2026\r\n");
 
-    s.w.tmrpctime_Timer();   // the first tick of 10:30 finds the quarter hour taken
+    s.w.tmrpctime_Timer(); // the first tick of 10:30 finds the quarter hour taken
     QCOMPARE(contents(s.file("08122026")), kHeader + "1234,7,21.5,09:05:07,8/12/2026\r\n");
     QCOMPARE(s.tickUntil(QTime(10, 45, 0), s.file("08122026")), QStringList{"10:45:00"});
 }
@@ -156,10 +158,10 @@ void TestSnapshot::folderWatch()
     s.w.txtfilepath->setText(usable);
     s.w.tmrpctime_Timer();
     QVERIFY(!s.w.cmdlogscreen->isHidden());
-    QVERIFY(!s.w.chklogen->isChecked());   // the user must tick it again
+    QVERIFY(!s.w.chklogen->isChecked()); // the user must tick it again
 
     s.w.chklogen->setChecked(true);
-    s.w.txtfilepath->setText(s.dir.path());   // the folder without its final separator
+    s.w.txtfilepath->setText(s.dir.path()); // the folder without its final separator
     s.w.tmrpctime_Timer();
     QVERIFY(s.w.cmdlogscreen->isHidden());
     QVERIFY(!s.w.chklogen->isChecked());
@@ -172,7 +174,7 @@ void TestSnapshot::linesAsDisplayed()
     s.fillRow(1, "0", "5", "1", "09:00:00");
     s.fillRow(2, "", "5", "1", "09:00:00");
     s.fillRow(3, "abc", "5", "1", "09:00:00");
-    s.w.txttx[10]->setText(QStringLiteral("555"));   // typed, never heard: S Level still "0"
+    s.w.txttx[10]->setText(QStringLiteral("555")); // typed, never heard: S Level still "0"
     s.fillRow(20, "12abc", "3", "-3", "08:00:00");
     s.fillRow(41, "&H10", "15", "255", "07:00:00");
     s.w.cmdlogscreen_Click();
@@ -232,9 +234,9 @@ void TestSnapshot::rowsKeepTheDayOfTheirReading()
     c.w().txttx[1]->setText(QStringLiteral("777"));
     c.w().cmdlogscreen_Click();
     QCOMPARE(contents(dir.path() + QStringLiteral("/halvernlog09122026.csv")), kHeader
-                                                                                + "1001,5,1,23:58:00,8/12/2026\r\n"
-                                                                                  "777,5,,,9/12/2026\r\n"
-                                                                                  "1003,5,3,00:00:05,9/12/2026\r\n");
+                                                                                   + "1001,5,1,23:58:00,8/12/2026\r\n"
+                                                                                     "777,5,,,9/12/2026\r\n"
+                                                                                     "1003,5,3,00:00:05,9/12/2026\r\n");
 }
 
 QTEST_MAIN(TestSnapshot)

@@ -42,7 +42,7 @@ int framesWanted()
 }
 
 constexpr int kTransmitters[] = {1201, 1202, 1203, 1204, 1205};
-constexpr int kRefusedTx = 1203;   // its file is refused under "Log Displayed Tx. Separately"
+constexpr int kRefusedTx = 1203; // its file is refused under "Log Displayed Tx. Separately"
 
 int txOf(int n)
 {
@@ -79,7 +79,7 @@ Step stepAt(int n)
 bool waitUntil(const std::function<bool()> &done)
 {
     const QDeadlineTimer deadline(5000);
-    QTimer wake;   // lets the loop look at the deadline now and then
+    QTimer wake; // lets the loop look at the deadline now and then
     wake.start(100);
     while (!done()) {
         if (deadline.hasExpired())
@@ -112,7 +112,7 @@ public:
     const QString folder = tmp.filePath(QStringLiteral("logs"));
     const QString away = tmp.filePath(QStringLiteral("logs.away"));
     const QString stateFolder = tmp.filePath(QStringLiteral("state/halvern"));
-    const QString bait = tmp.filePath(QStringLiteral("bait.csv"));   // where the link leads
+    const QString bait = tmp.filePath(QStringLiteral("bait.csv")); // where the link leads
     const QString link = tmp.filePath(QStringLiteral("receiver"));
     QtCommsPort port{PortMap({{1, link}})};
     ManualClock clock{QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7))};
@@ -120,10 +120,10 @@ public:
     std::unique_ptr<Mainscreen> window;
     const Logging logging;
     const Refusal refusal;
-    QMap<QString, QList<int>> owed;   // intended file: the readings decoded for it, in order
+    QMap<QString, QList<int>> owed; // intended file: the readings decoded for it, in order
     bool refused = false;
     bool folderAway = false;
-    int parts = 0;   // files moved aside for a refusal
+    int parts = 0; // files moved aside for a refusal
 
     Mainscreen &w() { return *window; }
 
@@ -132,12 +132,13 @@ public:
         const QString base = logging == Logging::EveryMessage
                                  ? QStringLiteral("halvernlog")
                                  : QStringLiteral("tx%1_").arg(txOf(n), 6, 10, QLatin1Char('0'));
-        return folder + QLatin1Char('/') + base + clock.now().toString(QStringLiteral("ddMMyyyy")) + QStringLiteral(".csv");
+        return folder + QLatin1Char('/') + base + clock.now().toString(QStringLiteral("ddMMyyyy"))
+               + QStringLiteral(".csv");
     }
     QString refusedFile() const
     {
         static_assert(kTransmitters[2] == kRefusedTx);
-        return intendedFile(2);   // the day's file under "Log Every Message Received"
+        return intendedFile(2); // the day's file under "Log Every Message Received"
     }
     QString whereNow(const QString &path) const { return folderAway ? away + path.mid(folder.size()) : path; }
 
@@ -174,7 +175,7 @@ public:
     // Empty when it did; otherwise what went wrong.
     QString comeBack()
     {
-        w().tmrreopen->stop();   // retried by hand below
+        w().tmrreopen->stop(); // retried by hand below
         w().tmrreopen_Timer();
         if (port.portOpen())
             return QStringLiteral("reopened while gone: %1").arg(port.openedDevice());
@@ -190,11 +191,12 @@ public:
         const QByteArray path = QFile::encodeName(whereNow(refusedFile()));
         refused = on;
         if (!on) {
-            QFile::remove(QFile::decodeName(path));   // its waiting lines make it anew
+            QFile::remove(QFile::decodeName(path)); // its waiting lines make it anew
             return;
         }
         // What was written so far moves aside, to be counted with the rest.
-        QFile::rename(QFile::decodeName(path), QFile::decodeName(path) + QStringLiteral(".part%1").arg(++parts, 4, 10, QLatin1Char('0')));
+        QFile::rename(QFile::decodeName(path),
+                      QFile::decodeName(path) + QStringLiteral(".part%1").arg(++parts, 4, 10, QLatin1Char('0')));
         if (refusal == Refusal::Fifo)
             ::mkfifo(path.constData(), 0666);
         else
@@ -220,18 +222,18 @@ public:
         for (const QString &name : names) {
             const QString path = QDir(folder).filePath(name);
             if (!QFileInfo(path).isFile() || QFileInfo(path).isSymLink())
-                continue;   // the refusal left standing at the end
+                continue; // the refusal left standing at the end
             const qsizetype part = name.indexOf(QLatin1String(".part"));
             readings[part < 0 ? path : path.left(folder.size() + 1 + part)] += readLines(path);
         }
         for (const QString &name : QDir(stateFolder).entryList(QDir::Files)) {
             const QString path = QDir(stateFolder).filePath(name);
-            QString intended = path;   // unless it is the recovery file of an owed file
+            QString intended = path; // unless it is the recovery file of an owed file
             for (auto it = owed.cbegin(); it != owed.cend(); ++it) {
                 if (recoveryFilePath(stateFolder, it.key()) == path)
                     intended = it.key();
             }
-            readings[intended] += readLines(path);   // a recovery file has the header too
+            readings[intended] += readLines(path); // a recovery file has the header too
         }
         return readings;
     }
@@ -289,23 +291,14 @@ void TestSoakFaults::everyDecodedReadingIsLoggedOnce()
     const int frames = framesWanted();
     int waitedAtMost = 0;
     int lost = 0;
-    QString back;   // what went wrong when the device came back
+    QString back; // what went wrong when the device came back
     for (int n = 1; n <= frames; ++n) {
         switch (stepAt(n)) {
-        case Step::None:
-            break;
-        case Step::Refuse:
-            soak.refuse(true);
-            break;
-        case Step::RefusalGone:
-            soak.refuse(false);
-            break;
-        case Step::FolderAway:
-            soak.moveFolder(true);
-            break;
-        case Step::FolderBack:
-            soak.moveFolder(false);
-            break;
+        case Step::None: break;
+        case Step::Refuse: soak.refuse(true); break;
+        case Step::RefusalGone: soak.refuse(false); break;
+        case Step::FolderAway: soak.moveFolder(true); break;
+        case Step::FolderBack: soak.moveFolder(false); break;
         case Step::VanishWithFrameWaiting:
             // Whole in the port but not yet polled: the loss takes it in.
             QVERIFY(soak.arrive(readingFrame(n)));
@@ -333,7 +326,7 @@ void TestSoakFaults::everyDecodedReadingIsLoggedOnce()
             soak.w().tmrpctime_Timer();
         }
         waitedAtMost = std::max(waitedAtMost, soak.w().logWriter().pending());
-        QVERIFY(soak.w().chklogen->isChecked());   // an outage is not the user's choice
+        QVERIFY(soak.w().chklogen->isChecked()); // an outage is not the user's choice
     }
 
     // The exit: the refused file still refused, the folder perhaps away.
@@ -349,19 +342,19 @@ void TestSoakFaults::everyDecodedReadingIsLoggedOnce()
         QVERIFY(soak.decoded(n));
     }
     const QStringList report = saveWaitingLogLines(soak.w().logWriter(), soak.stateFolder);
-    QVERIFY(!report.isEmpty());                        // the recovery files were used
+    QVERIFY(!report.isEmpty()); // the recovery files were used
     QVERIFY(!report.join(u'\n').contains(QLatin1String("nor saved")));
     QCOMPARE(soak.w().logWriter().pending(), 0);
     if (soak.folderAway)
         soak.moveFolder(false);
 
     QVERIFY(lost > 0 || frames < 40);
-    QVERIFY(waitedAtMost > 0);                         // lines really waited
-    QCOMPARE(QFileInfo(soak.bait).size(), 0);          // nothing written through the link
+    QVERIFY(waitedAtMost > 0);                // lines really waited
+    QCOMPARE(QFileInfo(soak.bait).size(), 0); // nothing written through the link
     const auto found = soak.found();
-    QCOMPARE(found.keys(), soak.owed.keys());          // no file but the intended ones
+    QCOMPARE(found.keys(), soak.owed.keys()); // no file but the intended ones
     for (auto it = soak.owed.cbegin(); it != soak.owed.cend(); ++it)
-        QCOMPARE(found.value(it.key()), it.value());   // each reading once, in order
+        QCOMPARE(found.value(it.key()), it.value()); // each reading once, in order
 }
 
 QTEST_MAIN(TestSoakFaults)

@@ -28,7 +28,16 @@ int eventsWanted()
     return wanted > 0 ? wanted : 5000;
 }
 
-enum class Burst { Garbage, FrameWhole, FrameSplit, FrameThenGarbage, GarbageThenFrame, OverLong, Scanning, BackToBack };
+enum class Burst {
+    Garbage,
+    FrameWhole,
+    FrameSplit,
+    FrameThenGarbage,
+    GarbageThenFrame,
+    OverLong,
+    Scanning,
+    BackToBack
+};
 
 class DirtyLine {
 public:
@@ -90,7 +99,9 @@ private slots:
 
 void TestSoakFraming::everyFrameThatArrivedWholeIsDecoded()
 {
-    const quint32 seed = qEnvironmentVariableIsSet("HALVERN_SOAK_SEED") ? quint32(qEnvironmentVariableIntValue("HALVERN_SOAK_SEED")) : 20261208;
+    const quint32 seed = qEnvironmentVariableIsSet("HALVERN_SOAK_SEED")
+                             ? quint32(qEnvironmentVariableIntValue("HALVERN_SOAK_SEED"))
+                             : 20261208;
     DirtyLine line(seed);
     const int events = eventsWanted();
     for (int n = 1; n <= events; ++n) {
@@ -99,46 +110,41 @@ void TestSoakFraming::everyFrameThatArrivedWholeIsDecoded()
         const int latched = line.c.g().rxcount;
         bool decodable = true;
         switch (burst) {
-        case Burst::Garbage:
-            line.deliver(line.garbage(1, 40), line.pick(1, 3));
-            continue;
-        case Burst::OverLong:
-            line.deliver(line.garbage(251, 3000), line.pick(1, 6));
-            continue;
-        case Burst::Scanning:
-            line.deliver(QByteArray("S") + char(line.random.bounded(16)));
-            continue;
+        case Burst::Garbage: line.deliver(line.garbage(1, 40), line.pick(1, 3)); continue;
+        case Burst::OverLong: line.deliver(line.garbage(251, 3000), line.pick(1, 6)); continue;
+        case Burst::Scanning: line.deliver(QByteArray("S") + char(line.random.bounded(16))); continue;
         case Burst::FrameWhole:
             ++line.framesWhole;
             line.deliver(frame);
             break;
-        case Burst::BackToBack: {   // another transmitter just before: both decoded, this one last
+        case Burst::BackToBack: { // another transmitter just before: both decoded, this one last
             ++line.framesWhole;
             const QByteArray before = telemetryFrame(kPulseCode, 0x800000 + n, 0x01, 0, 0, 1, 9);
             const int inputs = line.c.port.inputs;
             line.deliver(before + frame);
-            QCOMPARE(line.c.port.inputs, inputs + 1);   // one burst
+            QCOMPARE(line.c.port.inputs, inputs + 1); // one burst
             break;
         }
-        case Burst::FrameThenGarbage:   // one burst: bytes past the eleventh are not examined
+        case Burst::FrameThenGarbage: // one burst: bytes past the eleventh are not examined
             ++line.framesWhole;
             line.deliver(frame + line.garbage(1, 40));
             break;
-        case Burst::GarbageThenFrame:   // one burst that does not start with the frame
+        case Burst::GarbageThenFrame: // one burst that does not start with the frame
             decodable = false;
             line.deliver(line.garbage(1, 40) + frame);
             break;
         case Burst::FrameSplit: {
             ++line.framesSplit;
             const QList<qsizetype> cuts = line.cutPoints(frame.size(), line.pick(2, 3));
-            decodable = cuts.first() != latched;   // else the latch takes the first piece alone
+            decodable = cuts.first() != latched; // else the latch takes the first piece alone
             line.framesCut += decodable ? 0 : 1;
             line.deliver(frame, cuts);
             break;
         }
         }
         if (decodable)
-            QVERIFY2(line.c.g().txno == n, qPrintable(QStringLiteral("seed %1, event %2: frame lost").arg(seed).arg(n)));
+            QVERIFY2(line.c.g().txno == n,
+                     qPrintable(QStringLiteral("seed %1, event %2: frame lost").arg(seed).arg(n)));
         else
             QVERIFY2(line.c.g().txno != n, qPrintable(QStringLiteral("seed %1, event %2").arg(seed).arg(n)));
         QCOMPARE(line.c.port.inBufferCount(), 0);
@@ -149,7 +155,8 @@ void TestSoakFraming::everyFrameThatArrivedWholeIsDecoded()
     QCOMPARE(line.c.g().txno, 424242);
     QVERIFY(line.framesWhole > events / 5);
     QVERIFY(line.framesSplit > events / 10);
-    qInfo("%d frames whole, %d split, of which %d cut by the latch", line.framesWhole, line.framesSplit, line.framesCut);
+    qInfo("%d frames whole, %d split, of which %d cut by the latch", line.framesWhole, line.framesSplit,
+          line.framesCut);
 }
 
 QTEST_MAIN(TestSoakFraming)

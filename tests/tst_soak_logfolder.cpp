@@ -39,11 +39,11 @@ enum class Step { None, BlockFile, MakeReadOnly, TakeFolderAway, GiveFolderBack,
 Step stepAt(int n)
 {
     switch (n % 100) {
-    case 20: return Step::BlockFile;         // lines wait in memory from here
-    case 40: return Step::MakeReadOnly;      // stops only a user other than root
-    case 50: return Step::TakeFolderAway;    // a plain file where the folder was
-    case 70: return Step::GiveFolderBack;    // the file still blocked inside
-    case 85: return Step::UnblockFile;       // everything waiting is written
+    case 20: return Step::BlockFile;      // lines wait in memory from here
+    case 40: return Step::MakeReadOnly;   // stops only a user other than root
+    case 50: return Step::TakeFolderAway; // a plain file where the folder was
+    case 70: return Step::GiveFolderBack; // the file still blocked inside
+    case 85: return Step::UnblockFile;    // everything waiting is written
     default: return Step::None;
     }
 }
@@ -67,7 +67,8 @@ public:
 
     QString dayFile() const
     {
-        return folder + QLatin1Char('/') + QStringLiteral("halvernlog%1.csv").arg(c.clock.now().toString(QStringLiteral("ddMMyyyy")));
+        return folder + QLatin1Char('/')
+               + QStringLiteral("halvernlog%1.csv").arg(c.clock.now().toString(QStringLiteral("ddMMyyyy")));
     }
 
     void apply(Step step)
@@ -75,16 +76,13 @@ public:
         const QString away = folder + QStringLiteral(".away");
         const QString blocked = tmp.filePath(QStringLiteral("blocked.csv"));
         switch (step) {
-        case Step::None:
-            break;
+        case Step::None: break;
         case Step::BlockFile:
-            QFile::rename(dayFile(), blocked);   // may not exist yet: then the folder alone blocks it
+            QFile::rename(dayFile(), blocked); // may not exist yet: then the folder alone blocks it
             blockedFile = dayFile();
             QDir().mkpath(blockedFile);
             break;
-        case Step::MakeReadOnly:
-            QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-            break;
+        case Step::MakeReadOnly: QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner); break;
         case Step::TakeFolderAway: {
             QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
             QDir().rename(folder, away);
@@ -127,7 +125,7 @@ public:
             if (!file.open(QIODevice::ReadOnly))
                 continue;
             if (file.readLine() != "Tx Number,S-Level,Value,Time,Date\r\n")
-                numbers.append(-1);   // a file without its header
+                numbers.append(-1); // a file without its header
             while (!file.atEnd())
                 numbers.append(file.readLine().split(',').first().toInt());
         }
@@ -151,15 +149,15 @@ void TestSoakLogFolder::everyOwedLineIsWrittenOnceInOrder()
     LogFolderSoak soak;
     const int messages = messagesWanted();
     int queuedAtMost = 0;
-    int noticedAway = 0;   // messages after which the notice named the folder unavailable
+    int noticedAway = 0; // messages after which the notice named the folder unavailable
     for (int n = 1; n <= messages; ++n) {
         soak.apply(stepAt(n));
         if (n == messages / 2)
-            soak.c.clock.set(QDateTime(QDate(2026, 12, 8), QTime(23, 59, 59)));   // the date turns
+            soak.c.clock.set(QDateTime(QDate(2026, 12, 8), QTime(23, 59, 59))); // the date turns
         soak.receive(n);
         queuedAtMost = std::max(queuedAtMost, soak.c.w().logWriter().pending());
-        QCOMPARE(soak.c.g().txno, n);   // the console never stops decoding
-        QVERIFY(soak.c.w().chklogen->isChecked());   // an outage is not the user's choice
+        QCOMPARE(soak.c.g().txno, n);              // the console never stops decoding
+        QVERIFY(soak.c.w().chklogen->isChecked()); // an outage is not the user's choice
         noticedAway += soak.c.w().lbllogqueue->text().contains(QLatin1String(" unavailable"));
     }
     // The last hundred may end mid-way: give everything back.
@@ -167,10 +165,10 @@ void TestSoakLogFolder::everyOwedLineIsWrittenOnceInOrder()
     soak.apply(Step::UnblockFile);
     soak.c.w().tmrpctime_Timer();
 
-    QVERIFY(queuedAtMost > 0);                       // the queue was really used
+    QVERIFY(queuedAtMost > 0); // the queue was really used
     QCOMPARE(soak.c.w().logWriter().pending(), 0);
     QVERIFY(soak.c.w().lbllogqueue->isHidden());
-    QVERIFY(noticedAway > 0);                        // and the folder really went away
+    QVERIFY(noticedAway > 0); // and the folder really went away
     QCOMPARE(soak.logged(), soak.owed);
 }
 

@@ -49,7 +49,7 @@ struct LiveConsole {
     {
         PtyPair::relink(link, device);
         window = std::make_unique<Mainscreen>(port, clock);
-        window->Form_Load();   // timers run: the console polls by itself
+        window->Form_Load(); // timers run: the console polls by itself
         QObject::connect(window->tmrcomms, &QTimer::timeout, [this] { ++ticks; });
         window->txtfilepath->setText(dir.path() + QLatin1Char('/'));
         window->chklogen->setChecked(true);
@@ -64,7 +64,7 @@ struct LiveConsole {
         QList<int> numbers;
         if (!file.open(QIODevice::ReadOnly))
             return numbers;
-        file.readLine();   // header
+        file.readLine(); // header
         while (!file.atEnd())
             numbers.append(file.readLine().split(',').first().toInt());
         return numbers;
@@ -98,7 +98,7 @@ void TestSoakVanish::deviceVanishesAndReturnsWhileFramesFlow()
             QVERIFY(pty->isOpen());
             QVERIFY(PtyPair::relink(c.link, pty->devicePath()));
         }
-        QTRY_VERIFY_WITH_TIMEOUT(c.port.portOpen(), 5000);   // retried once a second
+        QTRY_VERIFY_WITH_TIMEOUT(c.port.portOpen(), 5000); // retried once a second
 
         QTimer pump;
         int pumped = 0;
@@ -126,7 +126,7 @@ void TestSoakVanish::deviceVanishesAndReturnsWhileFramesFlow()
     }
 
     const long ticksBefore = c.ticks;
-    QTRY_VERIFY(c.ticks > ticksBefore + 10);   // the poll still runs
+    QTRY_VERIFY(c.ticks > ticksBefore + 10); // the poll still runs
     QVERIFY(c.w().optcom[1]->isChecked());
     QCOMPARE(c.logged().size(), cycles * kFramesPerCycle);
 }
@@ -146,8 +146,8 @@ void TestSoakVanish::frameTakenInJustBeforeTheDeviceVanishesIsLogged()
     QTRY_COMPARE(c.port.inBufferCount(), 11);
     pty.closeMaster();
     QTRY_VERIFY(!c.port.portOpen());
-    QTRY_COMPARE(c.logged(), QList<int>{7});                               // taken in once the loss is handled
-    QTRY_VERIFY(c.w().txtinstring->text().contains(QLatin1String("lost")));   // the notice has the last word
+    QTRY_COMPARE(c.logged(), QList<int>{7});                                // taken in once the loss is handled
+    QTRY_VERIFY(c.w().txtinstring->text().contains(QLatin1String("lost"))); // the notice has the last word
 
     PtyPair again;
     QVERIFY(PtyPair::relink(c.link, again.devicePath()));

@@ -7,7 +7,10 @@ const QByteArray modePrefix = QByteArrayLiteral("AT=");
 const QByteArray addressPrefix = QByteArrayLiteral("AP");
 constexpr qsizetype modeLength = 6, shortAddressLength = 13, longAddressLength = 28;
 
-quint8 at(const QByteArray &bytes, qsizetype i) { return static_cast<quint8>(bytes[i]); }
+quint8 at(const QByteArray &bytes, qsizetype i)
+{
+    return static_cast<quint8>(bytes[i]);
+}
 
 // The last two bytes are the CRC of the rest; `frame` holds at least three.
 bool crcMatches(const QByteArray &frame)
@@ -34,8 +37,7 @@ qsizetype nextPieceLength(const QByteArray &pending, bool silent)
             return longAddressLength;
         if (!silent)
             return 0;
-        return size >= longAddressLength ? longAddressLength
-             : size >= shortAddressLength ? shortAddressLength : size;
+        return size >= longAddressLength ? longAddressLength : size >= shortAddressLength ? shortAddressLength : size;
     }
     // Unknown bytes run up to the next thing that looks like a command.
     qsizetype next = -1;
@@ -52,8 +54,7 @@ QString describe(const QByteArray &piece)
     const auto crcText = [&piece] { return crcMatches(piece) ? QStringLiteral("crc ok") : QStringLiteral("crc BAD"); };
     if (piece.startsWith(modePrefix) && piece.size() == modeLength)
         return QStringLiteral("command AT= mode %1 %2 (%3)").arg(at(piece, 3)).arg(crcText(), hexBytes(piece));
-    if (piece.startsWith(addressPrefix)
-        && (piece.size() == shortAddressLength || piece.size() == longAddressLength)) {
+    if (piece.startsWith(addressPrefix) && (piece.size() == shortAddressLength || piece.size() == longAddressLength)) {
         QStringList addresses;
         for (qsizetype i = 2; i + 3 <= piece.size() - 2; i += 3)
             addresses << QString::number(at(piece, i) << 16 | at(piece, i + 1) << 8 | at(piece, i + 2));

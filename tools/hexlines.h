@@ -11,7 +11,7 @@
 #include <variant>
 
 struct LineError {
-    int line = 0;  // counted from 1
+    int line = 0; // counted from 1
     QString what;
 };
 

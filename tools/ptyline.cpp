@@ -24,8 +24,8 @@ PtyLine::~PtyLine()
 bool PtyLine::open(QString &error)
 {
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    const char *name = m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0
-                           ? ::ptsname(m_master) : nullptr;
+    const char *name =
+        m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0 ? ::ptsname(m_master) : nullptr;
     if (name)
         m_slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
     termios settings{};
@@ -62,7 +62,7 @@ qsizetype PtyLine::writeSome(const QByteArray &bytes)
         return written;
     if (errno == EAGAIN)
         discardUnread();
-    return bytes.size();  // lost on the line
+    return bytes.size(); // lost on the line
 }
 
 void PtyLine::discardUnread()

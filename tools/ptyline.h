@@ -34,6 +34,6 @@ public:
 
 private:
     int m_master = -1;
-    int m_slave = -1;  // held open so the master never sees a hang-up
+    int m_slave = -1; // held open so the master never sees a hang-up
     QString m_devicePath;
 };

@@ -102,10 +102,10 @@ int usageError(const QString &what)
 struct Settings {
     TrafficOptions traffic;
     int baud = 19200;
-    qint64 count = 0;  // 0: no limit
+    qint64 count = 0; // 0: no limit
     QString scriptFile;
     QString replayFile;
-    double speed = 1;  // of the replay
+    double speed = 1; // of the replay
     QString link;
 };
 
@@ -134,7 +134,7 @@ std::optional<QString> readSettings(const QCommandLineParser &parser, Settings &
     if (!QList<int>{4800, 9600, 19200}.contains(settings.baud))
         return QStringLiteral("--baud must be 4800, 9600 or 19200");
     settings.traffic.seed = parser.isSet(QStringLiteral("seed")) ? parser.value(QStringLiteral("seed")).toUInt(&ok)
-                                                 : QRandomGenerator::global()->generate();
+                                                                 : QRandomGenerator::global()->generate();
     if (!ok)
         return QStringLiteral("--seed must be a number from 0 to 4294967295");
     settings.traffic.badCrc = parser.isSet(QStringLiteral("bad-crc"));
@@ -162,12 +162,14 @@ bool makeLink(const QString &link, const QString &target)
         return false;
     const QString fresh = link + QStringLiteral(".new%1").arg(::getpid());
     QFile::remove(fresh);
-    return QFile::link(target, fresh) && ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(link).constData()) == 0;
+    return QFile::link(target, fresh)
+           && ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(link).constData()) == 0;
 }
 
 // The messages of a script or replay file; empty once the reason it has none is on stderr.
-std::optional<QList<Message>> readMessages(const char *kind, const QString &path,
-                                           const std::function<std::variant<QList<Message>, LineError>(QIODevice &)> &parse)
+std::optional<QList<Message>> readMessages(
+    const char *kind, const QString &path,
+    const std::function<std::variant<QList<Message>, LineError>(QIODevice &)> &parse)
 {
     QFile file(path);
     const QString shownPath = printable(QFile::encodeName(path));
@@ -197,7 +199,9 @@ public:
     using Source = std::function<std::optional<Message>()>;
 
     Simulator(PtyLine &line, const Settings &settings, Source source)
-        : m_line(line), m_settings(settings), m_source(std::move(source)),
+        : m_line(line),
+          m_settings(settings),
+          m_source(std::move(source)),
           m_commands(line.masterFd(), QSocketNotifier::Read)
     {
         m_pacer.setSingleShot(true);
@@ -283,23 +287,24 @@ private:
         if (baud == 0) {
             if (m_captureClock.isValid())
                 m_unheardClock.start();
-            m_line.discardUnread();  // nobody heard those bytes
+            m_line.discardUnread(); // nobody heard those bytes
             return say(QStringLiteral("line: closed"));
         }
         const QString speed = baud > 0 ? QString::number(baud) : QStringLiteral("another");
-        const QString mismatch = baud == m_settings.baud ? QString() : QStringLiteral(" (simulator plays at %1)").arg(m_settings.baud);
+        const QString mismatch =
+            baud == m_settings.baud ? QString() : QStringLiteral(" (simulator plays at %1)").arg(m_settings.baud);
         say(QStringLiteral("line: opened at %1 baud%2").arg(speed, mismatch));
     }
 
     void readCommands()
     {
-        watchLine();  // report the opening before what was sent after it
+        watchLine(); // report the opening before what was sent after it
         char buffer[512];
         ssize_t got = 0;
         while ((got = ::read(m_line.masterFd(), buffer, sizeof buffer)) > 0)
             m_pending.append(buffer, got);
         if (got < 0 && errno != EAGAIN)
-            m_commands.setEnabled(false);  // the line is gone; do not spin on it
+            m_commands.setEnabled(false); // the line is gone; do not spin on it
         printCommands(false);
         if (!m_pending.isEmpty())
             m_silence.start(20);
@@ -323,7 +328,7 @@ private:
     int m_listenerBaud = 0;
     QElapsedTimer m_sendClock, m_drainClock;
     QElapsedTimer m_captureClock, m_unheardClock;
-    qint64 m_unheardMs = 0;  // the capture's clock stood still this long
+    qint64 m_unheardMs = 0; // the capture's clock stood still this long
     QTimer m_pacer, m_lineWatch, m_silence;
     QSocketNotifier m_commands;
     QByteArray m_pending;
@@ -339,26 +344,26 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QString::fromUtf8(description));
     parser.addHelpOption();
     parser.addOptions({
-        {QStringLiteral("profile"),
-         QStringLiteral("Traffic: steady, busy, noisy or scanning (default steady)."), QStringLiteral("name"), QStringLiteral("steady")},
-        {QStringLiteral("gap"),
-         QStringLiteral("Least silence before each message, 30 or more (default by profile)."), QStringLiteral("ms")},
-        {QStringLiteral("count"),
-         QStringLiteral("Stop after this many messages, then exit 0."), QStringLiteral("n")},
+        {QStringLiteral("profile"), QStringLiteral("Traffic: steady, busy, noisy or scanning (default steady)."),
+         QStringLiteral("name"), QStringLiteral("steady")},
+        {QStringLiteral("gap"), QStringLiteral("Least silence before each message, 30 or more (default by profile)."),
+         QStringLiteral("ms")},
+        {QStringLiteral("count"), QStringLiteral("Stop after this many messages, then exit 0."), QStringLiteral("n")},
         {QStringLiteral("bad-crc"), QStringLiteral("Now and then damage a frame's CRC.")},
         {QStringLiteral("long-burst"), QStringLiteral("Now and then send a burst of 251 or more bytes.")},
-        {QStringLiteral("script"),
-         QStringLiteral("Play the messages of this file instead of a profile."), QStringLiteral("file")},
-        {QStringLiteral("replay"),
-         QStringLiteral("Play back the capture in this file instead of a profile."), QStringLiteral("file")},
+        {QStringLiteral("script"), QStringLiteral("Play the messages of this file instead of a profile."),
+         QStringLiteral("file")},
+        {QStringLiteral("replay"), QStringLiteral("Play back the capture in this file instead of a profile."),
+         QStringLiteral("file")},
         {QStringLiteral("speed"),
-         QStringLiteral("Replay at this many times the pace of the capture, 0.01 to 1000 (default 1)."), QStringLiteral("factor")},
-        {QStringLiteral("baud"),
-         QStringLiteral("Line rate: 4800, 9600 or 19200 (default 19200)."), QStringLiteral("rate"), QStringLiteral("19200")},
-        {QStringLiteral("seed"),
-         QStringLiteral("Seed for repeatable traffic (default random, printed)."), QStringLiteral("n")},
-        {QStringLiteral("link"),
-         QStringLiteral("Also make this symbolic link to the device; removed at exit."), QStringLiteral("path")},
+         QStringLiteral("Replay at this many times the pace of the capture, 0.01 to 1000 (default 1)."),
+         QStringLiteral("factor")},
+        {QStringLiteral("baud"), QStringLiteral("Line rate: 4800, 9600 or 19200 (default 19200)."),
+         QStringLiteral("rate"), QStringLiteral("19200")},
+        {QStringLiteral("seed"), QStringLiteral("Seed for repeatable traffic (default random, printed)."),
+         QStringLiteral("n")},
+        {QStringLiteral("link"), QStringLiteral("Also make this symbolic link to the device; removed at exit."),
+         QStringLiteral("path")},
     });
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());

@@ -17,7 +17,8 @@ std::variant<Message, QString> parseLine(QStringList words, int defaultPauseMs)
         message.pauseMs = match.captured(1).toInt();
         if (message.pauseMs < shortestGapMs)
             return QStringLiteral("pause %1 ms is below %2 ms; put bytes meant as one burst on one line")
-                .arg(message.pauseMs).arg(shortestGapMs);
+                .arg(message.pauseMs)
+                .arg(shortestGapMs);
     }
     for (const QString &word : words)
         if (word.startsWith(u'+'))

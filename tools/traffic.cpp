@@ -20,12 +20,17 @@ int defaultGapMs(Profile profile)
 namespace {
 // An 11-byte telemetry frame: type, transmitter number (MSB first), status,
 // three data bytes, signal byte, then the CRC of positions 2..9, low byte first.
-QByteArray telemetryFrame(std::uint8_t typeCode, std::uint32_t txno, std::uint8_t status,
-                          std::uint8_t d1, std::uint8_t d2, std::uint8_t d3, std::uint8_t signal)
+QByteArray telemetryFrame(std::uint8_t typeCode, std::uint32_t txno, std::uint8_t status, std::uint8_t d1,
+                          std::uint8_t d2, std::uint8_t d3, std::uint8_t signal)
 {
-    const std::array<std::uint8_t, 8> covered{
-        static_cast<std::uint8_t>(txno >> 16), static_cast<std::uint8_t>(txno >> 8),
-        static_cast<std::uint8_t>(txno), status, d1, d2, d3, signal};
+    const std::array<std::uint8_t, 8> covered{static_cast<std::uint8_t>(txno >> 16),
+                                              static_cast<std::uint8_t>(txno >> 8),
+                                              static_cast<std::uint8_t>(txno),
+                                              status,
+                                              d1,
+                                              d2,
+                                              d3,
+                                              signal};
     const std::uint16_t crc = crc16Modbus(covered);
     QByteArray frame;
     frame.append(static_cast<char>(typeCode));
@@ -45,8 +50,8 @@ Traffic::Traffic(const TrafficOptions &options) : m_options(options), m_random(o
         // More transmitters than the console has display rows, so rows run out.
         for (int i = 0; i < 60; ++i)
             m_transmitters.append({typeCodes[static_cast<std::size_t>(pick(5))],
-                                  static_cast<std::uint32_t>(1 + pick(std::uint32_t(kHighestTxno))),
-                                  static_cast<std::uint8_t>(pick(16))});
+                                   static_cast<std::uint32_t>(1 + pick(std::uint32_t(kHighestTxno))),
+                                   static_cast<std::uint8_t>(pick(16))});
         m_transmitters.append({kPulseCode, std::uint32_t(kHighestTxno), 15});
     } else {
         // A handful, one of each kind, visited in turn.
@@ -64,7 +69,7 @@ Message Traffic::next()
 
     const bool noisy = m_options.profile == Profile::Noisy;
     if (m_options.profile == Profile::Scanning) {
-        message.bytes = QByteArray("S") + static_cast<char>(pick(256));  // no CRC
+        message.bytes = QByteArray("S") + static_cast<char>(pick(256)); // no CRC
     } else if ((noisy || m_options.longBurst) && oneIn(10)) {
         message.bytes = garbage(251, 300);
     } else if (noisy && oneIn(8)) {
@@ -89,9 +94,9 @@ QByteArray Traffic::frameFrom(Transmitter &tx)
     if (tx.typeCode == kTemperatureCode) {
         tx.halfDegrees = std::clamp(tx.halfDegrees + pick(5) - 2, -40, 100);
         if (oneIn(20)) {
-            d1 = 0x80;  // sensor error
+            d1 = 0x80; // sensor error
         } else {
-            d1 = static_cast<std::uint8_t>(tx.halfDegrees < 0 ? 1 : 0);  // negative flag
+            d1 = static_cast<std::uint8_t>(tx.halfDegrees < 0 ? 1 : 0); // negative flag
             d2 = static_cast<std::uint8_t>(tx.halfDegrees < 0 ? 256 + tx.halfDegrees : tx.halfDegrees);
         }
     } else if (tx.typeCode == kGullyPotCode) {
@@ -104,7 +109,7 @@ QByteArray Traffic::frameFrom(Transmitter &tx)
         d1 = static_cast<std::uint8_t>(tx.count >> 16);
         d2 = static_cast<std::uint8_t>(tx.count >> 8);
         d3 = static_cast<std::uint8_t>(tx.count);
-        status |= static_cast<std::uint8_t>(pick(4) << 4);  // tamper / channel flags
+        status |= static_cast<std::uint8_t>(pick(4) << 4); // tamper / channel flags
     }
     const auto signal = static_cast<std::uint8_t>(pick(256));
     return telemetryFrame(tx.typeCode, tx.txno, status, d1, d2, d3, signal);

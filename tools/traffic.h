@@ -11,9 +11,9 @@ enum class Profile { Steady, Busy, Noisy, Scanning };
 
 struct TrafficOptions {
     Profile profile = Profile::Steady;
-    int gapMs = 1000;        // least silence before each message
-    bool badCrc = false;     // now and then damage a frame's CRC
-    bool longBurst = false;  // now and then send 251 or more bytes at once
+    int gapMs = 1000;       // least silence before each message
+    bool badCrc = false;    // now and then damage a frame's CRC
+    bool longBurst = false; // now and then send 251 or more bytes at once
     std::uint32_t seed = 1;
 };
 
@@ -24,7 +24,7 @@ int defaultGapMs(Profile profile);
 struct Message {
     int pauseMs = 0;
     QByteArray bytes;
-    std::optional<qint64> dueMs;  // from a capture: not before this long after playing began
+    std::optional<qint64> dueMs; // from a capture: not before this long after playing began
 };
 
 // An endless, repeatable (per seed) stream of receiver messages.
@@ -39,7 +39,7 @@ private:
         std::uint32_t txno;
         std::uint8_t firmware;
         std::uint32_t count = 0;
-        int halfDegrees = 40;  // temperature in 0.5 degree steps
+        int halfDegrees = 40; // temperature in 0.5 degree steps
     };
     QByteArray frameFrom(Transmitter &tx);
     QByteArray garbage(int minBytes, int maxBytes);

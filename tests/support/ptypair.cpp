@@ -12,8 +12,8 @@
 PtyPair::PtyPair()
 {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    const char *name = master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0
-                           ? ::ptsname(master_) : nullptr;
+    const char *name =
+        master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0 ? ::ptsname(master_) : nullptr;
     if (name)
         slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
     termios settings{};
@@ -44,7 +44,7 @@ bool PtyPair::write(const QByteArray &bytes)
             return false;
         pollfd room{master_, POLLOUT, 0};
         if (::poll(&room, 1, 1000) != 1 || !(room.revents & POLLOUT))
-            return false;  // the console is not reading
+            return false; // the console is not reading
     }
     return isOpen() && done == bytes.size();
 }

@@ -35,6 +35,6 @@ public:
 
 private:
     int master_ = -1;
-    int slave_ = -1;  // held so the master sees no hang-up before the console opens
+    int slave_ = -1; // held so the master sees no hang-up before the console opens
     QString devicePath_;
 };

@@ -152,22 +152,29 @@ void setCaptionColour(QWidget *button, const QColor &caption)
 }
 } // namespace
 
+namespace {
+// An option button or check box: a caption in its own colour on the frame's background.
+template <typename Button>
+Button *makeCaptioned(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &background,
+                      const QColor &text)
+{
+    auto *button = named(new Button(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
+    paintBackground(button, background);
+    setCaptionColour(button, text);
+    return button;
+}
+} // namespace
+
 QRadioButton *makeOption(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &background,
                          const QColor &text)
 {
-    auto *option = named(new QRadioButton(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
-    paintBackground(option, background);
-    setCaptionColour(option, text);
-    return option;
+    return makeCaptioned<QRadioButton>(parent, name, caption, at, background, text);
 }
 
 QCheckBox *makeCheck(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &background,
                      const QColor &text)
 {
-    auto *check = named(new QCheckBox(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
-    paintBackground(check, background);
-    setCaptionColour(check, text);
-    return check;
+    return makeCaptioned<QCheckBox>(parent, name, caption, at, background, text);
 }
 
 QPushButton *makeButton(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &face)

@@ -22,12 +22,6 @@
 
 namespace {
 
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Whether the process has its own handler for the signal yet.
 bool catches(qint64 pid, int signal)
 {
@@ -73,7 +67,8 @@ private slots:
         QCOMPARE(saveWaitingLogLines(c.w().logWriter(), state),
                  QStringList("halvern-console: 1 log line for " + dayFile
                              + " could not be written (not a regular file); saved in " + saved));
-        QCOMPARE(contents(saved), QByteArray("Tx Number,S-Level,Value,Time,Date\r\n1234,7,22,09:05:07,8/12/2026\r\n"));
+        QCOMPARE(fileContents(saved),
+                 QByteArray("Tx Number,S-Level,Value,Time,Date\r\n1234,7,22,09:05:07,8/12/2026\r\n"));
         QVERIFY(c.w().lbllogqueue->isHidden());
     }
 

@@ -18,12 +18,6 @@ namespace {
 
 const QByteArray kHeader = "Tx Number,S-Level,Value,Time,Date\r\n";
 
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestLogging : public QObject {
@@ -103,7 +97,7 @@ void TestLogging::headerOnceThenMessageLines()
 
     const QString expected = folder + QStringLiteral("halvernlog08122026.csv");
     QCOMPARE(g().logfilename, expected);
-    QCOMPARE(contents(expected), kHeader + "1234,7,22,09:05:07,8/12/2026\r\n555,15,-3,09:05:07,8/12/2026\r\n");
+    QCOMPARE(fileContents(expected), kHeader + "1234,7,22,09:05:07,8/12/2026\r\n555,15,-3,09:05:07,8/12/2026\r\n");
 }
 
 void TestLogging::perTransmitterBaseName()
@@ -115,7 +109,7 @@ void TestLogging::perTransmitterBaseName()
     w().mod().LogMessage();
     const QString expected = folder + QStringLiteral("tx001234_02012026.csv");
     QCOMPARE(g().logfilename, expected);
-    QCOMPARE(contents(expected), kHeader + "1234,4,100,23:00:09,2/1/2026\r\n");
+    QCOMPARE(fileContents(expected), kHeader + "1234,4,100,23:00:09,2/1/2026\r\n");
 }
 
 void TestLogging::transmitterZeroLeavesHeaderOnly()
@@ -123,7 +117,7 @@ void TestLogging::transmitterZeroLeavesHeaderOnly()
     setMessage(0, 5, 10);
     w().mod().LogMessage();
     w().mod().LogMessage();
-    QCOMPARE(contents(folder + QStringLiteral("halvernlog08122026.csv")), kHeader);
+    QCOMPARE(fileContents(folder + QStringLiteral("halvernlog08122026.csv")), kHeader);
 }
 
 void TestLogging::nothingWrittenWithoutGuardOrBase_data()
@@ -171,7 +165,7 @@ void TestLogging::unwritableFileLinesFollowOnceWritable()
 
     QVERIFY(QDir(path).removeRecursively());
     w().tmrpctime_Timer(); // the clock tick tries again
-    QCOMPARE(contents(path), kHeader + "1,1,10,09:05:07,8/12/2026\r\n2,2,20,09:05:07,8/12/2026\r\n");
+    QCOMPARE(fileContents(path), kHeader + "1,1,10,09:05:07,8/12/2026\r\n2,2,20,09:05:07,8/12/2026\r\n");
     QVERIFY(w().lbllogqueue->isHidden());
 }
 
@@ -223,7 +217,7 @@ void TestLogging::folderAwayKeepsLoggingOn()
         QVERIFY(QDir().rename(away, logs));
     }
     w().tmrpctime_Timer();
-    QCOMPARE(contents(logs + QStringLiteral("/halvernlog08122026.csv")),
+    QCOMPARE(fileContents(logs + QStringLiteral("/halvernlog08122026.csv")),
              kHeader + "1,1,10,09:05:07,8/12/2026\r\n2,2,20,09:05:07,8/12/2026\r\n3,3,30,09:05:07,8/12/2026\r\n");
     QVERIFY(w().lbllogqueue->isHidden());
     QVERIFY(w().chklogen->isChecked());
@@ -256,8 +250,8 @@ void TestLogging::typedFolderTakesEffectWhenEditingEnds()
 
     QDir dir(tmp->path());
     QCOMPARE(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{"a", "b"}));
-    QCOMPARE(contents(tmp->filePath(QStringLiteral("a/halvernlog08122026.csv"))).count('\n'), 5); // header, 1 to 4
-    QCOMPARE(contents(tmp->filePath(QStringLiteral("b/halvernlog08122026.csv"))),
+    QCOMPARE(fileContents(tmp->filePath(QStringLiteral("a/halvernlog08122026.csv"))).count('\n'), 5); // header, 1 to 4
+    QCOMPARE(fileContents(tmp->filePath(QStringLiteral("b/halvernlog08122026.csv"))),
              kHeader + "5,1,5,09:05:07,8/12/2026\r\n");
 }
 

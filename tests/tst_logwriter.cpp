@@ -4,6 +4,7 @@
 // stop root; FIFOs, links, folders and other users' files stand at the
 // file's path for the files the writer refuses itself.
 #include "logging/logwriter.h"
+#include "support/consolefixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,12 +43,6 @@ struct CaughtMessages {
 };
 
 const QByteArray kHeader = "Tx Number,S-Level,Value,Time,Date\r\n";
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray lines(std::initializer_list<const char *> texts)
 {
@@ -130,7 +125,7 @@ void TestLogWriter::headerOnceThenLines()
     writer.append(file, QStringLiteral("1234,7,22,09:05:07,8/12/2026"));
     writer.prepare(file);
     writer.append(file, QStringLiteral("555,3,10,09:05:08,8/12/2026"));
-    QCOMPARE(contents(file), kHeader + lines({"1234,7,22,09:05:07,8/12/2026", "555,3,10,09:05:08,8/12/2026"}));
+    QCOMPARE(fileContents(file), kHeader + lines({"1234,7,22,09:05:07,8/12/2026", "555,3,10,09:05:08,8/12/2026"}));
     QCOMPARE(writer.pending(), 0);
 }
 
@@ -143,14 +138,14 @@ void TestLogWriter::prepareLeavesExistingFileAlone()
 
     LogWriter writer;
     writer.prepare(file);
-    QCOMPARE(contents(file), QByteArray("earlier,run\r\n"));
+    QCOMPARE(fileContents(file), QByteArray("earlier,run\r\n"));
 }
 
 void TestLogWriter::lineToNewOrEmptyFileStartsWithHeader()
 {
     LogWriter writer;
     writer.append(file, QStringLiteral("1,2,3,00:00:01,9/12/2026"));
-    QCOMPARE(contents(file), kHeader + lines({"1,2,3,00:00:01,9/12/2026"}));
+    QCOMPARE(fileContents(file), kHeader + lines({"1,2,3,00:00:01,9/12/2026"}));
 
     // An empty file is what a failed first write leaves behind.
     const QString empty = folder + QStringLiteral("/empty.csv");
@@ -158,7 +153,7 @@ void TestLogWriter::lineToNewOrEmptyFileStartsWithHeader()
     QVERIFY(made.open(QIODevice::WriteOnly));
     made.close();
     writer.prepare(empty);
-    QCOMPARE(contents(empty), kHeader);
+    QCOMPARE(fileContents(empty), kHeader);
 }
 
 void TestLogWriter::refusedLinesFollowInOrderOnceWritable()
@@ -177,7 +172,7 @@ void TestLogWriter::refusedLinesFollowInOrderOnceWritable()
     QCOMPARE(writer.pending(), 0);
     QCOMPARE(writer.failedPath(), QString());
     // The file came back new, so it starts again with its header.
-    QCOMPARE(contents(file), kHeader + lines({"b", "c", "d"}));
+    QCOMPARE(fileContents(file), kHeader + lines({"b", "c", "d"}));
 }
 
 void TestLogWriter::otherFilesAreWrittenWhileOneWaits()
@@ -187,12 +182,12 @@ void TestLogWriter::otherFilesAreWrittenWhileOneWaits()
     takeFolderAway();
     writer.append(file, QStringLiteral("first"));
     writer.append(other, QStringLiteral("second"));
-    QCOMPARE(contents(other), kHeader + lines({"second"})); // not held back by the refused file
+    QCOMPARE(fileContents(other), kHeader + lines({"second"})); // not held back by the refused file
     QCOMPARE(writer.pending(), 1);
 
     bringFolderBack();
     writer.retry();
-    QCOMPARE(contents(file), kHeader + lines({"first"}));
+    QCOMPARE(fileContents(file), kHeader + lines({"first"}));
     QCOMPARE(writer.pending(), 0);
 }
 
@@ -207,7 +202,7 @@ void TestLogWriter::headerOnlyFileWaitsToo()
     QCOMPARE(writer.pending(), 1); // the line brings the header with it
     bringFolderBack();
     writer.retry();
-    QCOMPARE(contents(file), kHeader + lines({"y"}));
+    QCOMPARE(fileContents(file), kHeader + lines({"y"}));
 }
 
 void TestLogWriter::boundDropsOldestAndCounts()
@@ -222,7 +217,7 @@ void TestLogWriter::boundDropsOldestAndCounts()
 
     bringFolderBack();
     writer.retry();
-    QCOMPARE(contents(file), kHeader + lines({"3", "4", "5"}));
+    QCOMPARE(fileContents(file), kHeader + lines({"3", "4", "5"}));
     QCOMPARE(writer.dropped(), qint64(0));
     QCOMPARE(writer.notice(), QString());
 }
@@ -295,7 +290,7 @@ void TestLogWriter::refusedAtOnceAndWrittenOnceGone()
     writer.append(file, QStringLiteral("1234,7,22,09:05:07,8/12/2026")); // an open that waits hangs here
     QCOMPARE(writer.pending(), 1);
     QCOMPARE(writer.notice(), QStringLiteral("1 log line waiting: cannot write %1 (%2)").arg(file, reason));
-    QCOMPARE(contents(secret), QByteArray("mine\n"));
+    QCOMPARE(fileContents(secret), QByteArray("mine\n"));
     QVERIFY(!QFile::exists(nowhere));
     if (reader >= 0) {
         char byte;
@@ -306,7 +301,7 @@ void TestLogWriter::refusedAtOnceAndWrittenOnceGone()
     QCOMPARE(::remove(at.constData()), 0);
     writer.retry();
     QCOMPARE(writer.pending(), 0);
-    QCOMPARE(contents(file), kHeader + lines({"1234,7,22,09:05:07,8/12/2026"}));
+    QCOMPARE(fileContents(file), kHeader + lines({"1234,7,22,09:05:07,8/12/2026"}));
 }
 
 // In a folder anyone may write to, a file someone else placed there could
@@ -346,10 +341,10 @@ void TestLogWriter::otherUsersFileInSharedFolder()
     LogWriter writer;
     writer.append(file, QStringLiteral("later"));
     if (reason.isEmpty()) {
-        QCOMPARE(contents(file), earlier + lines({"later"}));
+        QCOMPARE(fileContents(file), earlier + lines({"later"}));
         QCOMPARE(writer.pending(), 0);
     } else {
-        QCOMPARE(contents(file), earlier);
+        QCOMPARE(fileContents(file), earlier);
         QCOMPARE(writer.notice(), QStringLiteral("1 log line waiting: cannot write %1 (%2)").arg(file, reason));
     }
 }
@@ -368,12 +363,12 @@ void TestLogWriter::readOnlyFileHoldsBackOnlyItsOwnLines()
     writer.append(other, QStringLiteral("2"));
     writer.append(own, QStringLiteral("3"));
     writer.append(other, QStringLiteral("4"));
-    QCOMPARE(contents(other), kHeader + lines({"2", "4"}));
+    QCOMPARE(fileContents(other), kHeader + lines({"2", "4"}));
     QCOMPARE(writer.notice(), QStringLiteral("2 log lines waiting: cannot write %1").arg(own));
 
     QVERIFY(QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner));
     writer.retry();
-    QCOMPARE(contents(own), kHeader + lines({"1", "3"}));
+    QCOMPARE(fileContents(own), kHeader + lines({"1", "3"}));
     QCOMPARE(writer.pending(), 0);
 }
 
@@ -389,12 +384,12 @@ void TestLogWriter::boundIsOverAllFiles()
     writer.append(elsewhere, QStringLiteral("c1")); // written: takes no room
     writer.append(other, QStringLiteral("b2"));
     QCOMPARE(writer.notice(), QStringLiteral("3 log lines waiting: cannot write %1; %2, 1 dropped").arg(file, other));
-    QCOMPARE(contents(elsewhere), kHeader + lines({"c1"}));
+    QCOMPARE(fileContents(elsewhere), kHeader + lines({"c1"}));
 
     bringFolderBack();
     writer.retry();
-    QCOMPARE(contents(file), kHeader + lines({"a2"})); // a1, the oldest of all, was dropped
-    QCOMPARE(contents(other), kHeader + lines({"b1", "b2"}));
+    QCOMPARE(fileContents(file), kHeader + lines({"a2"})); // a1, the oldest of all, was dropped
+    QCOMPARE(fileContents(other), kHeader + lines({"b1", "b2"}));
     QCOMPARE(writer.dropped(), qint64(0));
 }
 

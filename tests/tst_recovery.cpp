@@ -2,6 +2,7 @@
 // the state folder, and standard error names each one.
 #include "logging/logwriter.h"
 #include "logging/recovery.h"
+#include "support/consolefixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,12 +15,6 @@
 namespace {
 
 const QByteArray kHeader = "Tx Number,S-Level,Value,Time,Date\r\n";
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -68,7 +63,7 @@ private slots:
         writer.append(logs + "/halvernlog08122026.csv", QStringLiteral("1")); // no folder yet
         QVERIFY(QDir().mkpath(logs));
         QCOMPARE(saveWaitingLogLines(writer, state), QStringList());
-        QCOMPARE(contents(logs + "/halvernlog08122026.csv"), kHeader + "1\r\n");
+        QCOMPARE(fileContents(logs + "/halvernlog08122026.csv"), kHeader + "1\r\n");
         QVERIFY(!QFileInfo::exists(state));
     }
 
@@ -92,9 +87,9 @@ private slots:
             QCOMPARE(writer.pending(), 0);
         }
         // A later exit adds to the file.
-        QCOMPARE(contents(recoveryFilePath(state, missing)),
+        QCOMPARE(fileContents(recoveryFilePath(state, missing)),
                  kHeader + "first a\r\nfirst c\r\nsecond a\r\nsecond c\r\n");
-        QCOMPARE(contents(recoveryFilePath(state, fifo)), kHeader + "first b\r\nsecond b\r\n");
+        QCOMPARE(fileContents(recoveryFilePath(state, fifo)), kHeader + "first b\r\nsecond b\r\n");
         struct stat made {};
         QCOMPARE(::stat(QFile::encodeName(state).constData(), &made), 0);
         QCOMPARE(made.st_mode & 0777, mode_t(0700)); // the saved readings are the user's alone

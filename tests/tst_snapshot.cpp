@@ -20,12 +20,6 @@ namespace {
 
 const QByteArray kHeader = "Tx Number,S-Level,Value,Time,Date\r\n";
 
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A console started at `start` with logging enabled into an empty folder.
 struct Snapshots {
     QTemporaryDir dir;
@@ -98,7 +92,7 @@ void TestSnapshot::quarterHoursAfterStart()
     s.w.opt15min->setChecked(true);
     s.fillRow(0, "1234");
     QCOMPARE(s.tickUntil(QTime(10, 50, 0), s.file("08122026")), (QStringList{"10:30:00", "10:45:00"}));
-    QCOMPARE(contents(s.file("08122026")),
+    QCOMPARE(fileContents(s.file("08122026")),
              kHeader + "1234,7,21.5,09:05:07,8/12/2026\r\n1234,7,21.5,09:05:07,8/12/2026\r\n");
 }
 
@@ -112,10 +106,10 @@ void TestSnapshot::buttonTakesPlaceOfAutomaticSnapshot()
     s.clock.set(QDateTime(QDate(2026, 12, 8), QTime(10, 30, 0)));
     s.w.cmdlogscreen_Click();
     QCOMPARE(s.w.state().lastlogmin, 30);
-    QCOMPARE(contents(s.file("08122026")), kHeader + "1234,7,21.5,09:05:07,8/12/2026\r\n");
+    QCOMPARE(fileContents(s.file("08122026")), kHeader + "1234,7,21.5,09:05:07,8/12/2026\r\n");
 
     s.w.tmrpctime_Timer(); // the first tick of 10:30 finds the quarter hour taken
-    QCOMPARE(contents(s.file("08122026")), kHeader + "1234,7,21.5,09:05:07,8/12/2026\r\n");
+    QCOMPARE(fileContents(s.file("08122026")), kHeader + "1234,7,21.5,09:05:07,8/12/2026\r\n");
     QCOMPARE(s.tickUntil(QTime(10, 45, 0), s.file("08122026")), QStringList{"10:45:00"});
 }
 
@@ -139,7 +133,7 @@ void TestSnapshot::midnightSnapshotGoesToNewDay()
     s.clock.set(QDateTime(QDate(2026, 12, 9), QTime(0, 0, 0)));
     s.w.tmrpctime_Timer();
     QVERIFY(!QFile::exists(s.file("08122026")));
-    QCOMPARE(contents(s.file("09122026")), kHeader + "1234,7,21.5,23:40:00,9/12/2026\r\n");
+    QCOMPARE(fileContents(s.file("09122026")), kHeader + "1234,7,21.5,23:40:00,9/12/2026\r\n");
 }
 
 void TestSnapshot::folderWatch()
@@ -178,11 +172,11 @@ void TestSnapshot::linesAsDisplayed()
     s.fillRow(20, "12abc", "3", "-3", "08:00:00");
     s.fillRow(41, "&H10", "15", "255", "07:00:00");
     s.w.cmdlogscreen_Click();
-    QCOMPARE(contents(s.file("08122026")), kHeader
-                                               + "1234,7,21.5,09:05:07,8/12/2026\r\n"
-                                                 "555,0,,,8/12/2026\r\n"
-                                                 "12abc,3,-3,08:00:00,8/12/2026\r\n"
-                                                 "&H10,15,255,07:00:00,8/12/2026\r\n");
+    QCOMPARE(fileContents(s.file("08122026")), kHeader
+                                                   + "1234,7,21.5,09:05:07,8/12/2026\r\n"
+                                                     "555,0,,,8/12/2026\r\n"
+                                                     "12abc,3,-3,08:00:00,8/12/2026\r\n"
+                                                     "&H10,15,255,07:00:00,8/12/2026\r\n");
     QCOMPARE(s.w.state().rowidx, 42);
 }
 
@@ -192,7 +186,7 @@ void TestSnapshot::commaInBoxStaysInItsField()
     s.fillRow(0, "1234", "7", "1,5");
     s.w.txtlog[0]->setText(QStringLiteral("say \"now\""));
     s.w.cmdlogscreen_Click();
-    QCOMPARE(contents(s.file("08122026")), kHeader + "1234,7,\"1,5\",\"say \"\"now\"\"\",8/12/2026\r\n");
+    QCOMPARE(fileContents(s.file("08122026")), kHeader + "1234,7,\"1,5\",\"say \"\"now\"\"\",8/12/2026\r\n");
 }
 
 void TestSnapshot::emptyTableWritesHeaderOnly()
@@ -200,7 +194,7 @@ void TestSnapshot::emptyTableWritesHeaderOnly()
     Snapshots s(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7)));
     s.w.cmdlogscreen_Click();
     s.w.cmdlogscreen_Click();
-    QCOMPARE(contents(s.file("08122026")), kHeader);
+    QCOMPARE(fileContents(s.file("08122026")), kHeader);
 }
 
 void TestSnapshot::buttonNeedsLoggingAndBaseName()
@@ -233,10 +227,11 @@ void TestSnapshot::rowsKeepTheDayOfTheirReading()
     heardAt(QDateTime(QDate(2026, 12, 9), QTime(0, 0, 5)), 1003);
     c.w().txttx[1]->setText(QStringLiteral("777"));
     c.w().cmdlogscreen_Click();
-    QCOMPARE(contents(dir.path() + QStringLiteral("/halvernlog09122026.csv")), kHeader
-                                                                                   + "1001,5,1,23:58:00,8/12/2026\r\n"
-                                                                                     "777,5,,,9/12/2026\r\n"
-                                                                                     "1003,5,3,00:00:05,9/12/2026\r\n");
+    QCOMPARE(fileContents(dir.path() + QStringLiteral("/halvernlog09122026.csv")),
+             kHeader
+                 + "1001,5,1,23:58:00,8/12/2026\r\n"
+                   "777,5,,,9/12/2026\r\n"
+                   "1003,5,3,00:00:05,9/12/2026\r\n");
 }
 
 QTEST_MAIN(TestSnapshot)

@@ -3,6 +3,7 @@
 #include "reception/crc16.h"
 #include "reception/frame.h"
 
+#include <QFile>
 #include <QRadioButton>
 #include <QTimer>
 
@@ -41,4 +42,10 @@ QByteArray telemetryFrame(int type, int txno, int status, int b6, int b7, int b8
     frame.append(char(crcLow(crc)));
     frame.append(char(crcHigh(crc)));
     return frame;
+}
+
+QByteArray fileContents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -30,3 +30,6 @@ QByteArray hexBytes(const char *hex);
 // A telemetry frame with a valid CRC: type code, transmitter number, status,
 // the three data bytes and the signal level (0..15).
 QByteArray telemetryFrame(int type, int txno, int status, int b6, int b7, int b8, int level);
+
+// Everything a file holds, or nothing when it cannot be read.
+QByteArray fileContents(const QString &path);

@@ -150,9 +150,7 @@ void setCaptionColour(QWidget *button, const QColor &caption)
     palette.setColor(QPalette::Base, standard.color(QPalette::Base));
     button->setPalette(palette);
 }
-} // namespace
 
-namespace {
 // An option button or check box: a caption in its own colour on the frame's background.
 template <typename Button>
 Button *makeCaptioned(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &background,

@@ -10,6 +10,7 @@
 #include "app/globaldec.h"
 #include "app/modfunctions.h"
 #include "comms/portmap.h"
+#include "reception/messagefeed.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -32,6 +33,8 @@ public:
     ModFunctions &mod() { return m_modFunctions; }
     CommsPort &port() { return commsport; }
     LogWriter &logWriter() { return *m_log; }
+    // Every message the receive path handled, once handled.
+    MessageFeed &feed() { return m_feed; }
 
     // Twips (1/1440 inch) to pixels at the screen's logical DPI.
     int twips(int value) const;
@@ -107,6 +110,7 @@ private:
     CommsPort &commsport;
     const Clock &m_clock;
     std::unique_ptr<LogWriter> m_log;
+    MessageFeed m_feed;
     ModFunctions m_modFunctions;
     QString m_lostDevice; // the device waiting to come back, by its stable name
 };

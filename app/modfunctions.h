@@ -4,6 +4,7 @@
 // call them. Each is defined beside the subsystem it belongs to.
 #include <cstdint>
 
+#include "reception/handledmessage.h"
 #include "reception/telemetry.h"
 
 struct GlobalDec;
@@ -11,11 +12,13 @@ class Mainscreen;
 class CommsPort;
 class Clock;
 class LogWriter;
+class MessageFeed;
 
 class ModFunctions {
 public:
-    ModFunctions(GlobalDec &state, Mainscreen &window, CommsPort &port, const Clock &clockSource, LogWriter &writer)
-        : m_g(state), m_ui(window), commsport(port), m_clock(clockSource), m_log(writer)
+    ModFunctions(GlobalDec &state, Mainscreen &window, CommsPort &port, const Clock &clockSource, LogWriter &writer,
+                 MessageFeed &feed)
+        : m_g(state), m_ui(window), commsport(port), m_clock(clockSource), m_log(writer), m_feed(feed)
     {}
 
     // Clock (app/updateclock.cpp)
@@ -54,4 +57,6 @@ private:
     CommsPort &commsport;
     const Clock &m_clock;
     LogWriter &m_log;
+    MessageFeed &m_feed;
+    HandledMessage m_handled; // the message in hand, for the feed
 };

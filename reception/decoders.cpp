@@ -9,6 +9,8 @@ void ModFunctions::DecodeMessage(TxType type)
     for (std::size_t i = 0; i < frame.size(); ++i)
         frame[i] = static_cast<std::uint8_t>(m_g.rxbytes[i + 1]);
     const Reading reading = decodeTelemetry(type, frame);
+    m_handled.kind = HandledMessage::Kind::Reading;
+    m_handled.reading = reading;
 
     m_g.txno = reading.txno;
     m_g.msgtext = reading.msgtext;

@@ -19,6 +19,8 @@ void ModFunctions::AddToHistory(int level, std::int32_t txnumber)
 // The level byte is kept as it came, unscaled.
 void ModFunctions::ScanningMessage()
 {
+    m_handled.kind = HandledMessage::Kind::Scanning;
+    m_handled.level = m_g.rxbytes[2];
     AddToHistory(m_g.rxbytes[2], 0);
     RedrawMonitor();
 }

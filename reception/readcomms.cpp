@@ -1,6 +1,7 @@
 // The receive poll: a message is the burst of bytes that has stopped growing
 // for one tick (or one of the whole frames such a burst is made of). It is
 // read, checked and handed on by its type code.
+#include "app/clock.h"
 #include "app/colours.h"
 #include "app/globaldec.h"
 #include "app/mainscreen.h"
@@ -9,6 +10,7 @@
 #include "comms/commsport.h"
 #include "reception/crc16.h"
 #include "reception/frame.h"
+#include "reception/messagefeed.h"
 
 #include <QLineEdit>
 
@@ -27,8 +29,13 @@ void ModFunctions::ReadComms()
     // messages, each handled in turn as if it had come alone.
     const QByteArray burst = commsport.input();
     const qsizetype length = backToBackFrames(burst) > 0 ? kTelemetryFrameLength : burst.size();
+    const bool feeding = m_feed.isListened();
+    const QDateTime framed = feeding ? m_clock.now() : QDateTime();
     for (qsizetype from = 0; from < burst.size(); from += length) {
         m_g.instring = burst.mid(from, length);
+        m_handled = HandledMessage{};
+        m_handled.framed = framed;
+        m_handled.bytes = m_g.instring;
         m_g.rxcount = std::int32_t(m_g.instring.size());
         if (m_g.rxcount > kLongestMessage) {
             m_g.instring = QByteArrayLiteral("XX");
@@ -50,6 +57,10 @@ void ModFunctions::ReadComms()
             if (m_g.rxbytes[kTypePosition] == kScanningType && m_g.rxcount >= kScanningLength)
                 ScanningMessage();
             m_ui.txtinstring->setText(QString::fromLatin1(m_g.instring));
+        }
+        if (feeding) {
+            m_handled.crcOk = m_g.crcok && m_handled.bytes.size() <= kLongestMessage;
+            emit m_feed.handled(m_handled);
         }
 
         // The message's bytes left the port with input(): whatever has

@@ -30,6 +30,10 @@ bool makeFolder(const QString &folder)
 
 QString recoveryFolder()
 {
+    // A service's own state folder, as systemd's StateDirectory= names it.
+    const QString service = qEnvironmentVariable("STATE_DIRECTORY").section(u':', 0, 0);
+    if (QDir::isAbsolutePath(service))
+        return service;
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
     if (!QDir::isAbsolutePath(state)) // unset, empty or relative: the default
         state = QDir::homePath() + QStringLiteral("/.local/state");

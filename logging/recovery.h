@@ -8,7 +8,8 @@
 
 class LogWriter;
 
-// $XDG_STATE_HOME/halvern, by default ~/.local/state/halvern.
+// $XDG_STATE_HOME/halvern, by default ~/.local/state/halvern; for a service
+// with a state folder of its own ($STATE_DIRECTORY), that folder.
 QString recoveryFolder();
 
 // The recovery file for the intended log file: its absolute path, made one

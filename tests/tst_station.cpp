@@ -1,0 +1,296 @@
+// The station beside the console and as a service: the same traffic through
+// real pseudo-terminals makes the same log files; the program's JSON stream
+// parses; it speaks the notify protocol and answers its signals.
+#include "support/consolefixture.h"
+#include "support/ptypair.h"
+
+#include "comms/qtcommsport.h"
+#include "reception/frame.h"
+#include "station/servicenotifier.h"
+#include "station/station.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+class QuietNotifier final : public ServiceNotifier {
+public:
+    void notify(const QByteArray &) override {}
+    std::chrono::microseconds watchdogInterval() const override { return {}; }
+};
+
+// Recorded traffic: every type, repeats, transmitter 0, a scanning message,
+// a bad CRC, two frames back to back and an overlong burst.
+QList<QByteArray> traffic()
+{
+    const QByteArray contact = telemetryFrame(kContactCode, 4096, 0x11, 0, 0, 5, 9);
+    return {telemetryFrame(kTemperatureCode, 74565, 0x03, 0x00, 0x2B, 0x00, 7),
+            telemetryFrame(kPulseCode, 7, 0x90, 0, 1, 0, 10),
+            contact,
+            telemetryFrame(kAlarmCode, 300, 0x21, 0, 0, 1, 4),
+            telemetryFrame(kGullyPotCode, 512, 0x83, 0, 40, 200, 12),
+            telemetryFrame(kTemperatureCode, 0, 0x03, 0, 20, 0, 3),
+            QByteArrayLiteral("S\x07"),
+            hexBytes("82 01 23 45 03 00 2B 00 70 00 00"),
+            telemetryFrame(kPulseCode, 7, 0x80, 0, 2, 0, 11) + contact,
+            QByteArray(300, 'Z'),
+            telemetryFrame(kTemperatureCode, 74565, 0x03, 0x01, 0x05, 0x00, 6)};
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
+
+// A datagram socket where the station's notify messages arrive, as systemd's.
+class NotifySocket {
+public:
+    explicit NotifySocket(const QString &path) : m_path(path)
+    {
+        m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path);
+        ::bind(m_fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    }
+    ~NotifySocket() { ::close(m_fd); }
+    // Everything received so far, one message per entry.
+    const QList<QByteArray> &received()
+    {
+        char buffer[4096];
+        for (ssize_t n; (n = ::recv(m_fd, buffer, sizeof buffer, 0)) > 0;)
+            m_received.append(QByteArray(buffer, n));
+        return m_received;
+    }
+    bool got(const QByteArray &message) { return received().contains(message); }
+
+private:
+    QString m_path;
+    int m_fd = -1;
+    QList<QByteArray> m_received;
+};
+
+struct StationProcess {
+    PtyPair pty;
+    QProcess process;
+    QList<QJsonObject> lines;
+    QByteArray stdoutBytes;
+
+    void start(const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment())
+    {
+        QProcessEnvironment env = environment;
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), QDir::tempPath() + QStringLiteral("/no-station-config"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        process.setProcessEnvironment(env);
+        QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] {
+            stdoutBytes += process.readAllStandardOutput();
+            while (stdoutBytes.contains('\n')) {
+                const qsizetype end = stdoutBytes.indexOf('\n');
+                lines.append(QJsonDocument::fromJson(stdoutBytes.left(end)).object());
+                stdoutBytes.remove(0, end + 1);
+            }
+        });
+        process.start(qEnvironmentVariable("HALVERN_STATION"),
+                      QStringList{QStringLiteral("--port"), pty.devicePath()} + arguments);
+    }
+};
+
+bool exclusive(const QString &device)
+{
+    const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int flag = -1;
+    ::ioctl(fd, TIOCGEXCL, &flag);
+    ::close(fd);
+    return flag != 0;
+}
+
+} // namespace
+
+class TestStation : public QObject {
+    Q_OBJECT
+private slots:
+    void sameTrafficSameLogFiles_data()
+    {
+        QTest::addColumn<StationOptions::Log>("log");
+        QTest::addColumn<QString>("option");
+        QTest::newRow("every message") << StationOptions::Log::Every << QStringLiteral("optall");
+        QTest::newRow("transmitters separately") << StationOptions::Log::Separate << QStringLiteral("opttxonly");
+        QTest::newRow("display every 15 minutes") << StationOptions::Log::Snapshot << QStringLiteral("opt15min");
+    }
+
+    void sameTrafficSameLogFiles()
+    {
+        QFETCH(StationOptions::Log, log);
+        QFETCH(QString, option);
+        QTemporaryDir consoleFolder, stationFolder;
+        ManualClock clock(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7)));
+        PtyPair consoleLine, stationLine;
+
+        // The console as its user sets it up: port 1, the folder, the option, logging on.
+        QtCommsPort consolePort{PortMap({{1, consoleLine.devicePath()}})};
+        Mainscreen console(consolePort, clock);
+        console.Form_Load();
+        console.optcom[1]->click();
+        console.txtfilepath->setText(consoleFolder.path() + u'/');
+        console.findChild<QRadioButton *>(option)->click();
+        console.chklogen->click();
+
+        StationOptions options;
+        options.port = stationLine.devicePath();
+        options.logFolder = stationFolder.path();
+        options.log = log;
+        QuietNotifier notifier;
+        QTemporaryFile json;
+        QVERIFY(json.open());
+        Station station(options, stationPort(stationLine), clock, notifier, json.handle());
+        station.start();
+        QVERIFY(console.chklogen->isChecked());
+
+        int consoleHandled = 0, stationHandled = 0;
+        connect(&console.feed(), &MessageFeed::handled, this, [&] { ++consoleHandled; });
+        connect(&station.window().feed(), &MessageFeed::handled, this, [&] { ++stationHandled; });
+        for (Mainscreen *window : {&console, &station.window()})
+            window->tmrpctime->stop(); // the clock ticks by hand, below
+        const QList<QByteArray> messages = traffic();
+        for (const QByteArray &message : messages) {
+            const int before = consoleHandled;
+            QVERIFY(consoleLine.write(message));
+            QVERIFY(stationLine.write(message));
+            QTRY_VERIFY(consoleHandled > before && stationHandled == consoleHandled);
+            clock.advanceSeconds(250); // past a quarter hour now and then
+            console.tmrpctime_Timer();
+            station.window().tmrpctime_Timer();
+        }
+        console.cmdlogscreen_Click();
+        station.takeSnapshot();
+
+        QCOMPARE(stationHandled, messages.size() + 1); // the back-to-back pair is two
+        const QStringList files = filesIn(consoleFolder.path());
+        QVERIFY(!files.isEmpty());
+        QCOMPARE(filesIn(stationFolder.path()), files);
+        for (const QString &file : files) {
+            const QByteArray written = fileContents(consoleFolder.filePath(file));
+            QVERIFY(written.count('\n') > 1);
+            QCOMPARE(fileContents(stationFolder.filePath(file)), written);
+        }
+    }
+
+    // The program itself, on a line, as a pipeline reads it.
+    void jsonStreamParses()
+    {
+        StationProcess station;
+        station.start({QStringLiteral("--json")});
+        QVERIFY(station.process.waitForStarted());
+        QByteArray diagnostics;
+        QTRY_VERIFY((diagnostics += station.process.readAllStandardError()).contains("receiving on"));
+        const QList<QByteArray> messages = traffic();
+        for (const QByteArray &message : messages) {
+            const qsizetype before = station.lines.size();
+            QVERIFY(station.pty.write(message));
+            QTRY_VERIFY(station.lines.size() > before);
+        }
+        QCOMPARE(station.lines.size(), messages.size() + 1);
+        QStringList kinds;
+        for (const QJsonObject &line : std::as_const(station.lines)) {
+            kinds << line.value(u"kind").toString() + u':' + line.value(u"type").toString();
+            QVERIFY(QRegularExpression(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)"))
+                        .match(line.value(u"time").toString())
+                        .hasMatch());
+        }
+        QCOMPARE(kinds, QStringList({
+                            u"reading:temperature"_qs, u"reading:pulse"_qs, u"reading:contact"_qs,
+                            u"reading:alarm"_qs, u"reading:gully_pot"_qs, u"reading:temperature"_qs,
+                            u"scanning:"_qs, u"raw:"_qs, u"reading:pulse"_qs, u"reading:contact"_qs,
+                            u"raw:"_qs, u"reading:temperature"_qs,
+                        }));
+        QCOMPARE(station.lines[5].value(u"tx").toInt(), 0);
+        QCOMPARE(station.lines[10].value(u"overlong").toBool(), true);
+        QCOMPARE(station.lines[11].value(u"temperature_c").toDouble(), -2.5);
+        station.process.terminate();
+        QVERIFY(station.process.waitForFinished());
+        QCOMPARE(station.process.exitCode(), 0);
+    }
+
+    void speaksNotifyAndAnswersSignals()
+    {
+        QTemporaryDir folder;
+        NotifySocket notify(folder.filePath(QStringLiteral("notify")));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("NOTIFY_SOCKET"), folder.filePath(QStringLiteral("notify")));
+        environment.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("200000"));
+        environment.insert(QStringLiteral("STATE_DIRECTORY"), folder.path());
+        StationProcess station;
+        station.start({QStringLiteral("--log-folder"), folder.path(), QStringLiteral("--log"), QStringLiteral("snapshot")},
+                      environment);
+        QTRY_VERIFY(notify.got("READY=1"));
+        QVERIFY(exclusive(station.pty.devicePath()));
+        QTRY_VERIFY(notify.received().count("WATCHDOG=1") >= 2);
+
+        QVERIFY(station.pty.write(telemetryFrame(kTemperatureCode, 74565, 0x03, 0x00, 0x2B, 0x00, 7)));
+        QTRY_VERIFY(notify.received().last().startsWith("STATUS=") && notify.received().last().contains("messages: 1"));
+        ::kill(pid_t(station.process.processId()), SIGUSR1);
+        const auto snapshot = [&] {
+            const QStringList logs = filesIn(folder.path()).filter(QStringLiteral(".csv"));
+            return logs.isEmpty() ? QByteArray() : fileContents(folder.filePath(logs.first()));
+        };
+        QTRY_VERIFY(snapshot().contains("\n74565,7,21.5,"));
+
+        ::kill(pid_t(station.process.processId()), SIGHUP);
+        QVERIFY(station.process.waitForFinished());
+        QCOMPARE(station.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(station.process.exitCode(), 0);
+        QVERIFY(notify.got("STOPPING=1"));
+        QVERIFY(!exclusive(station.pty.devicePath())); // the port was closed, not left to the kernel
+    }
+
+    void badConfigurationIsOneLineAndStatus2_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("names");
+        QTest::newRow("rate") << QStringList{u"--baud"_qs, u"9601"_qs} << u"--baud"_qs;
+        QTest::newRow("no folder") << QStringList{u"--log"_qs, u"every"_qs, u"--log-folder"_qs, u"/nonexistent/x"_qs}
+                                   << u"/nonexistent/x"_qs;
+    }
+
+    void badConfigurationIsOneLineAndStatus2()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, names);
+        StationProcess station;
+        station.start(arguments);
+        QVERIFY(station.process.waitForFinished());
+        QCOMPARE(station.process.exitCode(), 2);
+        const QString error = QString::fromUtf8(station.process.readAllStandardError());
+        QCOMPARE(error.count(u'\n'), 1);
+        QVERIFY2(error.contains(names), qPrintable(error));
+    }
+
+private:
+    QtCommsPort &stationPort(const PtyPair &line)
+    {
+        m_stationPort = std::make_unique<QtCommsPort>(PortMap({{1, line.devicePath()}}));
+        return *m_stationPort;
+    }
+    std::unique_ptr<QtCommsPort> m_stationPort;
+};
+
+QTEST_MAIN(TestStation)
+#include "tst_station.moc"

@@ -20,7 +20,7 @@ QByteArray quoted(const QByteArray &utf8)
             out += c;
         } else if (byte < 0x20) {
             out += "\\u00";
-            out += QByteArray::number(byte, 16).rightJustified(2, '0');
+            out += QByteArray::number(byte, 16).rightJustified(2, '0').toUpper();
         } else {
             out += c;
         }

@@ -56,7 +56,7 @@ QString dataPieces(const Reading &r)
 {
     switch (r.type) {
     case TxType::Temperature: {
-        const QString temp = r.tempvalue == kSensorErrorValue ? QStringLiteral("error") : temperatureText(r.tempvalue);
+        const QString temp = sensorError(r) ? QStringLiteral("error") : temperatureText(r.tempvalue);
         return QStringLiteral("    Temp = ") + temp + u',';
     }
     case TxType::Pulse:
@@ -71,8 +71,8 @@ QString dataPieces(const Reading &r)
 
 QString flagPieces(const Reading &r)
 {
-    const bool bit4 = r.txstatus & kFlagBit4;
-    const bool bit5 = r.txstatus & kFlagBit5;
+    const bool bit4 = tamperOrChannel1Closed(r);
+    const bool bit5 = channel2Closed(r);
     switch (r.type) {
     case TxType::Pulse: return bit4 ? QStringLiteral(" Tamper,") : QStringLiteral(" Tamper OK,");
     case TxType::Contact:
@@ -122,8 +122,8 @@ Reading decodeTelemetry(TxType type, const TelemetryFrame &frame)
     r.txno = threeBytes(frame, kNumberPosition);
     r.txstatus = at(frame, kStatusPosition);
     r.slevel = at(frame, kSignalPosition) >> 4;
-    const bool bit4 = r.txstatus & kFlagBit4;
-    const bool bit5 = r.txstatus & kFlagBit5;
+    const bool bit4 = tamperOrChannel1Closed(r);
+    const bool bit5 = channel2Closed(r);
     switch (type) {
     case TxType::Temperature:
         r.tempvalue = temperatureOf(at(frame, kDataPosition), at(frame, kDataPosition + 1));
@@ -153,11 +153,37 @@ QString accountText(const Reading &r)
     QString text = typeName(r.type) + QString::number(r.txno) + u',';
     text += dataPieces(r);
     text += QStringLiteral(" S_Lvl: ") + QString::number(r.slevel) + u',';
-    if (r.txstatus & kBatteryLow)
+    if (batteryLow(r))
         text += QStringLiteral(" Batt Low,");
     text += flagPieces(r);
-    text += QStringLiteral(" f/w V ") + QString::number(r.txstatus & kFirmwareMask);
+    text += QStringLiteral(" f/w V ") + QString::number(firmwareVersion(r));
     return text;
+}
+
+bool batteryLow(const Reading &reading)
+{
+    return reading.txstatus & kBatteryLow;
+}
+
+int firmwareVersion(const Reading &reading)
+{
+    return reading.txstatus & kFirmwareMask;
+}
+
+bool tamperOrChannel1Closed(const Reading &reading)
+{
+    return reading.txstatus & kFlagBit4;
+}
+
+bool channel2Closed(const Reading &reading)
+{
+    return reading.txstatus & kFlagBit5;
+}
+
+bool sensorError(const Reading &reading)
+{
+    // Half degrees in one byte reach 127.5 at most: 255 is only ever the error mark.
+    return reading.type == TxType::Temperature && reading.tempvalue == kSensorErrorValue;
 }
 
 QString temperatureText(double tempvalue)

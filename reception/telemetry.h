@@ -45,6 +45,14 @@ Reading decodeTelemetry(TxType type, const TelemetryFrame &frame);
 // decodeTelemetry already stores it in msgtext.
 QString accountText(const Reading &reading);
 
+// What the status byte and the temperature flags of a decoded reading say;
+// the account, the table and the JSON stream all read them here.
+bool batteryLow(const Reading &reading);
+int firmwareVersion(const Reading &reading);
+bool tamperOrChannel1Closed(const Reading &reading); // tamper (pulse), channel 1 closed (contact, alarm)
+bool channel2Closed(const Reading &reading);         // contact, alarm
+bool sensorError(const Reading &reading);            // temperature: no value, tempvalue holds 255
+
 // The temperature as the account and the table write it: "21", "21.5", "-0.5", "255".
 QString temperatureText(double tempvalue);
 

@@ -107,6 +107,7 @@ struct Settings {
     QString replayFile;
     double speed = 1; // of the replay
     QString link;
+    bool wholeMessages = false; // each message in one write, for measurements
 };
 
 // Reads the options into `settings`; the reason when they make no sense.
@@ -130,6 +131,7 @@ std::optional<QString> readSettings(const QCommandLineParser &parser, Settings &
         if (!ok || settings.count < 1)
             return QStringLiteral("--count must be a number of messages, 1 or more");
     }
+    settings.wholeMessages = parser.isSet(QStringLiteral("whole-messages"));
     settings.baud = parser.value(QStringLiteral("baud")).toInt(&ok);
     if (!QList<int>{4800, 9600, 19200}.contains(settings.baud))
         return QStringLiteral("--baud must be 4800, 9600 or 19200");
@@ -234,7 +236,9 @@ private:
             m_sendClock.start();
         }
         const qsizetype size = m_current->bytes.size();
-        const qint64 due = std::min<qint64>(size, 1 + m_sendClock.nsecsElapsed() * m_settings.baud / 10'000'000'000);
+        const qint64 due = m_settings.wholeMessages
+                               ? size
+                               : std::min<qint64>(size, 1 + m_sendClock.nsecsElapsed() * m_settings.baud / 10'000'000'000);
         if (due > m_sent) {
             // A real line never pauses inside a message; a busy machine can
             // hold this process up, and the console then takes the pieces
@@ -249,7 +253,9 @@ private:
         m_sending = false;
         ++m_played;
         m_current = m_settings.count > 0 && m_played >= m_settings.count ? std::nullopt : m_source();
-        m_pacer.start(m_current ? m_current->pauseMs : 0);
+        // A message written whole still takes its time on the line.
+        const qint64 onLineMs = m_settings.wholeMessages ? size * 10'000 / m_settings.baud : 0;
+        m_pacer.start(m_current ? int(m_current->pauseMs + onLineMs) : 0);
     }
 
     // How long a replayed record still has to wait. The capture's clock starts
@@ -364,6 +370,9 @@ int main(int argc, char *argv[])
          QStringLiteral("n")},
         {QStringLiteral("link"), QStringLiteral("Also make this symbolic link to the device; removed at exit."),
          QStringLiteral("path")},
+        {QStringLiteral("whole-messages"),
+         QStringLiteral("Hand each message to the line in one write, then wait its line time (for measurements: a "
+                        "busy machine cannot split a message then).")},
     });
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());

@@ -91,6 +91,7 @@ struct StationProcess {
     PtyPair pty;
     QProcess process;
     QList<QJsonObject> lines;
+    QByteArray stream; // every whole line as it came
     QByteArray stdoutBytes;
 
     void start(const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment())
@@ -105,6 +106,7 @@ struct StationProcess {
             while (stdoutBytes.contains('\n')) {
                 const qsizetype end = stdoutBytes.indexOf('\n');
                 lines.append(QJsonDocument::fromJson(stdoutBytes.left(end)).object());
+                stream += stdoutBytes.left(end + 1);
                 stdoutBytes.remove(0, end + 1);
             }
         });
@@ -223,10 +225,20 @@ private slots:
                         }));
         QCOMPARE(station.lines[5].value(u"tx").toInt(), 0);
         QCOMPARE(station.lines[10].value(u"overlong").toBool(), true);
-        QCOMPARE(station.lines[11].value(u"temperature_c").toDouble(), -2.5);
+        QCOMPARE(station.lines[0].value(u"text").toString(),
+                 u"Temperature Tx: 74565,    Temp = 21.5, S_Lvl: 7, f/w V 3"_qs);
         station.process.terminate();
         QVERIFY(station.process.waitForFinished());
         QCOMPARE(station.process.exitCode(), 0);
+
+        // As a pipeline reads it: jq takes every line.
+        QProcess jq;
+        jq.start(QStringLiteral("jq"), {QStringLiteral("-c"), QStringLiteral(".kind")});
+        jq.write(station.stream);
+        jq.closeWriteChannel();
+        QVERIFY(jq.waitForFinished());
+        QCOMPARE(jq.exitCode(), 0);
+        QCOMPARE(jq.readAllStandardOutput().count('\n'), station.lines.size());
     }
 
     void speaksNotifyAndAnswersSignals()

@@ -240,6 +240,8 @@ std::variant<CommandLine, StationOptionsError> readCommandLine(const QStringList
 // that knows only the INI shape and which sections exist, then one reader per
 // section that knows its keys.
 
+constexpr qint64 kLargestConfigFile = 1 << 20;
+
 struct ConfigEntry {
     QString section;
     QString key;
@@ -262,9 +264,14 @@ std::variant<QList<ConfigEntry>, StationOptionsError> readConfigEntries(const QS
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return StationOptionsError{QStringLiteral("%1: cannot read it (%2)").arg(path, file.errorString())};
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    // Bounded, so that a device named by mistake (/dev/zero) ends the start.
+    const QByteArray bytes = file.read(kLargestConfigFile + 1);
     if (file.error() != QFileDevice::NoError)
         return StationOptionsError{QStringLiteral("%1: cannot read it (%2)").arg(path, file.errorString())};
+    if (bytes.size() > kLargestConfigFile)
+        return StationOptionsError{
+            QStringLiteral("%1: more than %2 bytes, not a config file").arg(path).arg(kLargestConfigFile)};
+    const QList<QByteArray> lines = bytes.split('\n');
 
     QStringDecoder decode(QStringDecoder::Utf8);
     QList<ConfigEntry> entries;

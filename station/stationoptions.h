@@ -36,8 +36,9 @@ struct StationOptionsError {
 
 // The arguments after the program name (decoded as app/commandline.h's
 // decodeArgument does) and the environment, which names the default config
-// file. With --help or --version nothing else is read or checked; otherwise
-// the result has a port, and a log folder, if any, that exists and is writable.
+// file. With --help or --version no file is read and no folder checked (the
+// command line itself still must be sound); otherwise the result has a port,
+// and a log folder, if any, that exists and is writable.
 std::variant<StationOptions, StationOptionsError> parseStationOptions(const QStringList &arguments,
                                                                       const QProcessEnvironment &environment);
 

@@ -216,6 +216,7 @@ private slots:
                                << "%F:4: baud: given twice in [station] (first on line 2)";
         QTest::newRow("open quote") << QByteArray("[station]\nport = \"/dev/x\n")
                                     << "%F:2: port: the closing quote is missing";
+        QTest::newRow("a device") << QByteArray() << "/dev/zero: more than 1048576 bytes, not a config file";
         QTest::newRow("not UTF-8") << QByteArray("[station]\nport = /dev/\xff\n") << "%F:2: not UTF-8 text";
         QTest::newRow("unsafe base") << QByteArray("[station]\nbase-name = ../x\n")
                                      << "%F:2: base-name: \"../x\" holds \"/\", \"\\\" or \"..\": the log files stay "
@@ -226,7 +227,8 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QString, message);
         writeFile(conf, file);
-        QCOMPARE(errorOf(parseStationOptions({"--port=p", "--config", conf}, {})), expand(message));
+        const QString path = file.isEmpty() ? QStringLiteral("/dev/zero") : conf;
+        QCOMPARE(errorOf(parseStationOptions({"--port=p", "--config", path}, {})), expand(message));
     }
 
     // systemd's folder first, then XDG_CONFIG_HOME if absolute, then ~/.config;

@@ -106,7 +106,8 @@ QString applyFilter(StationOptions &options, const QString &value)
         ok = ok && c >= u'0' && c <= u'9';
     const qlonglong number = ok ? value.toLongLong(&ok) : -1;
     if (!ok || number > kLargestAddress)
-        return QStringLiteral("%1 is not a whole number from 0 to %2").arg(quoted(value)).arg(kLargestAddress);
+        return QStringLiteral("%1 is not a whole number from 0 to %2")
+            .arg(quoted(value), QString::number(kLargestAddress));
     options.filter = qint32(number);
     return {};
 }
@@ -251,7 +252,7 @@ struct ConfigEntry {
 
 QString place(const QString &path, int line)
 {
-    return QStringLiteral("%1:%2").arg(path).arg(line);
+    return QStringLiteral("%1:%2").arg(path, QString::number(line));
 }
 
 // Lines are "key = value", "[section]", blank, or comments starting with ';'
@@ -270,7 +271,7 @@ std::variant<QList<ConfigEntry>, StationOptionsError> readConfigEntries(const QS
         return StationOptionsError{QStringLiteral("%1: cannot read it (%2)").arg(path, file.errorString())};
     if (bytes.size() > kLargestConfigFile)
         return StationOptionsError{
-            QStringLiteral("%1: more than %2 bytes, not a config file").arg(path).arg(kLargestConfigFile)};
+            QStringLiteral("%1: more than %2 bytes, not a config file").arg(path, QString::number(kLargestConfigFile))};
     const QList<QByteArray> lines = bytes.split('\n');
 
     QStringDecoder decode(QStringDecoder::Utf8);
@@ -307,8 +308,8 @@ std::variant<QList<ConfigEntry>, StationOptionsError> readConfigEntries(const QS
                 QStringLiteral("%1: %2: outside every section (put it under [%3])").arg(where, key, sections.value(0))};
         const QString id = section + u'\n' + key;
         if (const int first = firstLine.value(id); first > 0)
-            return StationOptionsError{
-                QStringLiteral("%1: %2: given twice in [%3] (first on line %4)").arg(where, key, section).arg(first)};
+            return StationOptionsError{QStringLiteral("%1: %2: given twice in [%3] (first on line %4)")
+                                           .arg(where, key, section, QString::number(first))};
         firstLine.insert(id, number);
         entries.append({section, key, value, number});
     }

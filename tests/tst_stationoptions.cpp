@@ -91,6 +91,7 @@ private slots:
             {"baud", "", "--baud 9601", "error: --baud: \"9601\" is not 4800, 9600 or 19200"},
             {"filter high", "", "--filter=16777216", "error: --filter: \"16777216\" is not a whole"},
             {"filter sign", "", "--filter=+5", "error: --filter: \"+5\" is not a whole"},
+            {"value with %1", "", "--filter=%1", "error: --filter: \"%1\" is not a whole number from 0 to 16777215"},
             {"base name", "", "--base-name a\\b", "error: --base-name: \"a\\b\" holds"},
             {"help value", "", "--help=all", "error: --help takes no value"},
             {"no port", "", "", "error: no port: give --port DEVICE, or port in the [station]"},

@@ -6,7 +6,8 @@
 // The command line overrides the file. Nothing in the file is ignored: an
 // unknown section or key, a line of another shape or a bad value is an error
 // naming the file, the line and the key, so a service never runs with a
-// setting other than the one written down.
+// setting other than the one written down. Comments (';' or '#') stand on
+// lines of their own; a value may be double-quoted to keep blanks at its ends.
 #include "comms/commsport.h"
 
 #include <QProcessEnvironment>

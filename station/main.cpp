@@ -44,12 +44,14 @@ int main(int argc, char *argv[])
         return 0;
     }
     if (options.version) {
-        std::printf("halvern-station %s\n", HALVERN_VERSION);
+        std::printf("%s\n", qPrintable(stationVersion()));
         return 0;
     }
 
-    // The window is built, never shown: no display server is asked for.
+    // The window is built, never shown: no display server is asked for, and
+    // no desktop's event loop integration either.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_NO_GLIB", "1");
     qInstallMessageHandler(oneLine);
     std::signal(SIGPIPE, SIG_IGN); // a JSON reader that goes away is an error to handle, not a death
 
@@ -61,6 +63,9 @@ int main(int argc, char *argv[])
     SystemClock clock;
     SystemdNotifier notifier;
     Station station(options, commsport, clock, notifier);
+    // SIGHUP ends the station even when it was started with the signal
+    // ignored: unlike the console's, no terminal is to be outlived here.
+    std::signal(SIGHUP, SIG_DFL);
     quitApplicationOnSignals(station.window().tmrpctime);
     snapshotOnSignal(station.window().tmrcomms, [&station] { station.takeSnapshot(); });
     station.start();

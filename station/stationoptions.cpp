@@ -1,0 +1,494 @@
+#include "station/stationoptions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QList>
+#include <QStringDecoder>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr qint32 kLargestAddress = 16777215;
+
+QString quoted(const QString &value)
+{
+    return u'"' + value + u'"';
+}
+
+// ---- The options, shared by the command line and the [station] section ----
+
+// Each takes a value into the options, or says what is wrong with it
+// ("\"9601\" is not 4800, 9600 or 19200"), leaving the options as they were.
+using Apply = QString (*)(StationOptions &, const QString &value);
+
+QString applyPort(StationOptions &options, const QString &value)
+{
+    if (value.isEmpty())
+        return QStringLiteral("names no device");
+    options.port = value;
+    return {};
+}
+
+QString applyBaud(StationOptions &options, const QString &value)
+{
+    for (const QString &settings : {kSettings4800, kSettings9600, kSettings19200}) {
+        if (settings.section(u',', 0, 0) == value) {
+            options.baudSettings = settings;
+            return {};
+        }
+    }
+    return QStringLiteral("%1 is not 4800, 9600 or 19200").arg(quoted(value));
+}
+
+QString applyLogFolder(StationOptions &options, const QString &value)
+{
+    if (value.isEmpty())
+        return QStringLiteral("names no folder");
+    options.logFolder = value.endsWith(u'/') ? value : value + u'/';
+    return {};
+}
+
+struct LogName {
+    const char *name;
+    StationOptions::Log log;
+};
+constexpr LogName kLogNames[] = {{"every", StationOptions::Log::Every},
+                                 {"separate", StationOptions::Log::Separate},
+                                 {"snapshot", StationOptions::Log::Snapshot},
+                                 {"off", StationOptions::Log::Off}};
+
+QString logName(StationOptions::Log log)
+{
+    for (const LogName &entry : kLogNames) {
+        if (entry.log == log)
+            return QLatin1String(entry.name);
+    }
+    return {};
+}
+
+QString applyLog(StationOptions &options, const QString &value)
+{
+    for (const LogName &entry : kLogNames) {
+        if (value == QLatin1String(entry.name)) {
+            options.log = entry.log;
+            return {};
+        }
+    }
+    return QStringLiteral("%1 is not every, separate, snapshot or off").arg(quoted(value));
+}
+
+// The logging path refuses such a name too; here it stops the start.
+QString applyBaseName(StationOptions &options, const QString &value)
+{
+    if (value.isEmpty())
+        return QStringLiteral("names no base name");
+    if (value.contains(u'/') || value.contains(u'\\') || value.contains(QLatin1String("..")))
+        return QStringLiteral("%1 holds \"/\", \"\\\" or \"..\": the log files stay in the log folder")
+            .arg(quoted(value));
+    options.baseName = value;
+    return {};
+}
+
+// Digits only: no sign, no blanks, no hexadecimal.
+QString applyFilter(StationOptions &options, const QString &value)
+{
+    bool ok = !value.isEmpty();
+    for (const QChar c : value)
+        ok = ok && c >= u'0' && c <= u'9';
+    const qlonglong number = ok ? value.toLongLong(&ok) : -1;
+    if (!ok || number > kLargestAddress)
+        return QStringLiteral("%1 is not a whole number from 0 to %2")
+            .arg(quoted(value), QString::number(kLargestAddress));
+    options.filter = qint32(number);
+    return {};
+}
+
+QString applyJson(StationOptions &options, const QString &value)
+{
+    const QString word = value.toLower();
+    for (const char *yes : {"true", "1", "yes"}) {
+        if (word == QLatin1String(yes)) {
+            options.json = true;
+            return {};
+        }
+    }
+    for (const char *no : {"false", "0", "no"}) {
+        if (word == QLatin1String(no)) {
+            options.json = false;
+            return {};
+        }
+    }
+    return QStringLiteral("%1 is not true or false (nor 1 or 0, yes or no)").arg(quoted(value));
+}
+
+struct Option {
+    const char *name;      // the long option, and the key in [station]
+    const char *valueName; // the value on the command line; nullptr: a switch
+    const char *help;
+    Apply apply; // nullptr: on the command line only
+};
+
+// In the order of --help.
+constexpr Option kOptions[] = {
+    {"port", "DEVICE", "the receiver's serial device, e.g. /dev/ttyUSB0 (required)", applyPort},
+    {"baud", "RATE", "the line rate: 4800, 9600 or 19200 (default 9600)", applyBaud},
+    {"log-folder", "DIR", "the folder of the log files; it must exist and be writable", applyLogFolder},
+    {"log", "MODE", "every, separate, snapshot or off (default off)", applyLog},
+    {"base-name", "NAME", "the log file base name, no /, \\ or .. (default halvernlog)", applyBaseName},
+    {"filter", "N", "the address filter, 0 to 16777215 (default 0)", applyFilter},
+    {"json", nullptr, "also write each handled message as JSON to standard output", applyJson},
+    {"config", "FILE", "read FILE instead of the default config file", nullptr},
+    {"help", nullptr, "show this text and exit", nullptr},
+    {"version", nullptr, "show the version and exit", nullptr},
+};
+
+const Option *findOption(const QString &name)
+{
+    for (const Option &option : kOptions) {
+        if (name == QLatin1String(option.name))
+            return &option;
+    }
+    return nullptr;
+}
+
+// The options taken so far, and where each value came from, for the
+// messages about it: "--log-folder" or "/etc/halvern/station.conf:3: log-folder".
+struct Draft {
+    StationOptions options;
+    QHash<QString, QString> origins;
+};
+
+// One value for an option, as given.
+struct Setting {
+    const Option *option;
+    QString value;
+    QString origin;
+};
+
+std::optional<StationOptionsError> take(Draft &draft, const Setting &setting)
+{
+    const QString problem = setting.option->apply(draft.options, setting.value);
+    if (!problem.isEmpty())
+        return StationOptionsError{QStringLiteral("%1: %2").arg(setting.origin, problem)};
+    draft.origins.insert(QLatin1String(setting.option->name), setting.origin);
+    return std::nullopt;
+}
+
+// ---- The command line ----
+
+struct CommandLine {
+    QList<Setting> settings;
+    QString configFile;
+    bool help = false;
+    bool version = false;
+};
+
+std::variant<CommandLine, StationOptionsError> readCommandLine(const QStringList &arguments)
+{
+    CommandLine line;
+    QStringList seen;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (!argument.startsWith(QLatin1String("--")))
+            return StationOptionsError{QStringLiteral("unexpected argument %1").arg(quoted(argument))};
+        const qsizetype equals = argument.indexOf(u'=');
+        const QString name = argument.mid(2, equals < 0 ? -1 : equals - 2);
+        const Option *option = findOption(name);
+        if (!option)
+            return StationOptionsError{QStringLiteral("unknown option %1").arg(quoted(argument.left(equals)))};
+        const QString origin = QStringLiteral("--") + name;
+        if (seen.contains(name))
+            return StationOptionsError{QStringLiteral("%1 is given twice").arg(origin)};
+        seen.append(name);
+
+        QString value = QStringLiteral("true"); // a switch (--json) on its own
+        if (equals >= 0) {
+            if (!option->valueName && !option->apply)
+                return StationOptionsError{QStringLiteral("%1 takes no value").arg(origin)};
+            value = argument.mid(equals + 1);
+        } else if (option->valueName) {
+            if (++i >= arguments.size())
+                return StationOptionsError{
+                    QStringLiteral("%1 wants a value (%2)").arg(origin, QLatin1String(option->valueName))};
+            value = arguments.at(i);
+        }
+
+        if (name == QLatin1String("help"))
+            line.help = true;
+        else if (name == QLatin1String("version"))
+            line.version = true;
+        else if (name == QLatin1String("config") && value.isEmpty())
+            return StationOptionsError{QStringLiteral("%1 names no file").arg(origin)};
+        else if (name == QLatin1String("config"))
+            line.configFile = value;
+        else
+            line.settings.append({option, value, origin});
+    }
+    return line;
+}
+
+// ---- The config file ----
+// Read in two steps: a generic one into (section, key, value, line) entries
+// that knows only the INI shape and which sections exist, then one reader per
+// section that knows its keys.
+
+constexpr qint64 kLargestConfigFile = 1 << 20;
+
+struct ConfigEntry {
+    QString section;
+    QString key;
+    QString value;
+    int line;
+};
+
+QString place(const QString &path, int line)
+{
+    return QStringLiteral("%1:%2").arg(path, QString::number(line));
+}
+
+// Lines are "key = value", "[section]", blank, or comments starting with ';'
+// or '#' (on a line of their own). A value in double quotes loses them. A key
+// outside every section, an unknown section and a key given twice in a
+// section are errors; a section may come back later in the file.
+std::variant<QList<ConfigEntry>, StationOptionsError> readConfigEntries(const QString &path,
+                                                                        const QStringList &sections)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return StationOptionsError{QStringLiteral("%1: cannot read it (%2)").arg(path, file.errorString())};
+    // Bounded, so that a device named by mistake (/dev/zero) ends the start.
+    const QByteArray bytes = file.read(kLargestConfigFile + 1);
+    if (file.error() != QFileDevice::NoError)
+        return StationOptionsError{QStringLiteral("%1: cannot read it (%2)").arg(path, file.errorString())};
+    if (bytes.size() > kLargestConfigFile)
+        return StationOptionsError{
+            QStringLiteral("%1: more than %2 bytes, not a config file").arg(path, QString::number(kLargestConfigFile))};
+    const QList<QByteArray> lines = bytes.split('\n');
+
+    QStringDecoder decode(QStringDecoder::Utf8);
+    QList<ConfigEntry> entries;
+    QHash<QString, int> firstLine; // by section and key
+    QString section;
+    for (int number = 1; number <= lines.size(); ++number) {
+        const QString line = QString(decode(lines.at(number - 1))).trimmed();
+        const QString where = place(path, number);
+        if (decode.hasError())
+            return StationOptionsError{QStringLiteral("%1: not UTF-8 text").arg(where)};
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[') && line.endsWith(u']')) {
+            section = line.mid(1, line.size() - 2).trimmed();
+            if (!sections.contains(section))
+                return StationOptionsError{QStringLiteral("%1: [%2]: unknown section (known: [%3])")
+                                               .arg(where, section, sections.join(QLatin1String("], [")))};
+            continue;
+        }
+        const qsizetype equals = line.indexOf(u'=');
+        const QString key = line.left(equals).trimmed();
+        if (equals < 0 || key.isEmpty())
+            return StationOptionsError{QStringLiteral("%1: %2 is not a \"key = value\" line, a [section] or a comment")
+                                           .arg(where, quoted(line))};
+        QString value = line.mid(equals + 1).trimmed();
+        if (value.startsWith(u'"')) {
+            if (value.size() < 2 || !value.endsWith(u'"'))
+                return StationOptionsError{QStringLiteral("%1: %2: the closing quote is missing").arg(where, key)};
+            value = value.mid(1, value.size() - 2);
+        }
+        if (section.isNull())
+            return StationOptionsError{
+                QStringLiteral("%1: %2: outside every section (put it under [%3])").arg(where, key, sections.value(0))};
+        const QString id = section + u'\n' + key;
+        if (const int first = firstLine.value(id); first > 0)
+            return StationOptionsError{QStringLiteral("%1: %2: given twice in [%3] (first on line %4)")
+                                           .arg(where, key, section, QString::number(first))};
+        firstLine.insert(id, number);
+        entries.append({section, key, value, number});
+    }
+    return entries;
+}
+
+std::optional<StationOptionsError> readStationEntry(Draft &draft, const ConfigEntry &entry, const QString &path)
+{
+    const QString where = place(path, entry.line);
+    const Option *option = findOption(entry.key);
+    if (!option || !option->apply) {
+        QStringList known;
+        for (const Option &candidate : kOptions) {
+            if (candidate.apply)
+                known.append(QLatin1String(candidate.name));
+        }
+        return StationOptionsError{QStringLiteral("%1: %2: unknown key in [station] (known: %3)")
+                                       .arg(where, entry.key, known.join(QLatin1String(", ")))};
+    }
+    return take(draft, {option, entry.value, QStringLiteral("%1: %2").arg(where, entry.key)});
+}
+
+// Another section is one more row here and one more reader.
+struct Section {
+    const char *name;
+    std::optional<StationOptionsError> (*read)(Draft &, const ConfigEntry &, const QString &path);
+};
+constexpr Section kSections[] = {{"station", readStationEntry}};
+
+std::optional<StationOptionsError> readConfigFile(Draft &draft, const QString &path)
+{
+    QStringList names;
+    for (const Section &section : kSections)
+        names.append(QLatin1String(section.name));
+    const auto entries = readConfigEntries(path, names);
+    if (const auto *error = std::get_if<StationOptionsError>(&entries))
+        return *error;
+    for (const ConfigEntry &entry : std::get<QList<ConfigEntry>>(entries)) {
+        for (const Section &section : kSections) {
+            if (entry.section != QLatin1String(section.name))
+                continue;
+            if (auto error = section.read(draft, entry, path))
+                return error;
+        }
+    }
+    draft.options.configFile = path;
+    return std::nullopt;
+}
+
+// ---- What must hold once everything is read ----
+
+// The folder as the service's user finds it: its effective ids decide, as
+// they decide the writes.
+QString folderProblem(QString folder)
+{
+    while (folder.size() > 1 && folder.endsWith(u'/'))
+        folder.chop(1);
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return QStringLiteral("%1 does not exist").arg(quoted(folder));
+    if (!info.isDir())
+        return QStringLiteral("%1 is not a folder").arg(quoted(folder));
+#if defined(Q_OS_UNIX)
+    if (::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK | X_OK, AT_EACCESS) != 0) {
+        const int why = errno;
+        return QStringLiteral("%1 is not writable (%2)")
+            .arg(quoted(folder), QString::fromLocal8Bit(std::strerror(why)));
+    }
+#else
+    if (!info.isWritable())
+        return QStringLiteral("%1 is not writable").arg(quoted(folder));
+#endif
+    return {};
+}
+
+std::optional<StationOptionsError> checkComplete(const Draft &draft, const QString &configFile)
+{
+    const StationOptions &options = draft.options;
+    if (options.port.isEmpty()) {
+        const QString file = configFile.isEmpty() ? QStringLiteral("the config file") : configFile;
+        return StationOptionsError{
+            QStringLiteral("no port: give --port DEVICE, or port in the [station] section of %1").arg(file)};
+    }
+    if (!options.logFolder.isEmpty()) {
+        const QString problem = folderProblem(options.logFolder);
+        if (!problem.isEmpty())
+            return StationOptionsError{
+                QStringLiteral("%1: %2").arg(draft.origins.value(QStringLiteral("log-folder")), problem)};
+    } else if (options.log != StationOptions::Log::Off) {
+        return StationOptionsError{
+            QStringLiteral("%1: %2 needs a log folder: give --log-folder DIR, or log-folder in the config file")
+                .arg(draft.origins.value(QStringLiteral("log")), quoted(logName(options.log)))};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+QString defaultStationConfigFile(const QProcessEnvironment &environment)
+{
+    QString folder = environment.value(QStringLiteral("CONFIGURATION_DIRECTORY")).section(u':', 0, 0);
+    if (folder.isEmpty()) {
+        folder = environment.value(QStringLiteral("XDG_CONFIG_HOME"));
+        if (QDir::isRelativePath(folder)) {
+            const QString home = environment.value(QStringLiteral("HOME"));
+            if (home.isEmpty())
+                return {};
+            folder = home + QStringLiteral("/.config");
+        }
+        folder += QStringLiteral("/halvern");
+    }
+    return folder + QStringLiteral("/station.conf");
+}
+
+std::variant<StationOptions, StationOptionsError> parseStationOptions(const QStringList &arguments,
+                                                                      const QProcessEnvironment &environment)
+{
+    const auto read = readCommandLine(arguments);
+    if (const auto *error = std::get_if<StationOptionsError>(&read))
+        return *error;
+    const CommandLine &line = std::get<CommandLine>(read);
+
+    // A bad value on the command line is reported before any file is read.
+    Draft draft;
+    for (const Setting &setting : line.settings) {
+        if (auto error = take(draft, setting))
+            return *error;
+    }
+    if (line.help || line.version) {
+        StationOptions options;
+        options.help = line.help;
+        options.version = line.version;
+        return options;
+    }
+
+    draft = Draft{};
+    const QString configFile = line.configFile.isEmpty() ? defaultStationConfigFile(environment) : line.configFile;
+    if (!line.configFile.isEmpty() && !QFileInfo::exists(configFile))
+        return StationOptionsError{QStringLiteral("--config: %1 does not exist").arg(quoted(configFile))};
+    if (!configFile.isEmpty() && QFileInfo::exists(configFile)) {
+        if (auto error = readConfigFile(draft, configFile))
+            return *error;
+    }
+    for (const Setting &setting : line.settings) {
+        if (auto error = take(draft, setting))
+            return *error;
+    }
+    if (auto error = checkComplete(draft, configFile))
+        return *error;
+    return draft.options;
+}
+
+QString stationUsage()
+{
+    QString text = QStringLiteral("Usage: halvern-station [OPTION]...\n"
+                                  "Receive, decode and log the readings of a Halvern VHF telemetry receiver on a\n"
+                                  "serial port as the console does, without a display, for running as a service.\n"
+                                  "\n");
+    for (const Option &option : kOptions) {
+        QString name = QStringLiteral("  --") + QLatin1String(option.name);
+        if (option.valueName)
+            name += u' ' + QLatin1String(option.valueName);
+        text += name.leftJustified(21) + QLatin1String(option.help) + u'\n';
+    }
+    text += QStringLiteral("\n"
+                           "Every option but --config, --help and --version can also be set in the\n"
+                           "[station] section of an INI config file, one \"key = value\" line each, the key\n"
+                           "named as the option without \"--\" (json = true or false); the command line\n"
+                           "overrides the file. Without --config the file is\n"
+                           "$CONFIGURATION_DIRECTORY/station.conf when systemd sets CONFIGURATION_DIRECTORY\n"
+                           "(/etc/halvern/station.conf for the system service), otherwise\n"
+                           "$XDG_CONFIG_HOME/halvern/station.conf (~/.config/halvern/station.conf), read\n"
+                           "only if it exists. An unknown section or key, or a bad value, is an error.\n"
+                           "\n"
+                           "Exit status: 0 clean exit, 1 failure, 2 bad configuration.\n");
+    return text;
+}
+
+QString stationVersion()
+{
+    return QStringLiteral("halvern-station " HALVERN_VERSION);
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The station's options: its command line and its config file.
+//
+// The config file is an INI file in QSettings' format with the options of the
+// command line as keys of its [station] section ("log-folder = /var/log/halvern").
+// The command line overrides the file. Nothing in the file is ignored: an
+// unknown section or key, a line of another shape or a bad value is an error
+// naming the file, the line and the key, so a service never runs with a
+// setting other than the one written down. Comments (';' or '#') stand on
+// lines of their own; a value may be double-quoted to keep blanks at its ends.
+#include "comms/commsport.h"
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <variant>
+
+struct StationOptions {
+    enum class Log { Off, Every, Separate, Snapshot };
+
+    QString port;                         // the receiver's device, e.g. /dev/ttyUSB0
+    QString baudSettings = kSettings9600; // one of the three line settings of comms/commsport.h
+    QString logFolder;                    // ends with "/" (the log file names join it as it stands), or empty
+    Log log = Log::Off;
+    QString baseName = QStringLiteral("halvernlog");
+    qint32 filter = 0; // the address filter, 0..16777215
+    bool json = false;
+    QString configFile; // the file read, or empty when none was
+    bool help = false;
+    bool version = false;
+};
+
+// One line; the caller prints "halvern-station: <message>" and exits 2.
+struct StationOptionsError {
+    QString message;
+};
+
+// The arguments after the program name (decoded as app/commandline.h's
+// decodeArgument does) and the environment, which names the default config
+// file. With --help or --version no file is read and no folder checked (the
+// command line itself still must be sound); otherwise the result has a port,
+// and a log folder, if any, that exists and is writable.
+std::variant<StationOptions, StationOptionsError> parseStationOptions(const QStringList &arguments,
+                                                                      const QProcessEnvironment &environment);
+
+// The config file read when --config names none (and only if it exists):
+// $CONFIGURATION_DIRECTORY/station.conf under systemd (its first folder when
+// it names several), else $XDG_CONFIG_HOME/halvern/station.conf, where an
+// unset or relative XDG_CONFIG_HOME means $HOME/.config. Empty when the
+// environment names no folder at all.
+QString defaultStationConfigFile(const QProcessEnvironment &environment);
+
+// The --help text, in the shape help2man reads.
+QString stationUsage();
+
+// The --version line, without its line end.
+QString stationVersion();

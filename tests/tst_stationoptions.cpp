@@ -1,0 +1,251 @@
+// The station's options: command line, config file, which one wins, which
+// file is read, and the one-line errors that stop a start.
+#include "station/stationoptions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    QCOMPARE(out.write(bytes), bytes.size());
+}
+
+// The options in one line, or "error: " and the message.
+QString summary(const std::variant<StationOptions, StationOptionsError> &parsed)
+{
+    if (const auto *error = std::get_if<StationOptionsError>(&parsed))
+        return QStringLiteral("error: ") + error->message;
+    const StationOptions &o = std::get<StationOptions>(parsed);
+    return QStringLiteral("%1 %2 log=%3 %4 base=%5 filter=%6 json=%7")
+        .arg(o.port, o.baudSettings)
+        .arg(int(o.log))
+        .arg(o.logFolder, o.baseName)
+        .arg(o.filter)
+        .arg(o.json ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+} // namespace
+
+class TestStationOptions : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir tmp;
+    QString conf;
+    // "%D" stands for the temporary folder, "%F" for the config file.
+    QString expand(QString text) const
+    {
+        return text.replace(QStringLiteral("%D"), tmp.path()).replace(QStringLiteral("%F"), conf);
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(tmp.isValid());
+        conf = tmp.filePath(QStringLiteral("station.conf"));
+    }
+
+    // A row: the config file (none if empty), the arguments split at blanks,
+    // and the options as summary() writes them, or the start of the error.
+    void parse_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("expected");
+        const char *full = "; the station\n[station]\nport = /dev/file\n  baud=4800  \r\n# logging\n"
+                           "log-folder = \"%D\"\nlog = every\nbase-name = \"from file\"\nfilter = 77\njson = Yes\n";
+        struct Row {
+            const char *name, *file, *arguments, *expected;
+        };
+        const Row rows[] = {
+            // clang-format off
+            {"defaults", "", "--port /dev/ttyUSB0",
+             "/dev/ttyUSB0 9600,n,8,1 log=0  base=halvernlog filter=0 json=false"},
+            {"spaced", "", "--port a --baud 4800 --log every --filter 123 --base-name x_ --json --log-folder %D/",
+             "a 4800,n,8,1 log=1 %D/ base=x_ filter=123 json=true"},
+            {"joined, folder gains /", "",
+             "--port=b --baud=19200 --log=snapshot --log-folder=%D --filter=16777215 --json=no",
+             "b 19200,n,8,1 log=3 %D/ base=halvernlog filter=16777215 json=false"},
+            {"file alone", full, "", "/dev/file 4800,n,8,1 log=1 %D/ base=from file filter=77 json=true"},
+            {"command line wins", full, "--port=cli --baud 19200 --log=off --json=0 --filter=0",
+             "cli 19200,n,8,1 log=0 %D/ base=from file filter=0 json=false"},
+            {"file completes", "[station]\nlog-folder=%D\n", "--port=p --log=separate",
+             "p 9600,n,8,1 log=2 %D/ base=halvernlog filter=0 json=false"},
+
+            {"unknown option", "", "--port p --verbose=1", "error: unknown option \"--verbose\""},
+            {"short option", "", "-p x", "error: unexpected argument \"-p\""},
+            {"stray", "", "--json yes", "error: unexpected argument \"yes\""},
+            {"no value", "", "--port", "error: --port wants a value (DEVICE)"},
+            {"twice", "", "--baud=4800 --baud=4800", "error: --baud is given twice"},
+            {"baud", "", "--baud 9601", "error: --baud: \"9601\" is not 4800, 9600 or 19200"},
+            {"filter high", "", "--filter=16777216", "error: --filter: \"16777216\" is not a whole"},
+            {"filter sign", "", "--filter=+5", "error: --filter: \"+5\" is not a whole"},
+            {"value with %1", "", "--filter=%1", "error: --filter: \"%1\" is not a whole number from 0 to 16777215"},
+            {"base name", "", "--base-name a\\b", "error: --base-name: \"a\\b\" holds"},
+            {"help value", "", "--help=all", "error: --help takes no value"},
+            {"no port", "", "", "error: no port: give --port DEVICE, or port in the [station]"},
+            {"config missing", "", "--config %D/none", "error: --config: \"%D/none\" does not exist"},
+            {"log, no folder", "", "--port=p --log=every", "error: --log: \"every\" needs a log folder"},
+            {"folder missing", "", "--port=p --log-folder=%D/gone/", "error: --log-folder: \"%D/gone\" does not exist"},
+            {"folder a file", "[station]\n", "--port=p --log-folder=%F", "error: --log-folder: \"%F\" is not a folder"},
+
+            // The file is checked whole, even where the command line overrides it.
+            {"bad, overridden", "[station]\nbaud = 300\n", "--port=p --baud=4800",
+             "error: %F:2: baud: \"300\" is not 4800, 9600 or 19200"},
+            {"bad on line 7", "# c\n; c\n\n[station]\nport = p\nlog = off\nbaud = 9601\n", "",
+             "error: %F:7: baud: \"9601\" is not"},
+            {"unknown key", "[station]\nport = p\nspeed = 9600\n", "",
+             "error: %F:3: speed: unknown key in [station] (known: port, baud, log-folder"},
+            {"command-line key", "[station]\nconfig = x\n", "", "error: %F:2: config: unknown key"},
+            {"unknown section", "[station]\nport = p\n[mqtt]\n", "",
+             "error: %F:3: [mqtt]: unknown section (known: [station])"},
+            {"not key = value", "[station]\nport /dev/x\n", "",
+             "error: %F:2: \"port /dev/x\" is not a \"key = value\" line"},
+            {"outside sections", "port = p\n[station]\n", "", "error: %F:1: port: outside every section"},
+            {"key twice", "[station]\nbaud = 4800\n[station]\nbaud = 4800\n", "",
+             "error: %F:4: baud: given twice in [station] (first on line 2)"},
+            {"open quote", "[station]\nport = \"/dev/x\n", "", "error: %F:2: port: the closing quote is missing"},
+            {"log from file", "[station]\nport=p\nlog = snapshot\n", "",
+             "error: %F:3: log: \"snapshot\" needs a log folder"},
+            {"not UTF-8", "[station]\nport = \xff\n", "", "error: %F:2: not UTF-8 text"},
+            {"a device", "", "--port=p --config=/dev/zero",
+             "error: /dev/zero: more than 1048576 bytes, not a config file"},
+            // clang-format on
+        };
+        for (const Row &row : rows)
+            QTest::newRow(row.name) << QByteArray(row.file) << QString::fromLatin1(row.arguments)
+                                    << QString::fromLatin1(row.expected);
+    }
+    void parse()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, arguments);
+        QFETCH(QString, expected);
+        QStringList list = expand(arguments).split(u' ', Qt::SkipEmptyParts);
+        if (!file.isEmpty()) {
+            writeFile(conf, expand(QString::fromLatin1(file)).toLatin1());
+            list << QStringLiteral("--config") << conf;
+        }
+        const auto parsed = parseStationOptions(list, {});
+        const QString actual = summary(parsed);
+        if (expected.startsWith(QLatin1String("error: ")))
+            QVERIFY2(actual.startsWith(expand(expected)), qPrintable(actual));
+        else
+            QCOMPARE(actual, expand(expected));
+        if (const auto *options = std::get_if<StationOptions>(&parsed))
+            QCOMPARE(options->configFile, file.isEmpty() ? QString() : conf);
+    }
+
+    // systemd's folder first, then XDG_CONFIG_HOME if absolute, then ~/.config;
+    // a default file that is not there is no error.
+    void defaultFile_data()
+    {
+        QTest::addColumn<QString>("environment");
+        QTest::addColumn<QString>("read");
+        QTest::newRow("systemd") << "CONFIGURATION_DIRECTORY=%D/etc XDG_CONFIG_HOME=%D/xdg HOME=%D/home"
+                                 << "%D/etc/station.conf";
+        QTest::newRow("systemd, two") << "CONFIGURATION_DIRECTORY=%D/etc:%D/xdg"
+                                      << "%D/etc/station.conf";
+        QTest::newRow("XDG") << "XDG_CONFIG_HOME=%D/xdg HOME=%D/home"
+                             << "%D/xdg/halvern/station.conf";
+        QTest::newRow("XDG relative") << "XDG_CONFIG_HOME=xdg HOME=%D/home"
+                                      << "%D/home/.config/halvern/station.conf";
+        QTest::newRow("home") << "HOME=%D/home"
+                              << "%D/home/.config/halvern/station.conf";
+        QTest::newRow("no file there") << "CONFIGURATION_DIRECTORY=%D HOME=%D/home"
+                                       << "";
+        QTest::newRow("nothing named") << ""
+                                       << "";
+    }
+    void defaultFile()
+    {
+        QFETCH(QString, environment);
+        QFETCH(QString, read);
+        QProcessEnvironment env; // empty, unlike the process's own
+        for (const QString &pair : expand(environment).split(u' ', Qt::SkipEmptyParts))
+            env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+        for (const char *file : {"etc/station.conf", "xdg/halvern/station.conf", "home/.config/halvern/station.conf"}) {
+            const QString path = tmp.filePath(QLatin1String(file));
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+            writeFile(path, "[station]\nport = " + path.toUtf8() + "\n");
+        }
+        QFile::remove(conf);
+
+        const auto parsed = parseStationOptions({QStringLiteral("--baud=4800")}, env);
+        const QString expected = read.isEmpty() ? QStringLiteral("error: no port") : expand(read) + u' ';
+        QVERIFY2(summary(parsed).startsWith(expected), qPrintable(summary(parsed)));
+        if (!read.isEmpty())
+            QCOMPARE(std::get<StationOptions>(parsed).configFile, expand(read));
+    }
+
+    // The folder is checked as the service's user finds it. Root, whom
+    // permissions do not stop, acts as nobody for the check.
+    void readOnlyLogFolder()
+    {
+        const QString folder = tmp.filePath(QStringLiteral("logs"));
+        QVERIFY(QDir().mkdir(folder));
+        QVERIFY(::chmod(QFile::encodeName(tmp.path()).constData(), 0755) == 0);
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0555) == 0);
+        const bool root = ::geteuid() == 0;
+        QVERIFY(!root || ::seteuid(kNobody) == 0);
+        const QString actual = summary(parseStationOptions({"--port=p", "--log-folder", folder}, {}));
+        if (root && ::seteuid(0) != 0)
+            qFatal("cannot become root again");
+        QCOMPARE(actual, QStringLiteral("error: --log-folder: \"%1\" is not writable (Permission denied)").arg(folder));
+    }
+
+    // Neither reads a file nor checks a folder, so both work where the
+    // configuration is broken.
+    void helpAndVersionTouchNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("help");
+        QTest::newRow("help") << QStringList{"--help", "--log-folder=/gone", "--log=every"} << true;
+        QTest::newRow("version") << QStringList{"--version"} << false;
+        QTest::newRow("missing --config") << QStringList{"--config=/gone.conf", "--version"} << false;
+    }
+    void helpAndVersionTouchNothing()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, help);
+        writeFile(conf, "[nonsense]\n");
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("CONFIGURATION_DIRECTORY"), tmp.path());
+        QVERIFY(summary(parseStationOptions({}, env)).contains(QLatin1String("unknown section")));
+
+        const auto parsed = parseStationOptions(arguments, env);
+        QCOMPARE(summary(parsed), QStringLiteral(" 9600,n,8,1 log=0  base=halvernlog filter=0 json=false"));
+        QCOMPARE(std::get<StationOptions>(parsed).help, help);
+        QCOMPARE(std::get<StationOptions>(parsed).version, !help);
+    }
+
+    // help2man builds the manual page from --help: the usage line first, then
+    // each option on a line of its own, indented.
+    void usageSuitsHelp2man()
+    {
+        const QStringList lines = stationUsage().split(u'\n');
+        QCOMPARE(lines.first(), QStringLiteral("Usage: halvern-station [OPTION]..."));
+        for (const char *option :
+             {"--port DEVICE ", "--baud RATE ", "--log-folder DIR ", "--log MODE ", "--base-name NAME ", "--filter N ",
+              "--json ", "--config FILE ", "--help ", "--version "}) {
+            const QString start = QStringLiteral("  ") + QLatin1String(option);
+            QVERIFY2(lines.filter(start).size() == 1 && lines.filter(start).first().startsWith(start), option);
+        }
+        QVERIFY(stationUsage().contains(QStringLiteral("Exit status: 0 clean exit, 1 failure, 2 bad configuration.")));
+        QCOMPARE(stationVersion(), QStringLiteral("halvern-station " HALVERN_VERSION));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStationOptions)
+#include "tst_stationoptions.moc"

@@ -1,5 +1,6 @@
 #include "station/linestream.h"
 
+#include <QDeadlineTimer>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -45,7 +46,8 @@ void LineStream::writeWaiting()
 {
     while (m_open && !m_lines.empty()) {
         const QByteArray &front = m_lines.front();
-        const ssize_t written = ::write(m_fd, front.constData() + m_frontWritten, size_t(front.size() - m_frontWritten));
+        const ssize_t written =
+            ::write(m_fd, front.constData() + m_frontWritten, size_t(front.size() - m_frontWritten));
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -66,8 +68,9 @@ void LineStream::writeWaiting()
 
 void LineStream::drain(int milliseconds)
 {
+    const QDeadlineTimer deadline(milliseconds);
     pollfd watch{m_fd, POLLOUT, 0};
-    while (m_open && !m_lines.empty() && ::poll(&watch, 1, milliseconds) > 0)
+    while (m_open && !m_lines.empty() && ::poll(&watch, 1, int(deadline.remainingTime())) > 0)
         writeWaiting();
 }
 

@@ -2,10 +2,10 @@
 
 #include "app/mainscreen.h"
 #include "app/numbers.h"
-#include "monitor/frmmonitor.h"
 #include "comms/commsport.h"
-#include "logging/recovery.h"
 #include "logging/logwriter.h"
+#include "logging/recovery.h"
+#include "monitor/frmmonitor.h"
 #include "reception/messagejson.h"
 #include "station/linestream.h"
 #include "station/servicenotifier.h"
@@ -86,8 +86,8 @@ void Station::applyOptions()
     }
 
     w.txtaddfilter->setText(QString::number(m_options.filter));
-    QString folder = QDir::cleanPath(QDir(m_options.logFolder.isEmpty() ? QDir::currentPath() : m_options.logFolder)
-                                         .absolutePath());
+    QString folder =
+        QDir::cleanPath(QDir(m_options.logFolder.isEmpty() ? QDir::currentPath() : m_options.logFolder).absolutePath());
     if (!folder.endsWith(u'/'))
         folder += u'/';
     w.txtfilepath->setText(folder);

@@ -218,10 +218,18 @@ private slots:
                         .hasMatch());
         }
         QCOMPARE(kinds, QStringList({
-                            u"reading:temperature"_qs, u"reading:pulse"_qs, u"reading:contact"_qs,
-                            u"reading:alarm"_qs, u"reading:gully_pot"_qs, u"reading:temperature"_qs,
-                            u"scanning:"_qs, u"raw:"_qs, u"reading:pulse"_qs, u"reading:contact"_qs,
-                            u"raw:"_qs, u"reading:temperature"_qs,
+                            u"reading:temperature"_qs,
+                            u"reading:pulse"_qs,
+                            u"reading:contact"_qs,
+                            u"reading:alarm"_qs,
+                            u"reading:gully_pot"_qs,
+                            u"reading:temperature"_qs,
+                            u"scanning:"_qs,
+                            u"raw:"_qs,
+                            u"reading:pulse"_qs,
+                            u"reading:contact"_qs,
+                            u"raw:"_qs,
+                            u"reading:temperature"_qs,
                         }));
         QCOMPARE(station.lines[5].value(u"tx").toInt(), 0);
         QCOMPARE(station.lines[10].value(u"overlong").toBool(), true);
@@ -250,8 +258,9 @@ private slots:
         environment.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("200000"));
         environment.insert(QStringLiteral("STATE_DIRECTORY"), folder.path());
         StationProcess station;
-        station.start({QStringLiteral("--log-folder"), folder.path(), QStringLiteral("--log"), QStringLiteral("snapshot")},
-                      environment);
+        station.start(
+            {QStringLiteral("--log-folder"), folder.path(), QStringLiteral("--log"), QStringLiteral("snapshot")},
+            environment);
         QTRY_VERIFY(notify.got("READY=1"));
         QVERIFY(exclusive(station.pty.devicePath()));
         QTRY_VERIFY(notify.received().count("WATCHDOG=1") >= 2);

@@ -236,9 +236,10 @@ private:
             m_sendClock.start();
         }
         const qsizetype size = m_current->bytes.size();
-        const qint64 due = m_settings.wholeMessages
-                               ? size
-                               : std::min<qint64>(size, 1 + m_sendClock.nsecsElapsed() * m_settings.baud / 10'000'000'000);
+        const qint64 due =
+            m_settings.wholeMessages
+                ? size
+                : std::min<qint64>(size, 1 + m_sendClock.nsecsElapsed() * m_settings.baud / 10'000'000'000);
         if (due > m_sent) {
             // A real line never pauses inside a message; a busy machine can
             // hold this process up, and the console then takes the pieces

@@ -1,0 +1,64 @@
+#pragma once
+// Every MQTT topic the station publishes or reads, named in one place. P is
+// the prefix (--mqtt-prefix, default "halvern"), S the station name (letters,
+// digits, '-' and '_'), N a transmitter number in decimal.
+//   P/S/status             "online" retained once connected; "offline" as the
+//                          last will and on a clean exit
+//   P/S/state              the station's own state, retained (stationStatePayload
+//                          in mqtt/discovery.h)
+//   P/S/tx/N               every reading of transmitter N, the JSON object of
+//                          the --json stream, retained, QoS 1
+//   P/S/tx/N/silent        "ON" once N counts as silent, "OFF" when it is heard
+//                          again or first heard, retained: the state of its
+//                          "silent" entity in Home Assistant
+//   P/S/events             every event, JSON, QoS 1, not retained
+//   P/S/raw                raw, scanning and overlong messages, QoS 0
+//   homeassistant/status   Home Assistant's own birth ("online") and will
+//   homeassistant/<component>/<node>/<object>/config   discovery, mqtt/discovery.h
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+inline constexpr char kStatusOnline[] = "online";
+inline constexpr char kStatusOffline[] = "offline";
+inline constexpr char kSilentOn[] = "ON";
+inline constexpr char kSilentOff[] = "OFF";
+
+inline constexpr char kDiscoveryPrefix[] = "homeassistant";
+inline constexpr char kHomeAssistantStatusTopic[] = "homeassistant/status";
+
+// P/S/<leaf>
+inline QByteArray stationTopic(const QString &prefix, const QString &station, const char *leaf)
+{
+    return prefix.toUtf8() + '/' + station.toUtf8() + '/' + leaf;
+}
+
+inline QByteArray statusTopic(const QString &prefix, const QString &station)
+{
+    return stationTopic(prefix, station, "status");
+}
+
+inline QByteArray stationStateTopic(const QString &prefix, const QString &station)
+{
+    return stationTopic(prefix, station, "state");
+}
+
+inline QByteArray eventsTopic(const QString &prefix, const QString &station)
+{
+    return stationTopic(prefix, station, "events");
+}
+
+inline QByteArray rawTopic(const QString &prefix, const QString &station)
+{
+    return stationTopic(prefix, station, "raw");
+}
+
+inline QByteArray txTopic(const QString &prefix, const QString &station, std::int32_t txno)
+{
+    return stationTopic(prefix, station, "tx/") + QByteArray::number(txno);
+}
+
+inline QByteArray silentTopic(const QString &prefix, const QString &station, std::int32_t txno)
+{
+    return txTopic(prefix, station, txno) + "/silent";
+}

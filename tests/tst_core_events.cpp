@@ -16,17 +16,18 @@ const QDateTime kStart(QDate(2026, 12, 9), QTime(10, 15, 2, 120)); // local time
 
 // Positions 1..9 of the frames the sequences use; the CRC is added.
 const QMap<QString, QByteArray> kFrames{
-    {u"temp"_qs, "8201234503002B0070"},        // 74565, 21.5 degrees
-    {u"tempLow"_qs, "8201234583002B0070"},     // battery low
-    {u"pulse"_qs, "810000FF0200000530"},       // 255
-    {u"pulseTamper"_qs, "810000FF1200000530"}, //
-    {u"contact"_qs, "8700000A0500010250"},     // 10, both channels open
-    {u"contact1"_qs, "8700000A1500010250"},    // channel 1 closed
-    {u"contact2"_qs, "8700000A2500010250"},    // channel 2 closed
-    {u"alarm"_qs, "8800000B0100000390"},       // 11, both open
-    {u"alarm1"_qs, "8800000B1100000390"},      // channel 1 closed
-    {u"alarmLow1"_qs, "8800000B9100000390"},   // battery low, channel 1 closed
-    {u"tx0Low"_qs, "820000008100000000"},      // transmitter 0, battery low
+    {u"temp"_qs, "8201234503002B0070"},         // 74565, 21.5 degrees
+    {u"tempLow"_qs, "8201234583002B0070"},      // battery low
+    {u"pulse"_qs, "810000FF0200000530"},        // 255
+    {u"pulseTamper"_qs, "810000FF1200000530"},  //
+    {u"contact"_qs, "8700000A0500010250"},      // 10, both channels open
+    {u"contact1"_qs, "8700000A1500010250"},     // channel 1 closed
+    {u"contact2"_qs, "8700000A2500010250"},     // channel 2 closed
+    {u"alarm"_qs, "8800000B0100000390"},        // 11, both open
+    {u"alarm1"_qs, "8800000B1100000390"},       // channel 1 closed
+    {u"alarmLow1"_qs, "8800000B9100000390"},    // battery low, channel 1 closed
+    {u"contact74565"_qs, "870123451500010250"}, // 74565 as a contact, channel 1 closed
+    {u"tx0Low"_qs, "820000008100000000"},       // transmitter 0, battery low
 };
 
 // The message as the receive poll hands it on.
@@ -140,6 +141,9 @@ void TestCoreEvents::sequences_data()
         << 60 << never << QStringList{u"0 alarm"_qs, u"1 alarm1"_qs, u"2 alarmLow1"_qs, u"3 alarm"_qs}
         << QStringList{u"1 channel_changed 11: channel 1 closed, channel 2 open"_qs, u"2 battery_low 11"_qs,
                        u"3 battery_ok 11"_qs, u"3 channel_changed 11: channel 1 open, channel 2 open"_qs}
+        << QList<std::int32_t>{};
+    QTest::newRow("another type under a known number starts afresh")
+        << 60 << never << QStringList{u"0 tempLow"_qs, u"1 contact74565"_qs} << QStringList{u"0 battery_low 74565"_qs}
         << QList<std::int32_t>{};
     QTest::newRow("silent after the default, once, heard again")
         << 60 << never << QStringList{u"0 temp"_qs,    u"59.99 tick"_qs, u"60 tick"_qs,     u"61 tick"_qs,

@@ -1,4 +1,4 @@
-// Events from sequences of messages as the receive poll hands them on, the
+// Events from sequences of frames as the receive poll hands them on, the
 // passing of time, the port and the log writer; and the event's JSON object.
 #include "events/eventtracker.h"
 #include "reception/crc16.h"
@@ -15,77 +15,56 @@ namespace {
 const QDateTime kStart(QDate(2026, 12, 9), QTime(10, 15, 2, 120)); // local time, Europe/Berlin in this test
 
 // Positions 1..9 of the frames the sequences use; the CRC is added.
-const QMap<QString, QByteArray> kFrames{
-    {u"temp"_qs, "8201234503002B0070"},         // 74565, 21.5 degrees
-    {u"tempLow"_qs, "8201234583002B0070"},      // battery low
-    {u"pulse"_qs, "810000FF0200000530"},        // 255
-    {u"pulseTamper"_qs, "810000FF1200000530"},  //
-    {u"contact"_qs, "8700000A0500010250"},      // 10, both channels open
-    {u"contact1"_qs, "8700000A1500010250"},     // channel 1 closed
-    {u"contact2"_qs, "8700000A2500010250"},     // channel 2 closed
-    {u"alarm"_qs, "8800000B0100000390"},        // 11, both open
-    {u"alarm1"_qs, "8800000B1100000390"},       // channel 1 closed
-    {u"alarmLow1"_qs, "8800000B9100000390"},    // battery low, channel 1 closed
-    {u"contact74565"_qs, "870123451500010250"}, // 74565 as a contact, channel 1 closed
-    {u"tx0Low"_qs, "820000008100000000"},       // transmitter 0, battery low
+const QMap<QByteArray, QByteArray> kFrames{
+    {"temp", "8201234503002B0070"},         // 74565, 21.5 degrees
+    {"tempLow", "8201234583002B0070"},      // battery low
+    {"pulse", "810000FF0200000530"},        // 255
+    {"pulseTamper", "810000FF1200000530"},  //
+    {"contact", "8700000A0500010250"},      // 10, both channels open
+    {"contact1", "8700000A1500010250"},     // channel 1 closed
+    {"contact2", "8700000A2500010250"},     // channel 2 closed
+    {"alarm", "8800000B0100000390"},        // 11, both open
+    {"alarm1", "8800000B1100000390"},       // channel 1 closed
+    {"alarmLow1", "8800000B9100000390"},    // battery low, channel 1 closed
+    {"contact74565", "870123451500010250"}, // 74565 as a contact, channel 1 closed
+    {"tx0Low", "820000008100000000"},       // transmitter 0, battery low
 };
 
-// The message as the receive poll hands it on.
-HandledMessage handled(const QByteArray &bytes, const QDateTime &framed)
+// A frame with a good CRC, checked and decoded as the receive poll does.
+HandledMessage reading(const QByteArray &hex, const QDateTime &framed)
 {
-    HandledMessage m;
-    m.framed = framed;
-    m.bytes = bytes;
-    const std::optional<TxType> type = telemetryType(quint8(bytes[0]));
-    if (type && bytes.size() == kTelemetryFrameLength) {
-        const std::uint16_t crc = crc16Modbus(QByteArrayView(bytes).sliced(kCrcFirstPosition - 1, kCrcCoveredLength));
-        m.crcOk =
-            quint8(bytes[kCrcLowPosition - 1]) == crcLow(crc) && quint8(bytes[kCrcHighPosition - 1]) == crcHigh(crc);
-    }
-    if (m.crcOk) {
-        TelemetryFrame frame{};
-        std::copy_n(bytes.begin(), frame.size(), frame.begin());
-        m.kind = HandledMessage::Kind::Reading;
-        m.reading = decodeTelemetry(*type, frame);
-    } else if (bytes[0] == kScanningType) {
-        m.kind = HandledMessage::Kind::Scanning;
-        m.level = quint8(bytes[1]);
-    }
+    QByteArray bytes = QByteArray::fromHex(hex);
+    const std::uint16_t crc = crc16Modbus(QByteArrayView(bytes).sliced(kCrcFirstPosition - 1, kCrcCoveredLength));
+    bytes += char(crcLow(crc));
+    bytes += char(crcHigh(crc));
+    HandledMessage m{HandledMessage::Kind::Reading, framed, bytes, true, {}, 0};
+    TelemetryFrame frame{};
+    std::copy_n(bytes.begin(), frame.size(), frame.begin());
+    m.reading = decodeTelemetry(telemetryType(quint8(bytes[0])).value(), frame);
     return m;
 }
 
-QByteArray withCrc(const QByteArray &hex)
+// One step "<minute> <what> [<n>]": a frame name, "scan", "raw", "tick", "lost", "back", "waiting <n>", "dropped <n>".
+QList<StationEvent> run(EventTracker &tracker, const QList<QByteArray> &words, const QDateTime &now)
 {
-    const QByteArray bytes = QByteArray::fromHex(hex);
-    const std::uint16_t crc = crc16Modbus(QByteArrayView(bytes).sliced(kCrcFirstPosition - 1, kCrcCoveredLength));
-    return bytes + char(crcLow(crc)) + char(crcHigh(crc));
-}
-
-// One step "<minute> <what> [<argument>]" run on the tracker: a frame name,
-// "scan", "raw", "tick", "lost", "back", "waiting <n>", "dropped <n>".
-QList<StationEvent> run(EventTracker &tracker, const QString &step, QDateTime &now)
-{
-    const QStringList words = step.split(u' ');
-    now = kStart.addMSecs(qRound64(words.at(0).toDouble() * 60'000));
-    const QString what = words.at(1);
-    const qint64 argument = words.value(2).toLongLong();
-    if (what == u"tick")
+    const QByteArray what = words.at(1);
+    const qint64 n = words.value(2).toLongLong();
+    if (what == "tick")
         return tracker.tick(now);
-    if (what == u"lost")
+    if (what == "lost")
         return tracker.portLost(now, u"/dev/ttyUSB0"_qs, u"No such file or directory"_qs);
-    if (what == u"back")
+    if (what == "back")
         return tracker.portBack(now, u"/dev/ttyUSB0"_qs);
-    if (what == u"waiting")
-        return tracker.logLinesWaiting(now, argument);
-    if (what == u"dropped")
-        return tracker.logLinesDropped(now, argument);
-    if (what == u"scan")
-        return tracker.messageHandled(handled("S\x07", now));
-    if (what == u"raw")
-        return tracker.messageHandled(handled(QByteArray::fromHex("8201234503002B0070A87D0D0A"), now));
+    if (what == "waiting")
+        return tracker.logLinesWaiting(now, n);
+    if (what == "dropped")
+        return tracker.logLinesDropped(now, n);
+    if (what == "scan" || what == "raw")
+        return tracker.messageHandled(
+            {what == "scan" ? HandledMessage::Kind::Scanning : HandledMessage::Kind::Raw, now, "S\x07", false, {}, 7});
     if (!kFrames.contains(what))
-        qFatal("no frame named %s", qPrintable(what));
-    return tracker.messageHandled(handled(withCrc(kFrames.value(what)), now));
+        qFatal("no frame named %s", what.constData());
+    return tracker.messageHandled(reading(kFrames.value(what), now));
 }
 
 } // namespace
@@ -94,137 +73,116 @@ class TestCoreEvents : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase()
+    {
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+    }
     void sequences_data();
     void sequences();
     void json_data();
     void json();
 };
 
-void TestCoreEvents::initTestCase()
-{
-    qputenv("TZ", "Europe/Berlin");
-    tzset();
-}
+// Each step "<minute> <what>" followed by every event it raises, in order, as
+// " > <event> [<tx>][: <detail>]"; the detail is checked where given.
+const struct {
+    const char *name;
+    int silentAfter; // transmitter 10: 5 minutes
+    int receiverSilentAfter;
+    const char *script;
+    const char *silentAtEnd;
+} kSequences[] = {
+    {"battery: first reading low, toggles", 60, 0,
+     "0 tempLow > battery_low 74565: battery low; 1 tempLow; 2 temp > battery_ok 74565: battery ok; "
+     "3 tempLow > battery_low 74565",
+     ""},
+    {"first readings raise only what is set", 60, 0, "0 temp; 0 contact2; 0 alarmLow1 > battery_low 11; 0 pulse", ""},
+    {"tamper: first reading, rising only", 60, 0,
+     "0 pulseTamper > tamper 255: tamper; 1 pulseTamper; 2 pulse; 3 pulse; 4 pulseTamper > tamper 255", ""},
+    {"contact channels flip", 60, 0,
+     "0 contact; 1 contact2 > channel_changed 10: channel 1 open, channel 2 closed; 2 contact2; "
+     "3 contact1 > channel_changed 10: channel 1 closed, channel 2 open; "
+     "4 contact > channel_changed 10: channel 1 open, channel 2 open",
+     ""},
+    {"alarm channel and battery", 60, 0,
+     "0 alarm; 1 alarm1 > channel_changed 11: channel 1 closed, channel 2 open; 2 alarmLow1 > battery_low 11; "
+     "3 alarm > battery_ok 11 > channel_changed 11: channel 1 open, channel 2 open",
+     ""},
+    {"another type under a known number starts afresh", 60, 0, "0 tempLow > battery_low 74565; 1 contact74565", ""},
+    {"silent after the default, once, heard again", 60, 0,
+     "0 temp; 59.99 tick; 60 tick > silent 74565: not heard for 60 minutes; 61 tick; "
+     "75.5 tempLow > heard_again 74565: heard again after 75 minutes > battery_low 74565; 135.49 tick; "
+     "135.5 tick > silent 74565",
+     "74565"},
+    {"silent after a transmitter's own minutes", 30, 0,
+     "0 temp; 0 contact; 4.99 tick; 5 tick > silent 10: not heard for 5 minutes; "
+     "30 tick > silent 74565: not heard for 30 minutes",
+     "10 74565"},
+    {"transmitter 0 is no transmitter", 60, 0, "0 tx0Low; 120 tick", ""},
+    {"receiver silent from the start, back, silent again", 60, 15,
+     "14.99 tick; 15 tick > receiver_silent: no byte from the receiver for 15 minutes; 16 tick; "
+     "20.5 scan > receiver_back: messages again after 20 minutes; 35.49 tick; 35.5 tick > receiver_silent",
+     ""},
+    {"any message is the receiver heard, back before a transmitter's events", 60, 15,
+     "10 raw; 24.99 tick; 25 tick > receiver_silent; 26 tempLow > receiver_back > battery_low 74565", ""},
+    {"port lost: once, no receiver silence until back", 60, 15,
+     "5 lost > port_lost: /dev/ttyUSB0: No such file or directory; 6 lost; 30 tick; "
+     "40 back > port_back: /dev/ttyUSB0: open again; 41 back; 54.99 tick; 55 tick > receiver_silent",
+     ""},
+    {"log lines waiting: when they start", 60, 0,
+     "1 waiting 12 > log_lines_waiting: 12 log lines waiting; 2 waiting 30; 3 waiting 0; "
+     "4 waiting 1 > log_lines_waiting: 1 log line waiting",
+     ""},
+    {"log lines dropped: how many more", 60, 0,
+     "1 dropped 3 > log_lines_dropped: 3 log lines dropped; 2 dropped 3; "
+     "3 dropped 4 > log_lines_dropped: 1 log line dropped",
+     ""},
+};
 
 void TestCoreEvents::sequences_data()
 {
-    // Transmitter 10 goes silent after 5 minutes, every other one after silentAfter.
     QTest::addColumn<int>("silentAfter");
-    QTest::addColumn<int>("receiverSilentAfter");
-    QTest::addColumn<QStringList>("steps");
-    // "<minute of the step> <event> [<tx>][: <detail>]", every event in order; detail checked when given.
-    QTest::addColumn<QStringList>("expected");
-    QTest::addColumn<QList<std::int32_t>>("silentAtEnd");
-
-    const int never = 100'000;
-    QTest::newRow("battery: first reading low, toggles")
-        << 60 << never << QStringList{u"0 tempLow"_qs, u"1 tempLow"_qs, u"2 temp"_qs, u"3 tempLow"_qs}
-        << QStringList{u"0 battery_low 74565: battery low"_qs, u"2 battery_ok 74565: battery ok"_qs,
-                       u"3 battery_low 74565"_qs}
-        << QList<std::int32_t>{};
-    QTest::newRow("first readings raise only what is set")
-        << 60 << never << QStringList{u"0 temp"_qs, u"0 contact2"_qs, u"0 alarmLow1"_qs, u"0 pulse"_qs}
-        << QStringList{u"0 battery_low 11"_qs} << QList<std::int32_t>{};
-    QTest::newRow("tamper: first reading, rising only")
-        << 60 << never
-        << QStringList{u"0 pulseTamper"_qs, u"1 pulseTamper"_qs, u"2 pulse"_qs, u"3 pulse"_qs, u"4 pulseTamper"_qs}
-        << QStringList{u"0 tamper 255: tamper"_qs, u"4 tamper 255"_qs} << QList<std::int32_t>{};
-    QTest::newRow("contact channels flip")
-        << 60 << never
-        << QStringList{u"0 contact"_qs, u"1 contact2"_qs, u"2 contact2"_qs, u"3 contact1"_qs, u"4 contact"_qs}
-        << QStringList{u"1 channel_changed 10: channel 1 open, channel 2 closed"_qs,
-                       u"3 channel_changed 10: channel 1 closed, channel 2 open"_qs,
-                       u"4 channel_changed 10: channel 1 open, channel 2 open"_qs}
-        << QList<std::int32_t>{};
-    QTest::newRow("alarm channel and battery at once")
-        << 60 << never << QStringList{u"0 alarm"_qs, u"1 alarm1"_qs, u"2 alarmLow1"_qs, u"3 alarm"_qs}
-        << QStringList{u"1 channel_changed 11: channel 1 closed, channel 2 open"_qs, u"2 battery_low 11"_qs,
-                       u"3 battery_ok 11"_qs, u"3 channel_changed 11: channel 1 open, channel 2 open"_qs}
-        << QList<std::int32_t>{};
-    QTest::newRow("another type under a known number starts afresh")
-        << 60 << never << QStringList{u"0 tempLow"_qs, u"1 contact74565"_qs} << QStringList{u"0 battery_low 74565"_qs}
-        << QList<std::int32_t>{};
-    QTest::newRow("silent after the default, once, heard again")
-        << 60 << never << QStringList{u"0 temp"_qs,    u"59.99 tick"_qs, u"60 tick"_qs,     u"61 tick"_qs,
-                                      u"75.5 temp"_qs, u"76 tick"_qs,    u"135.49 tick"_qs, u"135.5 tick"_qs}
-        << QStringList{u"60 silent 74565: not heard for 60 minutes"_qs,
-                       u"75.5 heard_again 74565: heard again after 75 minutes"_qs, u"135.5 silent 74565"_qs}
-        << QList<std::int32_t>{74565};
-    QTest::newRow("silent after a transmitter's own minutes")
-        << 30 << never << QStringList{u"0 temp"_qs, u"0 contact"_qs, u"4.99 tick"_qs, u"5 tick"_qs, u"30 tick"_qs}
-        << QStringList{u"5 silent 10: not heard for 5 minutes"_qs, u"30 silent 74565: not heard for 30 minutes"_qs}
-        << QList<std::int32_t>{10, 74565};
-    QTest::newRow("heard again, then what changed meanwhile")
-        << 60 << never << QStringList{u"0 tempLow"_qs, u"60 tick"_qs, u"70 temp"_qs, u"200 alarm"_qs}
-        << QStringList{u"0 battery_low 74565"_qs, u"60 silent 74565"_qs, u"70 heard_again 74565"_qs,
-                       u"70 battery_ok 74565"_qs}
-        << QList<std::int32_t>{};
-    QTest::newRow("transmitter 0 is no transmitter")
-        << 60 << never << QStringList{u"0 tx0Low"_qs, u"120 tick"_qs} << QStringList{} << QList<std::int32_t>{};
-    QTest::newRow("receiver silent from the start, back, silent again")
-        << 60 << 15 << QStringList{u"14.99 tick"_qs, u"15 tick"_qs,    u"16 tick"_qs,
-                                   u"20.5 scan"_qs,  u"35.49 tick"_qs, u"35.5 tick"_qs}
-        << QStringList{u"15 receiver_silent: no byte from the receiver for 15 minutes"_qs,
-                       u"20.5 receiver_back: messages again after 20 minutes"_qs, u"35.5 receiver_silent"_qs}
-        << QList<std::int32_t>{};
-    QTest::newRow("any message is the receiver heard")
-        << 60 << 15 << QStringList{u"10 raw"_qs, u"24.99 tick"_qs, u"25 tick"_qs}
-        << QStringList{u"25 receiver_silent"_qs} << QList<std::int32_t>{};
-    QTest::newRow("receiver back before a transmitter's events")
-        << 60 << 15 << QStringList{u"15 tick"_qs, u"16 tempLow"_qs}
-        << QStringList{u"15 receiver_silent"_qs, u"16 receiver_back"_qs, u"16 battery_low 74565"_qs}
-        << QList<std::int32_t>{};
-    QTest::newRow("port lost: once, no receiver silence until back")
-        << 60 << 15 << QStringList{u"5 lost"_qs,  u"6 lost"_qs,     u"30 tick"_qs, u"40 back"_qs,
-                                   u"41 back"_qs, u"54.99 tick"_qs, u"55 tick"_qs}
-        << QStringList{u"5 port_lost: /dev/ttyUSB0: No such file or directory"_qs,
-                       u"40 port_back: /dev/ttyUSB0: open again"_qs, u"55 receiver_silent"_qs}
-        << QList<std::int32_t>{};
-    QTest::newRow("log lines waiting: when they start")
-        << 60 << never << QStringList{u"1 waiting 12"_qs, u"2 waiting 30"_qs, u"3 waiting 0"_qs, u"4 waiting 1"_qs}
-        << QStringList{u"1 log_lines_waiting: 12 log lines waiting"_qs, u"4 log_lines_waiting: 1 log line waiting"_qs}
-        << QList<std::int32_t>{};
-    QTest::newRow("log lines dropped: how many more")
-        << 60 << never << QStringList{u"1 dropped 3"_qs, u"2 dropped 3"_qs, u"3 dropped 4"_qs}
-        << QStringList{u"1 log_lines_dropped: 3 log lines dropped"_qs, u"3 log_lines_dropped: 1 log line dropped"_qs}
-        << QList<std::int32_t>{};
+    QTest::addColumn<int>("receiverSilentAfter"); // 0: never
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QByteArray>("silentAtEnd");
+    for (const auto &row : kSequences)
+        QTest::newRow(row.name) << row.silentAfter << row.receiverSilentAfter << QByteArray(row.script)
+                                << QByteArray(row.silentAtEnd);
 }
 
 void TestCoreEvents::sequences()
 {
     QFETCH(int, silentAfter);
     QFETCH(int, receiverSilentAfter);
-    QFETCH(QStringList, steps);
-    QFETCH(QStringList, expected);
-    QFETCH(QList<std::int32_t>, silentAtEnd);
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArray, silentAtEnd);
 
-    EventSettings settings;
-    settings.silentAfterMinutes = silentAfter;
-    settings.perTransmitter.insert(10, 5);
-    settings.receiverSilentAfterMinutes = receiverSilentAfter;
-    EventTracker tracker(settings, kStart);
-    QStringList actual;
-    QStringList wanted;
-    for (const QString &step : steps) {
-        QDateTime now;
-        for (const StationEvent &event : run(tracker, step, now)) {
+    EventTracker tracker({silentAfter, {{10, 5}}, receiverSilentAfter ? receiverSilentAfter : 1'000'000}, kStart);
+    for (const QByteArray &step : script.split(';')) {
+        QList<QByteArray> expected = step.split('>');
+        const QList<QByteArray> words = expected.takeFirst().trimmed().split(' ');
+        const QDateTime now = kStart.addMSecs(qRound64(words.at(0).toDouble() * 60'000));
+        QList<QByteArray> actual;
+        for (const StationEvent &event : run(tracker, words, now)) {
             QCOMPARE(event.time, now);
             QCOMPARE(event.tx.has_value(), event.type.has_value());
-            QString line = step.section(u' ', 0, 0) + u' ' + QString::fromLatin1(event.name);
+            QByteArray line = event.name;
             if (event.tx)
-                line += u' ' + QString::number(*event.tx);
-            // The detail only where the row gives one.
-            const QString &next = expected.value(actual.size());
-            actual << (next.contains(u':') ? line + u": "_qs + event.detail : line);
+                line += ' ' + QByteArray::number(*event.tx);
+            if (expected.value(actual.size()).contains(':'))
+                line += ": " + event.detail.toUtf8();
+            actual << line;
         }
+        for (QByteArray &line : expected)
+            line = line.trimmed();
+        QVERIFY2(actual == expected, (step + " got: " + actual.join(" > ")).constData());
     }
-    QCOMPARE(actual, expected);
-    QList<std::int32_t> silent;
+    QList<QByteArray> silent;
     for (std::int32_t tx : tracker.transmitters())
         if (tracker.isSilent(tx))
-            silent << tx;
-    QCOMPARE(silent, silentAtEnd);
+            silent << QByteArray::number(tx);
+    QCOMPARE(silent.join(' '), silentAtEnd);
 }
 
 void TestCoreEvents::json_data()

@@ -93,6 +93,10 @@ if [ -f "${debs[0]}" ]; then
   grep -qx ./etc/halvern/station.conf <<<"$contents" || fail "package lacks /etc/halvern/station.conf"
   conffiles=$(dpkg-deb -I "$deb" conffiles 2>/dev/null || true)
   [ "$conffiles" = /etc/halvern/station.conf ] || fail "package conffiles are '$conffiles'"
+  for script in postinst prerm postrm; do
+    dpkg-deb --ctrl-tarfile "$deb" | tar -tv "./$script" 2>/dev/null | grep -q '^-rwxr-xr-x' \
+      || fail "package lacks an executable $script"
+  done
   # The unit names the packaged program and configuration, not the build's prefix.
   execstart=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/systemd/system/halvern-station.service \
               | grep '^ExecStart=' || true)

@@ -20,6 +20,10 @@ cmake_path(ABSOLUTE_PATH halvern_unitdir BASE_DIRECTORY "${CMAKE_INSTALL_PREFIX}
 
 set(HALVERN_STATION_BINARY ${bindir}/halvern-station)
 set(HALVERN_STATION_CONF ${sysconfdir}/halvern/station.conf)
-configure_file(${halvern_source}/halvern-station.service.in ${halvern_binary}/unit/halvern-station.service @ONLY)
-file(INSTALL ${halvern_binary}/unit/halvern-station.service DESTINATION ${unitdir})
+# Written apart for each destination: installs into two places may run at once.
+string(SHA1 destination "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+set(unit ${halvern_binary}/unit/${destination}/halvern-station.service)
+configure_file(${halvern_source}/halvern-station.service.in ${unit} @ONLY)
+file(INSTALL ${unit} DESTINATION ${unitdir})
+file(REMOVE_RECURSE ${halvern_binary}/unit/${destination})
 file(INSTALL ${halvern_source}/station.conf DESTINATION ${sysconfdir}/halvern)

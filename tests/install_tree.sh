@@ -7,7 +7,7 @@ set -euo pipefail
 build=${1:?usage: install_tree.sh BUILD_DIR}
 cmake=${CMAKE:-cmake}
 cpack=${CPACK:-cpack}
-for tool in desktop-file-validate dpkg-deb dpkg-shlibdeps; do
+for tool in desktop-file-validate dpkg-deb dpkg-shlibdeps man; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps installs it)"; exit 1; }
 done
 
@@ -16,22 +16,48 @@ trap 'rm -rf "$tmp"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# The files every install must hold, relative to the prefix.
-expected=(bin/halvern-console
-          bin/halvern-receiver-sim
-          share/applications/halvern-console.desktop
+# The files every install must hold, relative to the prefix (the station's
+# configuration file is not under the prefix in the package: see below).
+programs=(halvern-console halvern-station halvern-receiver-sim)
+expected=(share/applications/halvern-console.desktop
           share/icons/hicolor/32x32/apps/halvern-console.png
-          share/icons/hicolor/scalable/apps/halvern-console.svg)
+          share/icons/hicolor/scalable/apps/halvern-console.svg
+          lib/systemd/system/halvern-station.service
+          share/metainfo/invalid.halvern.console.metainfo.xml)
+for program in "${programs[@]}"; do
+  expected+=("bin/$program" "share/man/man1/$program.1")
+done
 
 # --- cmake --install into a temporary prefix ---
 prefix=$tmp/prefix
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
-for file in "${expected[@]}"; do
+for file in "${expected[@]}" etc/halvern/station.conf; do
   [ -f "$prefix/$file" ] || fail "install lacks $file"
 done
-for program in halvern-console halvern-receiver-sim; do
+for program in "${programs[@]}"; do
   [ -x "$prefix/bin/$program" ] || fail "bin/$program is not executable"
+  # Each man page renders without complaint, its name line from the program's
+  # --help, its header from its --version.
+  page=$prefix/share/man/man1/$program.1
+  [ -f "$page" ] || continue
+  text=$(MANWIDTH=80 man -l "$page" 2>"$tmp/man.err") || fail "man -l $program.1 failed"
+  [ -s "$tmp/man.err" ] && fail "man -l $program.1 complains: $(cat "$tmp/man.err")"
+  grep -Eq "^ +$program +- " <<<"$text" || fail "$program.1 has no NAME line for $program"
+  head -1 "$page" | grep -q help2man && sed -n 2p "$page" | grep -q "\"$program [0-9]" \
+    || fail "$program.1 does not carry $program's version: $(sed -n 2p "$page")"
 done
+
+# The shipped configuration: the port left out (an unconfigured service stops
+# with exit status 2 and a reason), the service's log folder set, every other
+# key shown commented out in the station's own section.
+conf=$prefix/etc/halvern/station.conf
+if [ -f "$conf" ]; then
+  [ "$(grep -v '^;' "$conf" | grep -v '^ *$')" = $'[station]\nlog-folder = /var/log/halvern/' ] \
+    || fail "station.conf sets more than log-folder: $(grep -v '^;' "$conf")"
+  for key in port baud log base-name filter json; do
+    grep -q "^;$key = " "$conf" || fail "station.conf does not show the key $key"
+  done
+fi
 
 desktop=$prefix/share/applications/halvern-console.desktop
 if [ -f "$desktop" ]; then
@@ -64,6 +90,18 @@ if [ -f "${debs[0]}" ]; then
   for file in "${expected[@]}"; do
     grep -qx "./usr/$file" <<<"$contents" || fail "package lacks /usr/$file"
   done
+  grep -qx ./etc/halvern/station.conf <<<"$contents" || fail "package lacks /etc/halvern/station.conf"
+  conffiles=$(dpkg-deb -I "$deb" conffiles 2>/dev/null || true)
+  [ "$conffiles" = /etc/halvern/station.conf ] || fail "package conffiles are '$conffiles'"
+  for script in postinst prerm postrm; do
+    dpkg-deb --ctrl-tarfile "$deb" | tar -tv "./$script" 2>/dev/null | grep -q '^-rwxr-xr-x' \
+      || fail "package lacks an executable $script"
+  done
+  # The unit names the packaged program and configuration, not the build's prefix.
+  execstart=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/systemd/system/halvern-station.service \
+              | grep '^ExecStart=' || true)
+  [ "$execstart" = "ExecStart=/usr/bin/halvern-station --config /etc/halvern/station.conf" ] \
+    || fail "packaged unit has '$execstart'"
   [ "$(dpkg-deb -f "$deb" Package)" = halvern-console ] || fail "package is not named halvern-console"
   depends=$(dpkg-deb -f "$deb" Depends)
   # libqt6gui6 also brings the xcb platform plugin the console opens its windows with.

@@ -21,20 +21,20 @@ QString commandLineUsage()
                        "\n"
                        "  --port N=DEVICE  use DEVICE (for example /dev/ttyUSB0 or a pseudo-terminal\n"
                        "                   such as /dev/pts/3) as port N, N from %1 to %2; repeatable.\n"
-                       "                   Ports not named keep the machine's serial devices in order.\n") +
-        mqttEventUsage(19) +
-        QStringLiteral("  --config FILE    read FILE instead of the default config file\n"
-                       "  --help           show this text and exit\n"
-                       "  --version        show the version and exit\n"
-                       "\n") +
-        mqttEventConfigUsage() +
-        QStringLiteral("The config file holds only these sections. Without --config it is\n"
-                       "$XDG_CONFIG_HOME/halvern/console.conf (~/.config/halvern/console.conf), read\n"
-                       "only if it exists; the command line overrides it. An unknown section or key,\n"
-                       "or a bad value, is an error.\n"
-                       "\n"
-                       "The options of every Qt program work too, such as -platform offscreen,\n"
-                       "-style fusion, -reverse, -qwindowgeometry 800x600+0+0, -display :1.\n");
+                       "                   Ports not named keep the machine's serial devices in order.\n")
+        + mqttEventUsage(19)
+        + QStringLiteral("  --config FILE    read FILE instead of the default config file\n"
+                         "  --help           show this text and exit\n"
+                         "  --version        show the version and exit\n"
+                         "\n")
+        + mqttEventConfigUsage()
+        + QStringLiteral("The config file holds only these sections. Without --config it is\n"
+                         "$XDG_CONFIG_HOME/halvern/console.conf (~/.config/halvern/console.conf), read\n"
+                         "only if it exists; the command line overrides it. An unknown section or key,\n"
+                         "or a bad value, is an error.\n"
+                         "\n"
+                         "The options of every Qt program work too, such as -platform offscreen,\n"
+                         "-style fusion, -reverse, -qwindowgeometry 800x600+0+0, -display :1.\n");
     return text.arg(kFirstPort).arg(kLastPort);
 }
 
@@ -178,8 +178,8 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const QStringList &
         std::variant<CommandLine, CommandLineError> next = options;
         // "--name VALUE" or "--name=VALUE" of --config and the shared options
         const qsizetype equals = argument.indexOf(u'=');
-        const QString name = argument.startsWith(QLatin1String("--")) ? argument.mid(2, equals < 0 ? -1 : equals - 2)
-                                                                       : QString();
+        const QString name =
+            argument.startsWith(QLatin1String("--")) ? argument.mid(2, equals < 0 ? -1 : equals - 2) : QString();
         const MqttEventOption *shared = findMqttEventOption(name);
         if (shared || name == QLatin1String("config")) {
             const QString origin = QStringLiteral("--") + name;
@@ -230,8 +230,8 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const QStringList &
 
     if (!configFile.isNull() && !QFileInfo::exists(configFile))
         return CommandLineError{QStringLiteral("--config: \"%1\" does not exist").arg(configFile)};
-    if (auto error = readMqttEventOptions(options, configFile.isNull() ? defaultConsoleConfigFile(environment) : configFile,
-                                          settings))
+    if (auto error = readMqttEventOptions(
+            options, configFile.isNull() ? defaultConsoleConfigFile(environment) : configFile, settings))
         return *error;
     return options;
 }

@@ -36,9 +36,8 @@ QString decodeArgument(const QByteArray &raw);
 // Parses the arguments after the program name, then reads the config file
 // (--config FILE, else the default one if it exists); the command line
 // overrides the file. With --help or --version no file is read.
-std::variant<CommandLine, CommandLineError>
-parseCommandLine(const QStringList &arguments,
-                 const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+std::variant<CommandLine, CommandLineError> parseCommandLine(
+    const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 
 // $XDG_CONFIG_HOME/halvern/console.conf, where an unset or relative
 // XDG_CONFIG_HOME means $HOME/.config; empty when the environment names no folder.

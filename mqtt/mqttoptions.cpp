@@ -68,15 +68,15 @@ QString applyUrl(MqttOptions &mqtt, EventOptions &, const QString &value)
         return bad;
     const QString rest = value.mid(tls ? 8 : 7);
     QString host;
-    QString after; // ":PORT" or nothing
+    QString after;               // ":PORT" or nothing
     if (rest.startsWith(u'[')) { // an IPv6 address
         const qsizetype close = rest.indexOf(u']');
         host = rest.mid(1, close - 1);
         after = rest.mid(close + 1);
-        const bool address = close > 1 && host.contains(u':') && std::all_of(host.cbegin(), host.cend(), [](QChar c) {
-                                 return c.isDigit() || (c.toLower() >= u'a' && c.toLower() <= u'f') || c == u':' ||
-                                        c == u'.';
-                             });
+        const bool address =
+            close > 1 && host.contains(u':') && std::all_of(host.cbegin(), host.cend(), [](QChar c) {
+                return c.isDigit() || (c.toLower() >= u'a' && c.toLower() <= u'f') || c == u':' || c == u'.';
+            });
         if (!address)
             return bad;
     } else {
@@ -190,8 +190,9 @@ constexpr MqttEventOption kOptions[] = {
      "mqtt", "password-file", applyPasswordFile},
     {"mqtt-ca", "FILE", "the certificate authorities (PEM) that vouch for an\nmqtts broker, instead of the system's",
      "mqtt", "ca", applyCa},
-    {"mqtt-prefix", "P", "the first part of every topic: letters, digits, - and _,\nparts joined by / (default halvern)",
-     "mqtt", "prefix", applyPrefix},
+    {"mqtt-prefix", "P",
+     "the first part of every topic: letters, digits, - and _,\nparts joined by / (default halvern)", "mqtt", "prefix",
+     applyPrefix},
     {"station", "NAME",
      "this station's name in topics and events: letters, digits,\n"
      "- and _ (default the host name, other characters made _)",
@@ -289,8 +290,7 @@ QStringList mqttEventSections()
     return {QStringLiteral("mqtt"), QStringLiteral("events"), QStringLiteral("silent-after")};
 }
 
-std::optional<QString> MqttEventDraft::take(const MqttEventOption &option, const QString &value,
-                                            const QString &origin)
+std::optional<QString> MqttEventDraft::take(const MqttEventOption &option, const QString &value, const QString &origin)
 {
     const QString problem = option.apply(mqtt, events, value);
     if (!problem.isEmpty())
@@ -322,7 +322,8 @@ std::optional<QString> MqttEventDraft::takeEntry(const ConfigEntry &entry, const
             return take(option, entry.value, where);
         known.append(QLatin1String(option.key));
     }
-    return QStringLiteral("%1: unknown key in [%2] (known: %3)").arg(where, entry.section, known.join(QLatin1String(", ")));
+    return QStringLiteral("%1: unknown key in [%2] (known: %3)")
+        .arg(where, entry.section, known.join(QLatin1String(", ")));
 }
 
 std::optional<QString> MqttEventDraft::finish(const QString &hostName)
@@ -364,7 +365,8 @@ QString mqttEventUsage(int column)
     QString text;
     const QString indent(column, u' ');
     for (const MqttEventOption &option : kOptions) {
-        const QString name = QStringLiteral("  --%1 %2").arg(QLatin1String(option.name), QLatin1String(option.valueName));
+        const QString name =
+            QStringLiteral("  --%1 %2").arg(QLatin1String(option.name), QLatin1String(option.valueName));
         const QString help = QString::fromUtf8(option.help).replace(u'\n', u'\n' + indent);
         if (name.size() + 2 <= column)
             text += name.leftJustified(column) + help + u'\n';
@@ -376,11 +378,10 @@ QString mqttEventUsage(int column)
 
 QString mqttEventConfigUsage()
 {
-    return QStringLiteral(
-        "The MQTT options can also be set in the [mqtt] section of the config file,\n"
-        "each key named as the option without \"--mqtt-\" (url, user, password-file, ca,\n"
-        "prefix, and station for --station); the event options in [events] (on-event,\n"
-        "silent-after, receiver-silent-after); and a transmitter's own silent time in\n"
-        "[silent-after] as \"NUMBER = MINUTES\" (74565 = 180). Without --mqtt (url) the\n"
-        "other MQTT options are checked but unused.\n");
+    return QStringLiteral("The MQTT options can also be set in the [mqtt] section of the config file,\n"
+                          "each key named as the option without \"--mqtt-\" (url, user, password-file, ca,\n"
+                          "prefix, and station for --station); the event options in [events] (on-event,\n"
+                          "silent-after, receiver-silent-after); and a transmitter's own silent time in\n"
+                          "[silent-after] as \"NUMBER = MINUTES\" (74565 = 180). Without --mqtt (url) the\n"
+                          "other MQTT options are checked but unused.\n");
 }

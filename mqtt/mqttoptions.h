@@ -20,7 +20,7 @@
 #include <span>
 
 struct MqttOptions {
-    QString url; // as given; empty: nothing of MQTT runs
+    QString url;  // as given; empty: nothing of MQTT runs
     QString host; // without the brackets of an IPv6 address
     quint16 port = 0;
     bool tls = false; // mqtts://
@@ -40,10 +40,7 @@ struct EventOptions {
     QMap<qint32, int> silentAfter; // per transmitter, overriding silentAfterMinutes
     int receiverSilentAfterMinutes = 15;
 
-    int silentAfterMinutesFor(qint32 transmitter) const
-    {
-        return silentAfter.value(transmitter, silentAfterMinutes);
-    }
+    int silentAfterMinutesFor(qint32 transmitter) const { return silentAfter.value(transmitter, silentAfterMinutes); }
 };
 
 struct MqttEventOption {

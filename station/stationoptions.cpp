@@ -435,10 +435,10 @@ QString stationUsage()
                            "service), otherwise\n"
                            "$XDG_CONFIG_HOME/halvern/station.conf (~/.config/halvern/station.conf), read\n"
                            "only if it exists. An unknown section or key, or a bad value, is an error.\n"
-                           "\n") +
-            mqttEventConfigUsage() +
-            QStringLiteral("\n"
-                           "Exit status: 0 clean exit, 1 failure, 2 bad configuration.\n");
+                           "\n")
+            + mqttEventConfigUsage()
+            + QStringLiteral("\n"
+                             "Exit status: 0 clean exit, 1 failure, 2 bad configuration.\n");
     return text;
 }
 

@@ -27,9 +27,9 @@ struct StationOptions {
     QString baseName = QStringLiteral("halvernlog");
     qint32 filter = 0; // the address filter, 0..16777215
     bool json = false;
-    MqttOptions mqtt;     // the password file already read, the station name set
-    EventOptions events;  // the hook's path absolute
-    QString configFile; // the file read, or empty when none was
+    MqttOptions mqtt;    // the password file already read, the station name set
+    EventOptions events; // the hook's path absolute
+    QString configFile;  // the file read, or empty when none was
     bool help = false;
     bool version = false;
 };

@@ -187,16 +187,17 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const QStringList &
                 return CommandLineError{QStringLiteral("%1 wants a value (%2)")
                                             .arg(origin, QLatin1String(shared ? shared->valueName : "FILE"))};
             const QString value = equals < 0 ? arguments.at(++i) : argument.mid(equals + 1);
-            if ((shared && draft.origins.contains(name)) || (!shared && !configFile.isNull()))
+            if (shared ? draft.origins.contains(name) : !configFile.isNull())
                 return CommandLineError{QStringLiteral("%1 is given twice").arg(origin)};
-            if (!shared && value.isEmpty())
-                return CommandLineError{QStringLiteral("%1 names no file").arg(origin)};
-            if (!shared)
-                configFile = value;
-            else if (auto problem = draft.take(*shared, value, origin))
-                return CommandLineError{*problem};
-            else
+            if (shared) {
+                if (auto problem = draft.take(*shared, value, origin))
+                    return CommandLineError{*problem};
                 settings.append({shared, value, origin});
+            } else if (value.isEmpty()) {
+                return CommandLineError{QStringLiteral("%1 names no file").arg(origin)};
+            } else {
+                configFile = value;
+            }
             continue;
         }
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {

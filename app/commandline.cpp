@@ -1,8 +1,11 @@
 #include "app/commandline.h"
 
+#include "app/configfile.h"
 #include "comms/portmap.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QSysInfo>
 #include <cstdlib>
 #include <memory>
 
@@ -13,18 +16,32 @@
 QString commandLineUsage()
 {
     const QString text =
-        QStringLiteral("Usage: halvern-console [--port N=DEVICE]... [--help] [--version]\n"
+        QStringLiteral("Usage: halvern-console [OPTION]...\n"
                        "Console for the Halvern VHF telemetry receiver.\n"
                        "\n"
                        "  --port N=DEVICE  use DEVICE (for example /dev/ttyUSB0 or a pseudo-terminal\n"
                        "                   such as /dev/pts/3) as port N, N from %1 to %2; repeatable.\n"
-                       "                   Ports not named keep the machine's serial devices in order.\n"
-                       "  --help           show this text and exit\n"
-                       "  --version        show the version and exit\n"
-                       "\n"
-                       "The options of every Qt program work too, such as -platform offscreen,\n"
-                       "-style fusion, -reverse, -qwindowgeometry 800x600+0+0, -display :1.\n");
+                       "                   Ports not named keep the machine's serial devices in order.\n")
+        + mqttEventUsage(19)
+        + QStringLiteral("  --config FILE    read FILE instead of the default config file\n"
+                         "  --help           show this text and exit\n"
+                         "  --version        show the version and exit\n"
+                         "\n")
+        + mqttEventConfigUsage()
+        + QStringLiteral("The config file holds only these sections. Without --config it is\n"
+                         "$XDG_CONFIG_HOME/halvern/console.conf (~/.config/halvern/console.conf), read\n"
+                         "only if it exists; the command line overrides it. An unknown section or key,\n"
+                         "or a bad value, is an error.\n"
+                         "\n"
+                         "The options of every Qt program work too, such as -platform offscreen,\n"
+                         "-style fusion, -reverse, -qwindowgeometry 800x600+0+0, -display :1.\n");
     return text.arg(kFirstPort).arg(kLastPort);
+}
+
+QString defaultConsoleConfigFile(const QProcessEnvironment &environment)
+{
+    const QString folder = userConfigFolder(environment);
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/console.conf");
 }
 
 QString decodeArgument(const QByteArray &raw)
@@ -114,14 +131,75 @@ std::variant<CommandLine, CommandLineError> addPort(CommandLine options, const Q
     options.ports.insert(number, device);
     return options;
 }
+
+// A shared option's value, as given on the command line.
+struct Setting {
+    const MqttEventOption *option;
+    QString value;
+    QString origin;
+};
+
+// The config file under the command line's settings, then the checks of the whole.
+std::optional<CommandLineError> readMqttEventOptions(CommandLine &options, const QString &configFile,
+                                                     const QList<Setting> &settings)
+{
+    MqttEventDraft draft;
+    if (!configFile.isEmpty() && QFileInfo::exists(configFile)) {
+        const auto entries = readConfigEntries(configFile, mqttEventSections());
+        if (const auto *error = std::get_if<ConfigFileError>(&entries))
+            return CommandLineError{error->message};
+        for (const ConfigEntry &entry : std::get<QList<ConfigEntry>>(entries)) {
+            if (auto problem = draft.takeEntry(entry, configFile))
+                return CommandLineError{*problem};
+        }
+        options.configFile = configFile;
+    }
+    for (const Setting &setting : settings) {
+        if (auto problem = draft.take(*setting.option, setting.value, setting.origin))
+            return CommandLineError{*problem};
+    }
+    if (auto problem = draft.finish(QSysInfo::machineHostName()))
+        return CommandLineError{*problem};
+    options.mqtt = draft.mqtt;
+    options.events = draft.events;
+    return std::nullopt;
+}
 } // namespace
 
-std::variant<CommandLine, CommandLineError> parseCommandLine(const QStringList &arguments)
+std::variant<CommandLine, CommandLineError> parseCommandLine(const QStringList &arguments,
+                                                             const QProcessEnvironment &environment)
 {
     CommandLine options;
+    QList<Setting> settings;
+    QString configFile;
+    MqttEventDraft draft; // a bad value is reported before any file is read
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
         std::variant<CommandLine, CommandLineError> next = options;
+        // "--name VALUE" or "--name=VALUE" of --config and the shared options
+        const qsizetype equals = argument.indexOf(u'=');
+        const QString name =
+            argument.startsWith(QLatin1String("--")) ? argument.mid(2, equals < 0 ? -1 : equals - 2) : QString();
+        const MqttEventOption *shared = findMqttEventOption(name);
+        if (shared || name == QLatin1String("config")) {
+            const QString origin = QStringLiteral("--") + name;
+            if (equals < 0 && i + 1 >= arguments.size())
+                return CommandLineError{QStringLiteral("%1 wants a value (%2)")
+                                            .arg(origin, QLatin1String(shared ? shared->valueName : "FILE"))};
+            const QString value = equals < 0 ? arguments.at(++i) : argument.mid(equals + 1);
+            if (shared ? draft.origins.contains(name) : !configFile.isNull())
+                return CommandLineError{QStringLiteral("%1 is given twice").arg(origin)};
+            if (shared) {
+                if (auto problem = draft.take(*shared, value, origin))
+                    return CommandLineError{*problem};
+                settings.append({shared, value, origin});
+            } else if (value.isEmpty()) {
+                return CommandLineError{QStringLiteral("%1 names no file").arg(origin)};
+            } else {
+                configFile = value;
+            }
+            continue;
+        }
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             options.help = true;
             continue;
@@ -148,5 +226,13 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const QStringList &
             return *error;
         options = std::get<CommandLine>(next);
     }
+    if (options.help || options.version)
+        return options;
+
+    if (!configFile.isNull() && !QFileInfo::exists(configFile))
+        return CommandLineError{QStringLiteral("--config: \"%1\" does not exist").arg(configFile)};
+    if (auto error = readMqttEventOptions(
+            options, configFile.isNull() ? defaultConsoleConfigFile(environment) : configFile, settings))
+        return *error;
     return options;
 }

@@ -1,11 +1,12 @@
 #include "station/stationoptions.h"
 
-#include <QDir>
+#include "app/configfile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QList>
-#include <QStringDecoder>
+#include <QSysInfo>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -162,20 +163,28 @@ const Option *findOption(const QString &name)
 
 // The options taken so far, and where each value came from, for the
 // messages about it: "--log-folder" or "/etc/halvern/station.conf:3: log-folder".
+// The MQTT and event options keep their own.
 struct Draft {
     StationOptions options;
     QHash<QString, QString> origins;
+    MqttEventDraft shared;
 };
 
-// One value for an option, as given.
+// One value for an option, as given: one of the station's or a shared one.
 struct Setting {
     const Option *option;
     QString value;
     QString origin;
+    const MqttEventOption *shared = nullptr;
 };
 
 std::optional<StationOptionsError> take(Draft &draft, const Setting &setting)
 {
+    if (setting.shared) {
+        if (auto problem = draft.shared.take(*setting.shared, setting.value, setting.origin))
+            return StationOptionsError{*problem};
+        return std::nullopt;
+    }
     const QString problem = setting.option->apply(draft.options, setting.value);
     if (!problem.isEmpty())
         return StationOptionsError{QStringLiteral("%1: %2").arg(setting.origin, problem)};
@@ -203,12 +212,21 @@ std::variant<CommandLine, StationOptionsError> readCommandLine(const QStringList
         const qsizetype equals = argument.indexOf(u'=');
         const QString name = argument.mid(2, equals < 0 ? -1 : equals - 2);
         const Option *option = findOption(name);
-        if (!option)
+        const MqttEventOption *shared = option ? nullptr : findMqttEventOption(name);
+        if (!option && !shared)
             return StationOptionsError{QStringLiteral("unknown option %1").arg(quoted(argument.left(equals)))};
         const QString origin = QStringLiteral("--") + name;
         if (seen.contains(name))
             return StationOptionsError{QStringLiteral("%1 is given twice").arg(origin)};
         seen.append(name);
+
+        if (shared) {
+            if (equals < 0 && ++i >= arguments.size())
+                return StationOptionsError{
+                    QStringLiteral("%1 wants a value (%2)").arg(origin, QLatin1String(shared->valueName))};
+            line.settings.append({nullptr, equals < 0 ? arguments.at(i) : argument.mid(equals + 1), origin, shared});
+            continue;
+        }
 
         QString value = QStringLiteral("true"); // a switch (--json) on its own
         if (equals >= 0) {
@@ -237,88 +255,12 @@ std::variant<CommandLine, StationOptionsError> readCommandLine(const QStringList
 }
 
 // ---- The config file ----
-// Read in two steps: a generic one into (section, key, value, line) entries
-// that knows only the INI shape and which sections exist, then one reader per
-// section that knows its keys.
-
-constexpr qint64 kLargestConfigFile = 1 << 20;
-
-struct ConfigEntry {
-    QString section;
-    QString key;
-    QString value;
-    int line;
-};
-
-QString place(const QString &path, int line)
-{
-    return QStringLiteral("%1:%2").arg(path, QString::number(line));
-}
-
-// Lines are "key = value", "[section]", blank, or comments starting with ';'
-// or '#' (on a line of their own). A value in double quotes loses them. A key
-// outside every section, an unknown section and a key given twice in a
-// section are errors; a section may come back later in the file.
-std::variant<QList<ConfigEntry>, StationOptionsError> readConfigEntries(const QString &path,
-                                                                        const QStringList &sections)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return StationOptionsError{QStringLiteral("%1: cannot read it (%2)").arg(path, file.errorString())};
-    // Bounded, so that a device named by mistake (/dev/zero) ends the start.
-    const QByteArray bytes = file.read(kLargestConfigFile + 1);
-    if (file.error() != QFileDevice::NoError)
-        return StationOptionsError{QStringLiteral("%1: cannot read it (%2)").arg(path, file.errorString())};
-    if (bytes.size() > kLargestConfigFile)
-        return StationOptionsError{
-            QStringLiteral("%1: more than %2 bytes, not a config file").arg(path, QString::number(kLargestConfigFile))};
-    const QList<QByteArray> lines = bytes.split('\n');
-
-    QStringDecoder decode(QStringDecoder::Utf8);
-    QList<ConfigEntry> entries;
-    QHash<QString, int> firstLine; // by section and key
-    QString section;
-    for (int number = 1; number <= lines.size(); ++number) {
-        const QString line = QString(decode(lines.at(number - 1))).trimmed();
-        const QString where = place(path, number);
-        if (decode.hasError())
-            return StationOptionsError{QStringLiteral("%1: not UTF-8 text").arg(where)};
-        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
-            continue;
-        if (line.startsWith(u'[') && line.endsWith(u']')) {
-            section = line.mid(1, line.size() - 2).trimmed();
-            if (!sections.contains(section))
-                return StationOptionsError{QStringLiteral("%1: [%2]: unknown section (known: [%3])")
-                                               .arg(where, section, sections.join(QLatin1String("], [")))};
-            continue;
-        }
-        const qsizetype equals = line.indexOf(u'=');
-        const QString key = line.left(equals).trimmed();
-        if (equals < 0 || key.isEmpty())
-            return StationOptionsError{QStringLiteral("%1: %2 is not a \"key = value\" line, a [section] or a comment")
-                                           .arg(where, quoted(line))};
-        QString value = line.mid(equals + 1).trimmed();
-        if (value.startsWith(u'"')) {
-            if (value.size() < 2 || !value.endsWith(u'"'))
-                return StationOptionsError{QStringLiteral("%1: %2: the closing quote is missing").arg(where, key)};
-            value = value.mid(1, value.size() - 2);
-        }
-        if (section.isNull())
-            return StationOptionsError{
-                QStringLiteral("%1: %2: outside every section (put it under [%3])").arg(where, key, sections.value(0))};
-        const QString id = section + u'\n' + key;
-        if (const int first = firstLine.value(id); first > 0)
-            return StationOptionsError{QStringLiteral("%1: %2: given twice in [%3] (first on line %4)")
-                                           .arg(where, key, section, QString::number(first))};
-        firstLine.insert(id, number);
-        entries.append({section, key, value, number});
-    }
-    return entries;
-}
+// Read in two steps: app/configfile.h's generic one into (section, key,
+// value, line) entries, then one reader per section that knows its keys.
 
 std::optional<StationOptionsError> readStationEntry(Draft &draft, const ConfigEntry &entry, const QString &path)
 {
-    const QString where = place(path, entry.line);
+    const QString where = configPlace(path, entry.line);
     const Option *option = findOption(entry.key);
     if (!option || !option->apply) {
         QStringList known;
@@ -337,7 +279,17 @@ struct Section {
     const char *name;
     std::optional<StationOptionsError> (*read)(Draft &, const ConfigEntry &, const QString &path);
 };
-constexpr Section kSections[] = {{"station", readStationEntry}};
+std::optional<StationOptionsError> readMqttEventEntry(Draft &draft, const ConfigEntry &entry, const QString &path)
+{
+    if (auto problem = draft.shared.takeEntry(entry, path))
+        return StationOptionsError{*problem};
+    return std::nullopt;
+}
+
+constexpr Section kSections[] = {{"station", readStationEntry},
+                                 {"mqtt", readMqttEventEntry},
+                                 {"events", readMqttEventEntry},
+                                 {"silent-after", readMqttEventEntry}};
 
 std::optional<StationOptionsError> readConfigFile(Draft &draft, const QString &path)
 {
@@ -345,8 +297,8 @@ std::optional<StationOptionsError> readConfigFile(Draft &draft, const QString &p
     for (const Section &section : kSections)
         names.append(QLatin1String(section.name));
     const auto entries = readConfigEntries(path, names);
-    if (const auto *error = std::get_if<StationOptionsError>(&entries))
-        return *error;
+    if (const auto *error = std::get_if<ConfigFileError>(&entries))
+        return StationOptionsError{error->message};
     for (const ConfigEntry &entry : std::get<QList<ConfigEntry>>(entries)) {
         for (const Section &section : kSections) {
             if (entry.section != QLatin1String(section.name))
@@ -385,7 +337,7 @@ QString folderProblem(QString folder)
     return {};
 }
 
-std::optional<StationOptionsError> checkComplete(const Draft &draft, const QString &configFile)
+std::optional<StationOptionsError> checkComplete(Draft &draft, const QString &configFile)
 {
     const StationOptions &options = draft.options;
     if (options.port.isEmpty()) {
@@ -403,6 +355,8 @@ std::optional<StationOptionsError> checkComplete(const Draft &draft, const QStri
             QStringLiteral("%1: %2 needs a log folder: give --log-folder DIR, or log-folder in the config file")
                 .arg(draft.origins.value(QStringLiteral("log")), quoted(logName(options.log)))};
     }
+    if (auto problem = draft.shared.finish(QSysInfo::machineHostName()))
+        return StationOptionsError{*problem};
     return std::nullopt;
 }
 
@@ -411,16 +365,10 @@ std::optional<StationOptionsError> checkComplete(const Draft &draft, const QStri
 QString defaultStationConfigFile(const QProcessEnvironment &environment)
 {
     QString folder = environment.value(QStringLiteral("CONFIGURATION_DIRECTORY")).section(u':', 0, 0);
-    if (folder.isEmpty()) {
-        folder = environment.value(QStringLiteral("XDG_CONFIG_HOME"));
-        if (QDir::isRelativePath(folder)) {
-            const QString home = environment.value(QStringLiteral("HOME"));
-            if (home.isEmpty())
-                return {};
-            folder = home + QStringLiteral("/.config");
-        }
-        folder += QStringLiteral("/halvern");
-    }
+    if (folder.isEmpty())
+        folder = userConfigFolder(environment);
+    if (folder.isEmpty())
+        return {};
     return folder + QStringLiteral("/station.conf");
 }
 
@@ -459,6 +407,8 @@ std::variant<StationOptions, StationOptionsError> parseStationOptions(const QStr
     }
     if (auto error = checkComplete(draft, configFile))
         return *error;
+    draft.options.mqtt = draft.shared.mqtt;
+    draft.options.events = draft.shared.events;
     return draft.options;
 }
 
@@ -469,22 +419,26 @@ QString stationUsage()
                                   "serial port as the console does, without a display, for running as a service.\n"
                                   "\n");
     for (const Option &option : kOptions) {
+        if (qstrcmp(option.name, "config") == 0)
+            text += mqttEventUsage(21);
         QString name = QStringLiteral("  --") + QLatin1String(option.name);
         if (option.valueName)
             name += u' ' + QLatin1String(option.valueName);
         text += name.leftJustified(21) + QLatin1String(option.help) + u'\n';
     }
     text += QStringLiteral("\n"
-                           "Every option but --config, --help and --version can also be set in the\n"
-                           "[station] section of an INI config file, one \"key = value\" line each, the key\n"
-                           "named as the option without \"--\" (json = true or false); the command line\n"
-                           "overrides the file. Without --config the file is\n"
-                           "$CONFIGURATION_DIRECTORY/station.conf when systemd sets CONFIGURATION_DIRECTORY\n"
-                           "(/etc/halvern/station.conf for the system service), otherwise\n"
+                           "The options --port to --json can also be set in the [station] section of an\n"
+                           "INI config file, one \"key = value\" line each, the key named as the option\n"
+                           "without \"--\" (json = true or false); the command line overrides the file.\n"
+                           "Without --config the file is $CONFIGURATION_DIRECTORY/station.conf when\n"
+                           "systemd sets CONFIGURATION_DIRECTORY (/etc/halvern/station.conf for the system\n"
+                           "service), otherwise\n"
                            "$XDG_CONFIG_HOME/halvern/station.conf (~/.config/halvern/station.conf), read\n"
                            "only if it exists. An unknown section or key, or a bad value, is an error.\n"
-                           "\n"
-                           "Exit status: 0 clean exit, 1 failure, 2 bad configuration.\n");
+                           "\n")
+            + mqttEventConfigUsage()
+            + QStringLiteral("\n"
+                             "Exit status: 0 clean exit, 1 failure, 2 bad configuration.\n");
     return text;
 }
 

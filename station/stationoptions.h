@@ -1,14 +1,16 @@
 #pragma once
 // The station's options: its command line and its config file.
 //
-// The config file is an INI file in QSettings' format with the options of the
-// command line as keys of its [station] section ("log-folder = /var/log/halvern").
+// The config file is an INI file in QSettings' format with the station's own
+// options as keys of its [station] section ("log-folder = /var/log/halvern"),
+// and the MQTT and event options in the sections mqtt/mqttoptions.h reads.
 // The command line overrides the file. Nothing in the file is ignored: an
 // unknown section or key, a line of another shape or a bad value is an error
 // naming the file, the line and the key, so a service never runs with a
 // setting other than the one written down. Comments (';' or '#') stand on
 // lines of their own; a value may be double-quoted to keep blanks at its ends.
 #include "comms/commsport.h"
+#include "mqtt/mqttoptions.h"
 
 #include <QProcessEnvironment>
 #include <QString>
@@ -25,7 +27,9 @@ struct StationOptions {
     QString baseName = QStringLiteral("halvernlog");
     qint32 filter = 0; // the address filter, 0..16777215
     bool json = false;
-    QString configFile; // the file read, or empty when none was
+    MqttOptions mqtt;    // the password file already read, the station name set
+    EventOptions events; // the hook's path absolute
+    QString configFile;  // the file read, or empty when none was
     bool help = false;
     bool version = false;
 };
@@ -39,7 +43,8 @@ struct StationOptionsError {
 // decodeArgument does) and the environment, which names the default config
 // file. With --help or --version no file is read and no folder checked (the
 // command line itself still must be sound); otherwise the result has a port,
-// and a log folder, if any, that exists and is writable.
+// and a log folder, if any, that exists and is writable; the MQTT and event
+// options are complete (mqtt/mqttoptions.h's MqttEventDraft::finish).
 std::variant<StationOptions, StationOptionsError> parseStationOptions(const QStringList &arguments,
                                                                       const QProcessEnvironment &environment);
 

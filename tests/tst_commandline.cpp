@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 class TestCommandLine : public QObject {
@@ -75,6 +76,76 @@ private slots:
         QVERIFY(std::holds_alternative<CommandLineError>(parsed));
         QVERIFY2(std::get<CommandLineError>(parsed).message.contains(mentions),
                  qPrintable(std::get<CommandLineError>(parsed).message));
+    }
+
+    // The MQTT and event options and the console's own config file: the
+    // default one (%D/xdg/halvern/console.conf) or --config's, under the
+    // command line, with only the sections those options use.
+    void configFile_data()
+    {
+        QTest::addColumn<QString>("defaultFile"); // none if empty
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("expected"); // as summarized below, or the start of the error
+        const QString file = QStringLiteral("[mqtt]\nurl = mqtt://file\nprefix = fp\n[silent-after]\n5 = 2\n");
+        const QString defaultFile = QStringLiteral("file=%D/xdg/halvern/console.conf");
+        QTest::newRow("default file") << file << QStringList{} << "file:1883 fp 5=2 " + defaultFile;
+        QTest::newRow("command line wins")
+            << file << QStringList{"--mqtt", "mqtts://cli:1", "--mqtt-prefix=cp"} << "cli:1 cp 5=2 " + defaultFile;
+        QTest::newRow("--config instead")
+            << "[nonsense]\n"
+            << QStringList{"--config", "%D/other.conf"} << "other:1883 halvern 5=60 file=%D/other.conf";
+        QTest::newRow("no file") << "" << QStringList{"-platform", "offscreen", "--station", "desk"}
+                                 << ":0 halvern 5=60 file=";
+        QTest::newRow("--help, broken file") << "[nonsense]\n" << QStringList{"--help"} << ":0 halvern 5=60 file=";
+        QTest::newRow("station's section") << "[station]\nport = /dev/x\n"
+                                           << QStringList{}
+                                           << "error: %D/xdg/halvern/console.conf:1: [station]: unknown section "
+                                              "(known: [mqtt], [events], [silent-after])";
+        QTest::newRow("bad minutes in file")
+            << "[events]\nreceiver-silent-after = 0\n"
+            << QStringList{} << "error: %D/xdg/halvern/console.conf:2: receiver-silent-after: \"0\"";
+        QTest::newRow("--config missing")
+            << "" << QStringList{"--config=%D/gone"} << "error: --config: \"%D/gone\" does not exist";
+        QTest::newRow("bad URL") << "" << QStringList{"--mqtt=mqtt://h:x"} << "error: --mqtt: \"mqtt://h:x\": the port";
+        QTest::newRow("twice") << "" << QStringList{"--mqtt", "mqtt://a", "--mqtt=mqtt://b"}
+                               << "error: --mqtt is given twice";
+        QTest::newRow("password file 0640") << "" << QStringList{"--mqtt-password-file", "%D/pw640"}
+                                            << "error: --mqtt-password-file: \"%D/pw640\" is open to others";
+    }
+    void configFile()
+    {
+        QFETCH(QString, defaultFile);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid() && QDir().mkpath(dir.filePath(QStringLiteral("xdg/halvern"))));
+        const auto write = [&dir](const char *name, const QString &text, int mode) {
+            QFile out(dir.filePath(QLatin1String(name)));
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(text.toUtf8()) == text.toUtf8().size());
+            QVERIFY(out.setPermissions(QFileDevice::Permissions::fromInt(mode)));
+        };
+        if (!defaultFile.isEmpty())
+            write("xdg/halvern/console.conf", defaultFile, 0x6644);
+        write("other.conf", QStringLiteral("[mqtt]\nurl = mqtt://other\n"), 0x6644);
+        write("pw640", QStringLiteral("secret\n"), 0x6640);
+        QProcessEnvironment environment;
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("xdg")));
+        arguments.replaceInStrings(QStringLiteral("%D"), dir.path());
+
+        const auto parsed = parseCommandLine(arguments, environment);
+        QString actual;
+        if (const auto *error = std::get_if<CommandLineError>(&parsed)) {
+            actual = QStringLiteral("error: ") + error->message;
+        } else {
+            const CommandLine &options = std::get<CommandLine>(parsed);
+            actual = QStringLiteral("%1:%2 %3 5=%4 file=%5")
+                         .arg(options.mqtt.host)
+                         .arg(options.mqtt.port)
+                         .arg(options.mqtt.prefix)
+                         .arg(options.events.silentAfterMinutesFor(5))
+                         .arg(options.configFile);
+        }
+        QVERIFY2(actual.startsWith(expected.replace(QStringLiteral("%D"), dir.path())), qPrintable(actual));
     }
 
     // Device names are bytes: a link whose name is not valid UTF-8, pointing

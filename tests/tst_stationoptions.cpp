@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,6 +35,25 @@ QString summary(const std::variant<StationOptions, StationOptionsError> &parsed)
         .arg(o.logFolder, o.baseName)
         .arg(o.filter)
         .arg(o.json ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+// The MQTT and event options in one line, or "error: " and the message.
+QString mqttSummary(const std::variant<StationOptions, StationOptionsError> &parsed)
+{
+    if (const auto *error = std::get_if<StationOptionsError>(&parsed))
+        return QStringLiteral("error: ") + error->message;
+    const MqttOptions &m = std::get<StationOptions>(parsed).mqtt;
+    const EventOptions &e = std::get<StationOptions>(parsed).events;
+    QString text = QStringLiteral("%1:%2 tls=%3 user=%4 pw=%5 prefix=%6 station=%7 hook=%8 silent=%9")
+                       .arg(m.host)
+                       .arg(m.port)
+                       .arg(m.tls)
+                       .arg(m.user, QString::fromUtf8(m.password), m.prefix, m.station, e.onEvent)
+                       .arg(e.silentAfterMinutes);
+    text += QStringLiteral(" rx=%1").arg(e.receiverSilentAfterMinutes);
+    for (auto it = e.silentAfter.cbegin(); it != e.silentAfter.cend(); ++it)
+        text += QStringLiteral(" %1=%2").arg(it.key()).arg(it.value());
+    return text;
 }
 
 } // namespace
@@ -108,8 +128,8 @@ private slots:
             {"unknown key", "[station]\nport = p\nspeed = 9600\n", "",
              "error: %F:3: speed: unknown key in [station] (known: port, baud, log-folder"},
             {"command-line key", "[station]\nconfig = x\n", "", "error: %F:2: config: unknown key"},
-            {"unknown section", "[station]\nport = p\n[mqtt]\n", "",
-             "error: %F:3: [mqtt]: unknown section (known: [station])"},
+            {"unknown section", "[station]\nport = p\n[broker]\n", "",
+             "error: %F:3: [broker]: unknown section (known: [station], [mqtt], [events], [silent-after])"},
             {"not key = value", "[station]\nport /dev/x\n", "",
              "error: %F:2: \"port /dev/x\" is not a \"key = value\" line"},
             {"outside sections", "port = p\n[station]\n", "", "error: %F:1: port: outside every section"},
@@ -145,6 +165,122 @@ private slots:
             QCOMPARE(actual, expand(expected));
         if (const auto *options = std::get_if<StationOptions>(&parsed))
             QCOMPARE(options->configFile, file.isEmpty() ? QString() : conf);
+    }
+
+    // The MQTT and event options, on the command line and in their sections.
+    // Files in %D: pw600 (mode 0600), pw640, pw604, hook (executable), text.
+    // "%H" stands for the station name made from the host name.
+    void mqttAndEvents_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("expected");
+        struct Row {
+            const char *name, *file, *arguments, *expected;
+        };
+        const Row rows[] = {
+            // clang-format off
+            {"defaults", "", "", ":0 tls=0 user= pw= prefix=halvern station=%H hook= silent=60 rx=15"},
+            {"mqtt, default port", "", "--mqtt mqtt://broker.lan", "broker.lan:1883 tls=0"},
+            {"mqtts, default port", "", "--mqtt=mqtts://b", "b:8883 tls=1"},
+            {"port given", "", "--mqtt mqtts://b:1", "b:1 tls=1"},
+            {"IPv6", "", "--mqtt mqtt://[::1]:65535", "::1:65535 tls=0"},
+            {"everything", "", "--mqtt mqtt://h --mqtt-user u --mqtt-password-file %D/pw600 --mqtt-ca %D/text "
+             "--mqtt-prefix a/b-c/d_E --station Pump-2_b --on-event %D/hook --silent-after 525600 "
+             "--receiver-silent-after 1",
+             "h:1883 tls=0 user=u pw=secret prefix=a/b-c/d_E station=Pump-2_b hook=%D/hook silent=525600 rx=1"},
+            {"from the file", "[mqtt]\nurl = mqtt://f:99\nprefix = fp\nstation = fs\n[events]\nsilent-after = 5\n"
+             "[silent-after]\n74565 = 180\n16777215 = 1\n", "",
+             "f:99 tls=0 user= pw= prefix=fp station=fs hook= silent=5 rx=15 74565=180 16777215=1"},
+            {"command line wins", "[mqtt]\nurl = mqtt://f\nprefix = fp\n[events]\nsilent-after = 5\n",
+             "--mqtt mqtt://cli --silent-after 7", "cli:1883 tls=0 user= pw= prefix=fp station=%H hook= silent=7"},
+
+            {"scheme", "", "--mqtt http://h", "error: --mqtt: \"http://h\" is not mqtt://HOST[:PORT] or mqtts://"},
+            {"no host", "", "--mqtt mqtt://:1883", "error: --mqtt: \"mqtt://:1883\" is not mqtt://"},
+            {"a path", "", "--mqtt mqtt://h/x", "error: --mqtt: \"mqtt://h/x\" is not"},
+            {"a user", "", "--mqtt mqtt://u@h", "error: --mqtt: \"mqtt://u@h\" is not"},
+            {"bad IPv6", "", "--mqtt mqtt://[::g]", "error: --mqtt: \"mqtt://[::g]\" is not"},
+            {"port 0", "", "--mqtt mqtt://h:0", "error: --mqtt: \"mqtt://h:0\": the port \"0\" is not a whole number"},
+            {"port 65536", "", "--mqtt mqtts://h:65536", "error: --mqtt: \"mqtts://h:65536\": the port"},
+            {"empty port", "", "--mqtt mqtt://h:", "error: --mqtt: \"mqtt://h:\": the port \"\""},
+            {"url in file", "[mqtt]\nurl = tcp://h\n", "--mqtt mqtt://h", "error: %F:2: url: \"tcp://h\" is not"},
+            {"prefix wildcard", "", "--mqtt-prefix a/+", "error: --mqtt-prefix: \"a/+\" is not letters"},
+            {"prefix empty level", "", "--mqtt-prefix a//b", "error: --mqtt-prefix: \"a//b\" is not"},
+            {"prefix leading /", "", "--mqtt-prefix=/a", "error: --mqtt-prefix: \"/a\" is not"},
+            {"station with a dot", "", "--station pc.lan", "error: --station: \"pc.lan\" is not letters, digits"},
+            {"station empty", "[mqtt]\nstation =\n", "", "error: %F:2: station: \"\" is not"},
+            {"minutes 0", "", "--silent-after 0", "error: --silent-after: \"0\" is not a whole number of minutes"},
+            {"minutes, a year and one", "", "--receiver-silent-after=525601", "error: --receiver-silent-after: \"525601\""},
+            {"unknown [mqtt] key", "[mqtt]\nhost = h\n", "",
+             "error: %F:2: host: unknown key in [mqtt] (known: url, user, password-file, ca, prefix, station)"},
+            {"option name as key", "[events]\nsilent-after = 5\nmqtt-user = u\n", "", "error: %F:3: mqtt-user: unknown key in [events]"},
+            {"transmitter 0", "[silent-after]\n1 = 5\n0 = 5\n", "",
+             "error: %F:3: 0: not a transmitter number from 1 to 16777215"},
+            {"transmitter too big", "[silent-after]\n16777216 = 5\n", "", "error: %F:2: 16777216: not a transmitter"},
+            {"transmitter twice", "[silent-after]\n12 = 5\n012 = 6\n", "", "error: %F:3: 012: transmitter 12 is given twice"},
+            {"silent 0 minutes", "[silent-after]\n12 = 0\n", "", "error: %F:2: 12: \"0\" is not a whole number of minutes"},
+            {"password 0640", "", "--mqtt-password-file %D/pw640",
+             "error: --mqtt-password-file: \"%D/pw640\" is open to others than its owner (mode 0640): chmod 600 \"%D/pw640\""},
+            {"password 0604, from the file", "[mqtt]\npassword-file = %D/pw604\n", "",
+             "error: %F:2: password-file: \"%D/pw604\" is open to others than its owner (mode 0604)"},
+            {"password missing", "", "--mqtt-password-file %D/none", "error: --mqtt-password-file: \"%D/none\": No such file"},
+            {"password a folder", "", "--mqtt-password-file %D", "error: --mqtt-password-file: \"%D\" is not a regular file"},
+            {"password empty", "", "--mqtt-password-file %D/empty600", "error: --mqtt-password-file: \"%D/empty600\" holds no password"},
+            {"CA missing", "", "--mqtt-ca %D/none", "error: --mqtt-ca: \"%D/none\" does not exist"},
+            {"hook not executable", "[events]\non-event = %D/text\n", "",
+             "error: %F:2: on-event: \"%D/text\" is not executable (Permission denied)"},
+            {"hook a folder", "", "--on-event %D", "error: --on-event: \"%D\" is not a file"},
+            {"given twice", "", "--mqtt-user=a --mqtt-user=b", "error: --mqtt-user is given twice"},
+            {"no value", "", "--station", "error: --station wants a value (NAME)"},
+            // clang-format on
+        };
+        for (const Row &row : rows)
+            QTest::newRow(row.name) << QByteArray(row.file) << QString::fromLatin1(row.arguments)
+                                    << QString::fromLatin1(row.expected);
+    }
+    void mqttAndEvents()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, arguments);
+        QFETCH(QString, expected);
+        struct Made {
+            const char *name;
+            QByteArray text;
+            mode_t mode;
+        };
+        for (const Made &made : {Made{"pw600", "secret\r\nnot this\n", 0600}, Made{"pw640", "secret\n", 0640},
+                                 Made{"pw604", "secret", 0604}, Made{"empty600", "\nsecret\n", 0600},
+                                 Made{"hook", "#!/bin/sh\n", 0755}, Made{"text", "text\n", 0644}}) {
+            const QString path = tmp.filePath(QLatin1String(made.name));
+            writeFile(path, made.text);
+            QVERIFY(::chmod(QFile::encodeName(path).constData(), made.mode) == 0);
+        }
+        const QStringList list = QStringList{QStringLiteral("--port=p")}
+                                 + expand(arguments).split(u' ', Qt::SkipEmptyParts)
+                                 + (file.isEmpty() ? QStringList() : QStringList{QStringLiteral("--config"), conf});
+        if (!file.isEmpty())
+            writeFile(conf, expand(QString::fromLatin1(file)).toLatin1());
+        const QString actual = mqttSummary(parseStationOptions(list, {}));
+        expected = expand(expected).replace(QStringLiteral("%H"), ::stationNameFromHost(QSysInfo::machineHostName()));
+        QVERIFY2(actual.startsWith(expected), qPrintable(actual));
+    }
+
+    void stationNameFromHost_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("station");
+        QTest::newRow("plain") << "Pump-house_2"
+                               << "Pump-house_2";
+        QTest::newRow("domain") << "pc.example.org"
+                                << "pc_example_org";
+        QTest::newRow("not ASCII") << QStringLiteral("sk\u00e5p") << "sk_p";
+        QTest::newRow("none") << ""
+                              << "halvern";
+    }
+    void stationNameFromHost()
+    {
+        QFETCH(QString, host);
+        QTEST(::stationNameFromHost(host), "station");
     }
 
     // systemd's folder first, then XDG_CONFIG_HOME if absolute, then ~/.config;
@@ -236,9 +372,9 @@ private slots:
     {
         const QStringList lines = stationUsage().split(u'\n');
         QCOMPARE(lines.first(), QStringLiteral("Usage: halvern-station [OPTION]..."));
-        for (const char *option :
-             {"--port DEVICE ", "--baud RATE ", "--log-folder DIR ", "--log MODE ", "--base-name NAME ", "--filter N ",
-              "--json ", "--config FILE ", "--help ", "--version "}) {
+        for (const char *option : {"--port DEVICE ", "--baud RATE ", "--log-folder DIR ", "--log MODE ",
+                                   "--base-name NAME ", "--filter N ", "--json ", "--mqtt URL ", "--mqtt-prefix P ",
+                                   "--station NAME ", "--config FILE ", "--help ", "--version "}) {
             const QString start = QStringLiteral("  ") + QLatin1String(option);
             QVERIFY2(lines.filter(start).size() == 1 && lines.filter(start).first().startsWith(start), option);
         }

@@ -1,0 +1,387 @@
+#include "mqtt/mqttoptions.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr qint32 kLargestTransmitter = 16777215;
+constexpr int kLargestMinutes = 525600; // a year
+constexpr qint64 kLargestPasswordFile = 4096;
+
+QString quoted(const QString &value)
+{
+    return u'"' + value + u'"';
+}
+
+// The characters of topic levels and names that go into Home Assistant's ids.
+bool isNameCharacter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-' || c == u'_';
+}
+
+bool isName(const QString &text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        if (!isNameCharacter(c))
+            return false;
+    }
+    return true;
+}
+
+// Digits only (no sign, no blanks), first..last; -1 otherwise.
+qint64 wholeNumber(const QString &text, qint64 first, qint64 last)
+{
+    if (text.isEmpty() || text.size() > 9)
+        return -1;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return -1;
+    }
+    const qint64 number = text.toLongLong();
+    return number >= first && number <= last ? number : -1;
+}
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// ---- The values ----
+
+QString applyUrl(MqttOptions &mqtt, EventOptions &, const QString &value)
+{
+    const QString bad = QStringLiteral("%1 is not mqtt://HOST[:PORT] or mqtts://HOST[:PORT]").arg(quoted(value));
+    const bool tls = value.startsWith(QLatin1String("mqtts://"));
+    if (!tls && !value.startsWith(QLatin1String("mqtt://")))
+        return bad;
+    const QString rest = value.mid(tls ? 8 : 7);
+    QString host;
+    QString after;               // ":PORT" or nothing
+    if (rest.startsWith(u'[')) { // an IPv6 address
+        const qsizetype close = rest.indexOf(u']');
+        host = rest.mid(1, close - 1);
+        after = rest.mid(close + 1);
+        const bool address =
+            close > 1 && host.contains(u':') && std::all_of(host.cbegin(), host.cend(), [](QChar c) {
+                return c.isDigit() || (c.toLower() >= u'a' && c.toLower() <= u'f') || c == u':' || c == u'.';
+            });
+        if (!address)
+            return bad;
+    } else {
+        const qsizetype colon = rest.indexOf(u':');
+        host = rest.left(colon);
+        after = colon < 0 ? QString() : rest.mid(colon);
+        if (!std::all_of(host.cbegin(), host.cend(), [](QChar c) { return isNameCharacter(c) || c == u'.'; }))
+            return bad;
+    }
+    if (host.isEmpty() || (!after.isEmpty() && !after.startsWith(u':')))
+        return bad;
+    qint64 port = tls ? 8883 : 1883;
+    if (!after.isEmpty()) {
+        port = wholeNumber(after.mid(1), 1, 65535);
+        if (port < 0)
+            return QStringLiteral("%1: the port %2 is not a whole number from 1 to 65535")
+                .arg(quoted(value), quoted(after.mid(1)));
+    }
+    mqtt.url = value;
+    mqtt.host = host;
+    mqtt.port = quint16(port);
+    mqtt.tls = tls;
+    return {};
+}
+
+QString applyUser(MqttOptions &mqtt, EventOptions &, const QString &value)
+{
+    if (value.isEmpty())
+        return QStringLiteral("names no user");
+    mqtt.user = value;
+    return {};
+}
+
+// The file itself is read once everything is known (MqttEventDraft::finish).
+QString applyPasswordFile(MqttOptions &mqtt, EventOptions &, const QString &value)
+{
+    if (value.isEmpty())
+        return QStringLiteral("names no file");
+    mqtt.passwordFile = value;
+    return {};
+}
+
+QString applyCa(MqttOptions &mqtt, EventOptions &, const QString &value)
+{
+    if (value.isEmpty())
+        return QStringLiteral("names no file");
+    mqtt.caFile = value;
+    return {};
+}
+
+// No '+' or '#' (wildcards) and no empty level, which would change the tree.
+QString applyPrefix(MqttOptions &mqtt, EventOptions &, const QString &value)
+{
+    const QStringList parts = value.split(u'/');
+    if (!std::all_of(parts.cbegin(), parts.cend(), isName))
+        return QStringLiteral("%1 is not letters, digits, - and _, in parts joined by /").arg(quoted(value));
+    mqtt.prefix = value;
+    return {};
+}
+
+QString applyStation(MqttOptions &mqtt, EventOptions &, const QString &value)
+{
+    if (!isName(value))
+        return QStringLiteral("%1 is not letters, digits, - and _ only").arg(quoted(value));
+    mqtt.station = value;
+    return {};
+}
+
+// Checked when everything is read, like the files of the MQTT options.
+QString applyOnEvent(MqttOptions &, EventOptions &events, const QString &value)
+{
+    if (value.isEmpty())
+        return QStringLiteral("names no program");
+    events.onEvent = value;
+    return {};
+}
+
+QString minutesProblem(const QString &value)
+{
+    return QStringLiteral("%1 is not a whole number of minutes from 1 to %2").arg(quoted(value)).arg(kLargestMinutes);
+}
+
+QString applySilentAfter(MqttOptions &, EventOptions &events, const QString &value)
+{
+    const qint64 minutes = wholeNumber(value, 1, kLargestMinutes);
+    if (minutes < 0)
+        return minutesProblem(value);
+    events.silentAfterMinutes = int(minutes);
+    return {};
+}
+
+QString applyReceiverSilentAfter(MqttOptions &, EventOptions &events, const QString &value)
+{
+    const qint64 minutes = wholeNumber(value, 1, kLargestMinutes);
+    if (minutes < 0)
+        return minutesProblem(value);
+    events.receiverSilentAfterMinutes = int(minutes);
+    return {};
+}
+
+constexpr MqttEventOption kOptions[] = {
+    {"mqtt", "URL",
+     "publish to the MQTT broker at mqtt://HOST[:PORT] (port 1883\n"
+     "by default) or mqtts://HOST[:PORT] (TLS, 8883); without it\n"
+     "nothing of MQTT runs",
+     "mqtt", "url", applyUrl},
+    {"mqtt-user", "NAME", "the user name at the broker", "mqtt", "user", applyUser},
+    {"mqtt-password-file", "FILE",
+     "the password at the broker: the first line of FILE, which\n"
+     "only its owner may read or write (chmod 600 FILE)",
+     "mqtt", "password-file", applyPasswordFile},
+    {"mqtt-ca", "FILE", "the certificate authorities (PEM) that vouch for an\nmqtts broker, instead of the system's",
+     "mqtt", "ca", applyCa},
+    {"mqtt-prefix", "P",
+     "the first part of every topic: letters, digits, - and _,\nparts joined by / (default halvern)", "mqtt", "prefix",
+     applyPrefix},
+    {"station", "NAME",
+     "this station's name in topics and events: letters, digits,\n"
+     "- and _ (default the host name, other characters made _)",
+     "mqtt", "station", applyStation},
+    {"on-event", "PROGRAM",
+     "run PROGRAM (an executable file, no arguments) for each\n"
+     "event, the event in its environment and standard input",
+     "events", "on-event", applyOnEvent},
+    {"silent-after", "MINUTES", "a transmitter not heard for MINUTES is silent, 1 to\n525600 (default 60)", "events",
+     "silent-after", applySilentAfter},
+    {"receiver-silent-after", "MINUTES",
+     "the receiver is silent after MINUTES without a byte, 1 to\n525600 (default 15)", "events",
+     "receiver-silent-after", applyReceiverSilentAfter},
+};
+
+// ---- The files, once everything is read ----
+
+// Like ssh with a private key: a password others may read is refused.
+QString readPassword(const QString &path, QByteArray &password)
+{
+#if defined(Q_OS_UNIX)
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return QStringLiteral("%1: %2").arg(quoted(path), systemError());
+    if (!S_ISREG(status.st_mode)) // a FIFO would hold the start
+        return QStringLiteral("%1 is not a regular file").arg(quoted(path));
+    if ((status.st_mode & (S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH)) != 0)
+        return QStringLiteral("%1 is open to others than its owner (mode %2): chmod 600 %1")
+            .arg(quoted(path), QString::number(status.st_mode & 07777, 8).rightJustified(4, u'0'));
+#endif
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("%1: cannot read it (%2)").arg(quoted(path), file.errorString());
+    const QByteArray bytes = file.read(kLargestPasswordFile);
+    QByteArray line = bytes.left(bytes.indexOf('\n'));
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (line.isEmpty())
+        return QStringLiteral("%1 holds no password on its first line").arg(quoted(path));
+    password = line;
+    return {};
+}
+
+QString readableFileProblem(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("%1 does not exist").arg(quoted(path));
+    if (!info.isFile())
+        return QStringLiteral("%1 is not a file").arg(quoted(path));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("%1: cannot read it (%2)").arg(quoted(path), file.errorString());
+    return {};
+}
+
+// The path made absolute, so that the program run is the one checked now
+// whatever the working folder and PATH are later.
+QString executableProblem(QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("%1 does not exist").arg(quoted(path));
+    if (!info.isFile())
+        return QStringLiteral("%1 is not a file").arg(quoted(path));
+#if defined(Q_OS_UNIX)
+    if (::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), X_OK, AT_EACCESS) != 0)
+        return QStringLiteral("%1 is not executable (%2)").arg(quoted(path), systemError());
+#else
+    if (!info.isExecutable())
+        return QStringLiteral("%1 is not executable").arg(quoted(path));
+#endif
+    path = info.absoluteFilePath();
+    return {};
+}
+
+} // namespace
+
+std::span<const MqttEventOption> mqttEventOptions()
+{
+    return kOptions;
+}
+
+const MqttEventOption *findMqttEventOption(const QString &name)
+{
+    for (const MqttEventOption &option : kOptions) {
+        if (name == QLatin1String(option.name))
+            return &option;
+    }
+    return nullptr;
+}
+
+QStringList mqttEventSections()
+{
+    return {QStringLiteral("mqtt"), QStringLiteral("events"), QStringLiteral("silent-after")};
+}
+
+std::optional<QString> MqttEventDraft::take(const MqttEventOption &option, const QString &value, const QString &origin)
+{
+    const QString problem = option.apply(mqtt, events, value);
+    if (!problem.isEmpty())
+        return QStringLiteral("%1: %2").arg(origin, problem);
+    origins.insert(QLatin1String(option.name), origin);
+    return std::nullopt;
+}
+
+std::optional<QString> MqttEventDraft::takeEntry(const ConfigEntry &entry, const QString &path)
+{
+    const QString where = QStringLiteral("%1: %2").arg(configPlace(path, entry.line), entry.key);
+    if (entry.section == QLatin1String("silent-after")) {
+        const qint64 transmitter = wholeNumber(entry.key, 1, kLargestTransmitter);
+        if (transmitter < 0)
+            return QStringLiteral("%1: not a transmitter number from 1 to %2").arg(where).arg(kLargestTransmitter);
+        if (events.silentAfter.contains(qint32(transmitter)))
+            return QStringLiteral("%1: transmitter %2 is given twice in [silent-after]").arg(where).arg(transmitter);
+        const qint64 minutes = wholeNumber(entry.value, 1, kLargestMinutes);
+        if (minutes < 0)
+            return QStringLiteral("%1: %2").arg(where, minutesProblem(entry.value));
+        events.silentAfter.insert(qint32(transmitter), int(minutes));
+        return std::nullopt;
+    }
+    QStringList known;
+    for (const MqttEventOption &option : kOptions) {
+        if (entry.section != QLatin1String(option.section))
+            continue;
+        if (entry.key == QLatin1String(option.key))
+            return take(option, entry.value, where);
+        known.append(QLatin1String(option.key));
+    }
+    return QStringLiteral("%1: unknown key in [%2] (known: %3)")
+        .arg(where, entry.section, known.join(QLatin1String(", ")));
+}
+
+std::optional<QString> MqttEventDraft::finish(const QString &hostName)
+{
+    const auto problem = [this](const char *option, const QString &text) -> std::optional<QString> {
+        if (text.isEmpty())
+            return std::nullopt;
+        return QStringLiteral("%1: %2").arg(origins.value(QLatin1String(option)), text);
+    };
+    if (!mqtt.passwordFile.isEmpty()) {
+        if (auto error = problem("mqtt-password-file", readPassword(mqtt.passwordFile, mqtt.password)))
+            return error;
+    }
+    if (!mqtt.caFile.isEmpty()) {
+        if (auto error = problem("mqtt-ca", readableFileProblem(mqtt.caFile)))
+            return error;
+    }
+    if (!events.onEvent.isEmpty()) {
+        if (auto error = problem("on-event", executableProblem(events.onEvent)))
+            return error;
+    }
+    if (mqtt.station.isEmpty())
+        mqtt.station = stationNameFromHost(hostName);
+    return std::nullopt;
+}
+
+QString stationNameFromHost(const QString &hostName)
+{
+    QString name = hostName;
+    for (QChar &c : name) {
+        if (!isNameCharacter(c))
+            c = u'_';
+    }
+    return name.isEmpty() ? QStringLiteral("halvern") : name;
+}
+
+QString mqttEventUsage(int column)
+{
+    QString text;
+    const QString indent(column, u' ');
+    for (const MqttEventOption &option : kOptions) {
+        const QString name =
+            QStringLiteral("  --%1 %2").arg(QLatin1String(option.name), QLatin1String(option.valueName));
+        const QString help = QString::fromUtf8(option.help).replace(u'\n', u'\n' + indent);
+        if (name.size() + 2 <= column)
+            text += name.leftJustified(column) + help + u'\n';
+        else
+            text += name + u'\n' + indent + help + u'\n';
+    }
+    return text;
+}
+
+QString mqttEventConfigUsage()
+{
+    return QStringLiteral("The MQTT options can also be set in the [mqtt] section of the config file,\n"
+                          "each key named as the option without \"--mqtt-\" (url, user, password-file, ca,\n"
+                          "prefix, and station for --station); the event options in [events] (on-event,\n"
+                          "silent-after, receiver-silent-after); and a transmitter's own silent time in\n"
+                          "[silent-after] as \"NUMBER = MINUTES\" (74565 = 180). Without --mqtt (url) the\n"
+                          "other MQTT options are checked but unused.\n");
+}

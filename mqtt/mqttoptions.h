@@ -1,0 +1,86 @@
+#pragma once
+// The MQTT and event options, the same in the console and the station: one
+// table of them (long option, value name, help line, how a value is taken)
+// and the readers of the config file's [mqtt], [events] and [silent-after]
+// sections. Each program's own parser finds these options through here.
+//
+// In the config file the [mqtt] keys are the long options without "--mqtt-"
+// (url, user, password-file, ca, prefix, and station for --station); the
+// [events] keys are the long options without "--" (on-event, silent-after,
+// receiver-silent-after); [silent-after] holds "<transmitter> = <minutes>".
+// Without --mqtt the other MQTT options are still checked but unused, so a
+// config file may keep them while url is commented out.
+#include "app/configfile.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QMap>
+#include <QString>
+#include <optional>
+#include <span>
+
+struct MqttOptions {
+    QString url;  // as given; empty: nothing of MQTT runs
+    QString host; // without the brackets of an IPv6 address
+    quint16 port = 0;
+    bool tls = false; // mqtts://
+    QString user;
+    QByteArray password; // the first line of passwordFile, without its line end
+    QString passwordFile;
+    QString caFile;
+    QString prefix = QStringLiteral("halvern");
+    QString station; // letters, digits, '-' and '_'; by default from the host name
+
+    bool enabled() const { return !url.isEmpty(); }
+};
+
+struct EventOptions {
+    QString onEvent; // an absolute path to an executable file, or empty
+    int silentAfterMinutes = 60;
+    QMap<qint32, int> silentAfter; // per transmitter, overriding silentAfterMinutes
+    int receiverSilentAfterMinutes = 15;
+
+    int silentAfterMinutesFor(qint32 transmitter) const { return silentAfter.value(transmitter, silentAfterMinutes); }
+};
+
+struct MqttEventOption {
+    const char *name;      // the long option, without "--"
+    const char *valueName; // the value on the command line
+    const char *help;      // its line in --help
+    const char *section;   // its section in the config file
+    const char *key;       // its key there
+    // Takes a value, or says what is wrong with it, leaving the options as they were.
+    QString (*apply)(MqttOptions &, EventOptions &, const QString &value);
+};
+
+// In the order of --help.
+std::span<const MqttEventOption> mqttEventOptions();
+const MqttEventOption *findMqttEventOption(const QString &name);
+
+// The config file sections read here: mqtt, events, silent-after.
+QStringList mqttEventSections();
+
+// The options as they are read, and where each value came from
+// ("--mqtt-ca", "/etc/halvern/station.conf:4: ca"), for the messages.
+struct MqttEventDraft {
+    MqttOptions mqtt;
+    EventOptions events;
+    QHash<QString, QString> origins; // by long option name
+
+    // Each returns the one-line message of an error, starting with where it is.
+    std::optional<QString> take(const MqttEventOption &option, const QString &value, const QString &origin);
+    std::optional<QString> takeEntry(const ConfigEntry &entry, const QString &path);
+    // Once everything is read: the files named must be sound (the password is
+    // read now) and the station name defaults to the host name.
+    std::optional<QString> finish(const QString &hostName);
+};
+
+// The host name reduced to a station name: letters (a-z, A-Z), digits, '-' and
+// '_' kept, every other character (a '.' of a domain name too) becomes '_';
+// "halvern" when nothing is left.
+QString stationNameFromHost(const QString &hostName);
+
+// The --help lines of these options, the value column at `column`, and the
+// paragraph about their config file sections.
+QString mqttEventUsage(int column);
+QString mqttEventConfigUsage();

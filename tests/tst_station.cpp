@@ -266,7 +266,9 @@ private slots:
         QTRY_VERIFY(notify.received().count("WATCHDOG=1") >= 2);
 
         QVERIFY(station.pty.write(telemetryFrame(kTemperatureCode, 74565, 0x03, 0x00, 0x2B, 0x00, 7)));
-        QTRY_VERIFY(notify.received().last().startsWith("STATUS=") && notify.received().last().contains("messages: 1"));
+        QTRY_VERIFY(std::any_of(notify.received().cbegin(), notify.received().cend(), [](const QByteArray &message) {
+            return message.startsWith("STATUS=") && message.endsWith("messages: 1");
+        }));
         ::kill(pid_t(station.process.processId()), SIGUSR1);
         const auto snapshot = [&] {
             const QStringList logs = filesIn(folder.path()).filter(QStringLiteral(".csv"));

@@ -19,7 +19,7 @@ int main(int argc, char *argv[])
         arguments.append(decodeArgument(argv[i]));
     const auto parsed = parseCommandLine(arguments);
     if (const auto *error = std::get_if<CommandLineError>(&parsed)) {
-        std::fprintf(stderr, "halvern-console: %s\n%s", qPrintable(error->message), qPrintable(commandLineUsage()));
+        std::fprintf(stderr, "halvern-console: %s (--help lists the options)\n", qPrintable(error->message));
         return 2;
     }
     const CommandLine &options = std::get<CommandLine>(parsed);

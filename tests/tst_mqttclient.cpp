@@ -117,6 +117,8 @@ private slots:
     void failuresGiveOneLineEach();
     void passwordChecked_data();
     void passwordChecked();
+    void tlsChecksBrokerName_data();
+    void tlsChecksBrokerName();
     void willAfterKill();
 };
 
@@ -311,6 +313,53 @@ void TstMqttClient::passwordChecked()
         return;
     QTRY_VERIFY_WITH_TIMEOUT(client.connectAttempts() >= 3, 10000);
     QCOMPARE(lines.size(), 1);
+}
+
+void TstMqttClient::tlsChecksBrokerName_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("caFile");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("name and CA match") << "localhost" << "ca.crt" << "connected to mqtts://localhost:PORT";
+    QTest::newRow("address not in the certificate")
+        << "127.0.0.1" << "ca.crt" << "TLS failure with mqtts://127.0.0.1:PORT: OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify failed";
+    QTest::newRow("another CA")
+        << "localhost" << "other-ca.crt" << "TLS failure with mqtts://localhost:PORT: OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify failed";
+}
+
+// The connection goes to the resolved address, the certificate is checked
+// against the name the user gave.
+void TstMqttClient::tlsChecksBrokerName()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, caFile);
+    QFETCH(QString, line);
+    Broker broker(QStringLiteral("cafile DIR/ca.crt\ncertfile DIR/server.crt\nkeyfile DIR/server.key\nallow_anonymous true"));
+    const auto openssl = [&](const QString &arguments) {
+        QProcess process;
+        process.setWorkingDirectory(broker.path(QString()));
+        process.start(QStringLiteral("openssl"), arguments.split(QLatin1Char(' ')));
+        return process.waitForFinished() && process.exitCode() == 0;
+    };
+    const QString key = QStringLiteral("-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2");
+    QFile extensions(broker.path(QStringLiteral("server.ext")));
+    QVERIFY(extensions.open(QIODevice::WriteOnly));
+    extensions.write("subjectAltName=DNS:localhost\n");
+    extensions.close();
+    QVERIFY(openssl(QStringLiteral("req -x509 %1 -keyout ca.key -out ca.crt -subj /CN=ca").arg(key)));
+    QVERIFY(openssl(QStringLiteral("req -x509 %1 -keyout other-ca.key -out other-ca.crt -subj /CN=other").arg(key)));
+    QVERIFY(openssl(QStringLiteral("req %1 -keyout server.key -out server.csr -subj /CN=localhost").arg(key)));
+    QVERIFY(openssl(QStringLiteral("x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 2 "
+                                   "-extfile server.ext -out server.crt")));
+    QVERIFY(broker.start());
+    MqttSettings settings = settingsFor(QStringLiteral("mqtts://%1:%2").arg(host).arg(broker.port()));
+    settings.caFile = broker.path(caFile);
+    MqttClient client(settings);
+    QStringList lines;
+    connect(&client, &MqttClient::statusChanged, this, [&](const QString &text) { lines << text; });
+    client.start();
+    QTRY_COMPARE(lines.size(), 1);
+    QCOMPARE(lines.first(), line.replace(QLatin1String("PORT"), QString::number(broker.port())));
 }
 
 // A client killed with -9 says nothing; the broker publishes its will.

@@ -34,11 +34,23 @@ void initialiseLibrary()
     Q_UNUSED(initialised);
 }
 
+// Remembers why the broker's certificate was refused ("hostname mismatch"),
+// for the status line; OpenSSL's own error only says the check failed.
+int rememberVerifyError(int preverifyOk, X509_STORE_CTX *store)
+{
+    if (!preverifyOk) {
+        auto *ssl = static_cast<SSL *>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+        if (auto *why = ssl ? static_cast<QString *>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl))) : nullptr)
+            *why = QString::fromUtf8(X509_verify_cert_error_string(X509_STORE_CTX_get_error(store)));
+    }
+    return preverifyOk;
+}
+
 // The broker is checked against the host name the user gave, although the
 // connection goes to the address it was resolved to (so libmosquitto never
 // resolves a name itself, which would block): our own TLS context carries
 // the name, and libmosquitto uses the context as it is.
-SSL_CTX *tlsContext(const MqttSettings &settings, QString *error)
+SSL_CTX *tlsContext(const MqttSettings &settings, QString *verifyError, QString *error)
 {
     SSL_CTX *context = SSL_CTX_new(TLS_client_method());
     if (!context) {
@@ -47,16 +59,16 @@ SSL_CTX *tlsContext(const MqttSettings &settings, QString *error)
     }
     SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
     const QByteArray caFile = QFile::encodeName(settings.caFile);
-    const int loaded = settings.caFile.isEmpty()
-                           ? SSL_CTX_load_verify_locations(context, nullptr, "/etc/ssl/certs")
-                           : SSL_CTX_load_verify_locations(context, caFile.constData(), nullptr);
+    const int loaded = settings.caFile.isEmpty() ? SSL_CTX_load_verify_locations(context, nullptr, "/etc/ssl/certs")
+                                                 : SSL_CTX_load_verify_locations(context, caFile.constData(), nullptr);
     if (loaded != 1) {
         *error = settings.caFile.isEmpty() ? QStringLiteral("cannot read the system's CA certificates")
                                            : QStringLiteral("cannot read the CA file %1").arg(settings.caFile);
         SSL_CTX_free(context);
         return nullptr;
     }
-    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_app_data(context, verifyError);
+    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, &rememberVerifyError);
     X509_VERIFY_PARAM *checks = SSL_CTX_get0_param(context);
     const QByteArray host = settings.host.toUtf8();
     if (!QHostAddress(settings.host).isNull())
@@ -78,13 +90,16 @@ QString lastTlsError()
 QString MqttSettings::url() const
 {
     const QString shownHost = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
-    return QStringLiteral("%1://%2:%3").arg(tls ? QStringLiteral("mqtts") : QStringLiteral("mqtt"), shownHost).arg(port);
+    return QStringLiteral("%1://%2:%3")
+        .arg(tls ? QStringLiteral("mqtts") : QStringLiteral("mqtt"), shownHost)
+        .arg(port);
 }
 
 std::optional<MqttSettings> parseMqttUrl(const QString &text, QString *error)
 {
     const auto wrong = [&](const QString &why) {
-        *error = QStringLiteral("MQTT broker \"%1\": %2 (expected mqtt://host:1883 or mqtts://host:8883)").arg(text, why);
+        *error =
+            QStringLiteral("MQTT broker \"%1\": %2 (expected mqtt://host:1883 or mqtts://host:8883)").arg(text, why);
         return std::nullopt;
     };
     const QUrl url(text, QUrl::StrictMode);
@@ -152,8 +167,7 @@ void MqttClient::start()
 
 void MqttClient::publish(const QByteArray &topic, const QByteArray &payload, int qos, bool retain)
 {
-    if (mosquitto_pub_topic_check2(topic.constData(), size_t(topic.size())) != MOSQ_ERR_SUCCESS || qos < 0
-        || qos > 1) {
+    if (mosquitto_pub_topic_check2(topic.constData(), size_t(topic.size())) != MOSQ_ERR_SUCCESS || qos < 0 || qos > 1) {
         qWarning("MQTT: not publishing to \"%s\" with QoS %d", topic.constData(), qos);
         return;
     }
@@ -227,8 +241,8 @@ void MqttClient::hostLookedUp(const QHostInfo &info)
 
 void MqttClient::connectTo(const QString &address)
 {
-    m_mosq = mosquitto_new(m_settings.clientId.isEmpty() ? nullptr : m_settings.clientId.toUtf8().constData(), true,
-                           this);
+    m_mosq =
+        mosquitto_new(m_settings.clientId.isEmpty() ? nullptr : m_settings.clientId.toUtf8().constData(), true, this);
     if (!m_mosq) {
         fail(QStringLiteral("cannot set up the MQTT client: %1").arg(QString::fromLocal8Bit(strerror(errno))));
         return;
@@ -237,6 +251,7 @@ void MqttClient::connectTo(const QString &address)
         return;
     m_connackCode = -1;
     m_libraryError.clear();
+    m_verifyError.clear();
     ERR_clear_error();
     errno = 0;
     // The address is numeric, so nothing here waits: the socket connects in
@@ -276,7 +291,7 @@ bool MqttClient::configure()
     }
     if (m_settings.tls) {
         QString error;
-        SSL_CTX *context = tlsContext(m_settings, &error);
+        SSL_CTX *context = tlsContext(m_settings, &m_verifyError, &error);
         if (!context) {
             fail(QStringLiteral("TLS failure with %1: %2").arg(m_settings.url(), error));
             return false;
@@ -365,14 +380,20 @@ QString MqttClient::failureLine(int rc, int error) const
         default: return QStringLiteral("%1 refused the connection (code %2)").arg(url).arg(m_connackCode);
         }
     }
-    if (rc == MOSQ_ERR_TLS)
-        return QStringLiteral("TLS failure with %1: %2").arg(url, m_libraryError.isEmpty() ? lastTlsError() : m_libraryError);
+    if (rc == MOSQ_ERR_TLS) {
+        if (!m_verifyError.isEmpty())
+            return QStringLiteral("TLS failure with %1: certificate refused (%2)").arg(url, m_verifyError);
+        // "OpenSSL Error[0]: error:0A00010B:SSL routines::wrong version number": the reason is the last part.
+        const QString reason = m_libraryError.isEmpty() ? lastTlsError() : m_libraryError.section(QLatin1Char(':'), -1);
+        return QStringLiteral("TLS failure with %1: %2").arg(url, reason);
+    }
     if (rc == MOSQ_ERR_ERRNO || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_NO_CONN) {
         switch (error) {
         case ECONNREFUSED: return QStringLiteral("connection to %1 refused: nothing listening there").arg(url);
         case ENETUNREACH:
         case EHOSTUNREACH:
-        case EADDRNOTAVAIL: return QStringLiteral("%1 unreachable: %2").arg(url, QString::fromLocal8Bit(strerror(error)));
+        case EADDRNOTAVAIL:
+            return QStringLiteral("%1 unreachable: %2").arg(url, QString::fromLocal8Bit(strerror(error)));
         case ETIMEDOUT: return QStringLiteral("no answer from %1").arg(url);
         case 0:
         case EAGAIN: return QStringLiteral("connection to %1 closed by the broker").arg(url);
@@ -424,9 +445,9 @@ void MqttClient::pump()
             break;
         // QoS 0 may be taken (onPublishCallback) before the call returns:
         // the id is written first, and the message is not touched after.
-        const int rc = mosquitto_publish(m_mosq, &message->mid, message->topic.constData(),
-                                         int(message->payload.size()), message->payload.constData(), message->qos,
-                                         message->retain);
+        const int rc =
+            mosquitto_publish(m_mosq, &message->mid, message->topic.constData(), int(message->payload.size()),
+                              message->payload.constData(), message->qos, message->retain);
         if (rc != MOSQ_ERR_SUCCESS)
             break; // the connection is failing; the drop hands everything again
     }

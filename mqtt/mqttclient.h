@@ -124,6 +124,7 @@ private:
     bool m_connected = false;
     bool m_pumping = false;
     QString m_lastLine;
-    QString m_libraryError; // libmosquitto's last error line on this connection
+    QString m_libraryError;               // libmosquitto's last error line on this connection
+    QString m_verifyError;                // why the broker's certificate was refused, if it was
     std::function<void()> m_queueEmptied; // set while finish() waits
 };

@@ -120,6 +120,8 @@ private slots:
     void tlsChecksBrokerName_data();
     void tlsChecksBrokerName();
     void willAfterKill();
+    void finishSaysOfflineNotWill();
+    void subscribesAgainAfterReconnect();
 };
 
 void TstMqttClient::parsesBrokerAddresses_data()
@@ -397,6 +399,59 @@ void TstMqttClient::willAfterKill()
     QVERIFY(helper.waitForFinished());
     QTRY_COMPARE(subscriber.lines().value(1), QStringLiteral("halvern/helper/status 0 1 offline"));
     QCOMPARE(subscriber.lines().size(), 2);
+}
+
+// A clean end publishes its own last word and disconnects, so the broker
+// keeps the will to itself.
+void TstMqttClient::finishSaysOfflineNotWill()
+{
+    Broker broker(QStringLiteral("allow_anonymous true"));
+    QVERIFY(broker.start());
+    Subscriber subscriber(broker.port(), QStringLiteral("st/status"), {QStringLiteral("-i"), QStringLiteral("reader")});
+    QVERIFY(broker.waitForLog("Received SUBSCRIBE from reader"));
+    {
+        MqttClient client(settingsFor(broker.url()));
+        client.setWill("st/status", "died", true);
+        client.start();
+        QTRY_VERIFY(client.isConnected());
+        client.finish("st/status", "offline", true, 5000);
+        QVERIFY(!client.isConnected());
+    }
+    QTRY_COMPARE(subscriber.lines(), QStringList{QStringLiteral("st/status 0 1 offline")});
+    // Anything the broker said on the client's behalf would come before this.
+    QCOMPARE(QProcess::execute(QStringLiteral("mosquitto_pub"),
+                               {QStringLiteral("-p"), QString::number(broker.port()), QStringLiteral("-t"),
+                                QStringLiteral("st/status"), QStringLiteral("-m"), QStringLiteral("marker")}),
+             0);
+    QTRY_COMPARE(subscriber.lines().size(), 2);
+    QCOMPARE(subscriber.lines().last(), QStringLiteral("st/status 0 0 marker"));
+}
+
+// Subscriptions are made again on every connect: a broker restart forgets them.
+void TstMqttClient::subscribesAgainAfterReconnect()
+{
+    Broker broker(QStringLiteral("allow_anonymous true"));
+    QVERIFY(broker.start());
+    MqttClient client(settingsFor(broker.url()));
+    QStringList received;
+    connect(&client, &MqttClient::messageReceived, this, [&](const QByteArray &topic, const QByteArray &payload) {
+        received << QString::fromUtf8(topic + ' ' + payload);
+    });
+    client.subscribe("homeassistant/status");
+    client.start();
+    const auto announce = [&](const QString &payload) {
+        return QProcess::execute(QStringLiteral("mosquitto_pub"),
+                                 {QStringLiteral("-p"), QString::number(broker.port()), QStringLiteral("-r"),
+                                  QStringLiteral("-t"), QStringLiteral("homeassistant/status"), QStringLiteral("-m"),
+                                  payload});
+    };
+    QCOMPARE(announce(QStringLiteral("online")), 0);
+    QTRY_COMPARE(received, QStringList{QStringLiteral("homeassistant/status online")});
+    broker.stop();
+    QTRY_VERIFY(!client.isConnected());
+    QVERIFY(broker.start());
+    QCOMPARE(announce(QStringLiteral("online again")), 0); // retained: arrives once subscribed
+    QTRY_COMPARE_WITH_TIMEOUT(received.value(1), QStringLiteral("homeassistant/status online again"), 10000);
 }
 
 // The process killed in willAfterKill: online once connected, offline as its will.

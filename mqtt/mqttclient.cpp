@@ -285,7 +285,7 @@ bool MqttClient::configure()
         mosquitto_will_set(m_mosq, m_willTopic.constData(), int(m_willPayload.size()), m_willPayload.constData(), 1,
                            m_willRetain);
     if (!m_settings.user.isEmpty() || !m_settings.password.isEmpty()) {
-        const QByteArray password = m_settings.password;
+        const QByteArray &password = m_settings.password;
         mosquitto_username_pw_set(m_mosq, m_settings.user.toUtf8().constData(),
                                   password.isEmpty() ? nullptr : password.constData());
     }
@@ -305,6 +305,8 @@ bool MqttClient::configure()
 
 void MqttClient::socketReadable()
 {
+    if (!m_mosq)
+        return;
     errno = 0;
     const int rc = mosquitto_loop_read(m_mosq, 1);
     afterIo(rc, errno);
@@ -312,6 +314,8 @@ void MqttClient::socketReadable()
 
 void MqttClient::socketWritable()
 {
+    if (!m_mosq)
+        return;
     errno = 0;
     int rc = MOSQ_ERR_SUCCESS;
     // During the TLS handshake only the read call moves it on, whichever way

@@ -1,0 +1,496 @@
+#include "mqttclient.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QSocketNotifier>
+#include <QUrl>
+#include <QtDebug>
+
+#include <cerrno>
+#include <cstring>
+#include <mosquitto.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+namespace {
+
+constexpr int kKeepaliveSeconds = 30;
+constexpr int kFirstBackoffMs = 1000;
+constexpr int kLastBackoffMs = 60000;
+constexpr int kConnectLimitMs = 15000;
+// Messages handed to one connection and not yet taken. Few enough that a
+// drop resends little, enough to keep a local broker busy.
+constexpr qsizetype kInFlightLimit = 100;
+
+void initialiseLibrary()
+{
+    static const bool initialised = [] {
+        mosquitto_lib_init();
+        return true;
+    }();
+    Q_UNUSED(initialised);
+}
+
+// Remembers why the broker's certificate was refused ("hostname mismatch"),
+// for the status line; OpenSSL's own error only says the check failed.
+int rememberVerifyError(int preverifyOk, X509_STORE_CTX *store)
+{
+    if (!preverifyOk) {
+        auto *ssl = static_cast<SSL *>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+        if (auto *why = ssl ? static_cast<QString *>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl))) : nullptr)
+            *why = QString::fromUtf8(X509_verify_cert_error_string(X509_STORE_CTX_get_error(store)));
+    }
+    return preverifyOk;
+}
+
+// The broker is checked against the host name the user gave, although the
+// connection goes to the address it was resolved to (so libmosquitto never
+// resolves a name itself, which would block): our own TLS context carries
+// the name, and libmosquitto uses the context as it is.
+SSL_CTX *tlsContext(const MqttSettings &settings, QString *verifyError, QString *error)
+{
+    SSL_CTX *context = SSL_CTX_new(TLS_client_method());
+    if (!context) {
+        *error = QStringLiteral("cannot set up TLS");
+        return nullptr;
+    }
+    SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+    const QByteArray caFile = QFile::encodeName(settings.caFile);
+    const int loaded = settings.caFile.isEmpty() ? SSL_CTX_load_verify_locations(context, nullptr, "/etc/ssl/certs")
+                                                 : SSL_CTX_load_verify_locations(context, caFile.constData(), nullptr);
+    if (loaded != 1) {
+        *error = settings.caFile.isEmpty() ? QStringLiteral("cannot read the system's CA certificates")
+                                           : QStringLiteral("cannot read the CA file %1").arg(settings.caFile);
+        SSL_CTX_free(context);
+        return nullptr;
+    }
+    SSL_CTX_set_app_data(context, verifyError);
+    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, &rememberVerifyError);
+    X509_VERIFY_PARAM *checks = SSL_CTX_get0_param(context);
+    const QByteArray host = settings.host.toUtf8();
+    if (!QHostAddress(settings.host).isNull())
+        X509_VERIFY_PARAM_set1_ip_asc(checks, host.constData());
+    else
+        X509_VERIFY_PARAM_set1_host(checks, host.constData(), size_t(host.size()));
+    return context;
+}
+
+QString lastTlsError()
+{
+    const unsigned long code = ERR_peek_last_error();
+    const char *reason = code ? ERR_reason_error_string(code) : nullptr;
+    return reason ? QString::fromUtf8(reason) : QStringLiteral("handshake failed");
+}
+
+} // namespace
+
+QString MqttSettings::url() const
+{
+    const QString shownHost = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+    return QStringLiteral("%1://%2:%3")
+        .arg(tls ? QStringLiteral("mqtts") : QStringLiteral("mqtt"), shownHost)
+        .arg(port);
+}
+
+std::optional<MqttSettings> parseMqttUrl(const QString &text, QString *error)
+{
+    const auto wrong = [&](const QString &why) {
+        *error =
+            QStringLiteral("MQTT broker \"%1\": %2 (expected mqtt://host:1883 or mqtts://host:8883)").arg(text, why);
+        return std::nullopt;
+    };
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid())
+        return wrong(QStringLiteral("not an address"));
+    MqttSettings settings;
+    if (url.scheme() == QLatin1String("mqtts"))
+        settings.tls = true;
+    else if (url.scheme() != QLatin1String("mqtt"))
+        return wrong(url.scheme().isEmpty() ? QStringLiteral("no scheme") : QStringLiteral("unknown scheme"));
+    settings.host = url.host();
+    if (settings.host.isEmpty())
+        return wrong(QStringLiteral("no host"));
+    if (!url.userInfo().isEmpty())
+        return wrong(QStringLiteral("user names and passwords have their own options"));
+    if (!url.path().isEmpty() && url.path() != QLatin1String("/"))
+        return wrong(QStringLiteral("a path is not used"));
+    if (url.hasQuery() || url.hasFragment())
+        return wrong(QStringLiteral("a query or fragment is not used"));
+    if (url.port() == 0)
+        return wrong(QStringLiteral("port 0"));
+    settings.port = quint16(url.port(settings.tls ? 8883 : 1883));
+    return settings;
+}
+
+MqttClient::MqttClient(const MqttSettings &settings, QObject *parent) : QObject(parent), m_settings(settings)
+{
+    initialiseLibrary();
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, &MqttClient::attempt);
+    m_housekeeping.setInterval(1000);
+    connect(&m_housekeeping, &QTimer::timeout, this, &MqttClient::housekeeping);
+    m_connectLimit.setSingleShot(true);
+    m_connectLimit.setInterval(kConnectLimitMs);
+    connect(&m_connectLimit, &QTimer::timeout, this,
+            [this] { fail(QStringLiteral("no answer from %1").arg(m_settings.url())); });
+}
+
+MqttClient::~MqttClient()
+{
+    if (m_lookupId >= 0)
+        QHostInfo::abortHostLookup(m_lookupId);
+    closeConnection();
+}
+
+void MqttClient::setWill(const QByteArray &topic, const QByteArray &payload, bool retain)
+{
+    m_willTopic = topic;
+    m_willPayload = payload;
+    m_willRetain = retain;
+}
+
+void MqttClient::setQueueLimit(qsizetype limit)
+{
+    m_queue.setLimit(limit);
+}
+
+void MqttClient::start()
+{
+    if (m_started || m_finished)
+        return;
+    m_started = true;
+    attempt();
+}
+
+void MqttClient::publish(const QByteArray &topic, const QByteArray &payload, int qos, bool retain)
+{
+    if (mosquitto_pub_topic_check2(topic.constData(), size_t(topic.size())) != MOSQ_ERR_SUCCESS || qos < 0 || qos > 1) {
+        qWarning("MQTT: not publishing to \"%s\" with QoS %d", topic.constData(), qos);
+        return;
+    }
+    m_queue.push({topic, payload, qos, retain});
+    pump();
+}
+
+void MqttClient::subscribe(const QByteArray &topic)
+{
+    m_subscriptions.append(topic);
+    if (m_connected)
+        mosquitto_subscribe(m_mosq, nullptr, topic.constData(), 1);
+}
+
+void MqttClient::finish(const QByteArray &topic, const QByteArray &payload, bool retain, int waitMs)
+{
+    if (!m_started || m_finished)
+        return;
+    publish(topic, payload, 1, retain);
+    if (!m_queue.isEmpty()) {
+        QEventLoop wait;
+        QTimer::singleShot(waitMs, &wait, &QEventLoop::quit);
+        m_queueEmptied = [&wait] { wait.quit(); };
+        wait.exec();
+        m_queueEmptied = nullptr;
+    }
+    m_finished = true;
+    m_retry.stop();
+    if (m_lookupId >= 0)
+        QHostInfo::abortHostLookup(m_lookupId);
+    m_lookupId = -1;
+    if (m_mosq && m_connected) {
+        mosquitto_disconnect(m_mosq); // written at once on a healthy socket
+        mosquitto_loop_write(m_mosq, 1);
+    }
+    closeConnection();
+    m_connected = false;
+}
+
+void MqttClient::attempt()
+{
+    if (m_finished)
+        return;
+    ++m_attempts;
+    if (!QHostAddress(m_settings.host).isNull()) {
+        connectTo(m_settings.host);
+        return;
+    }
+    m_lookupId = QHostInfo::lookupHost(m_settings.host, this, &MqttClient::hostLookedUp);
+}
+
+void MqttClient::hostLookedUp(const QHostInfo &info)
+{
+    m_lookupId = -1;
+    if (m_finished)
+        return;
+    const QList<QHostAddress> addresses = info.addresses();
+    if (info.error() != QHostInfo::NoError || addresses.isEmpty()) {
+        fail(QStringLiteral("MQTT broker host %1 not found").arg(m_settings.host));
+        return;
+    }
+    QHostAddress chosen = addresses.first();
+    for (const QHostAddress &address : addresses) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+            chosen = address;
+            break;
+        }
+    }
+    connectTo(chosen.toString());
+}
+
+void MqttClient::connectTo(const QString &address)
+{
+    m_mosq =
+        mosquitto_new(m_settings.clientId.isEmpty() ? nullptr : m_settings.clientId.toUtf8().constData(), true, this);
+    if (!m_mosq) {
+        fail(QStringLiteral("cannot set up the MQTT client: %1").arg(QString::fromLocal8Bit(strerror(errno))));
+        return;
+    }
+    if (!configure())
+        return;
+    m_connackCode = -1;
+    m_libraryError.clear();
+    m_verifyError.clear();
+    ERR_clear_error();
+    errno = 0;
+    // The address is numeric, so nothing here waits: the socket connects in
+    // the background and the notifiers see it through.
+    const int rc = mosquitto_connect_async(m_mosq, address.toUtf8().constData(), m_settings.port, kKeepaliveSeconds);
+    const int error = errno;
+    if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(m_mosq) < 0) {
+        fail(failureLine(rc, error));
+        return;
+    }
+    const qintptr socket = mosquitto_socket(m_mosq);
+    m_readable = new QSocketNotifier(socket, QSocketNotifier::Read, this);
+    connect(m_readable, &QSocketNotifier::activated, this, &MqttClient::socketReadable);
+    m_writable = new QSocketNotifier(socket, QSocketNotifier::Write, this);
+    connect(m_writable, &QSocketNotifier::activated, this, &MqttClient::socketWritable);
+    m_housekeeping.start();
+    m_connectLimit.start();
+    afterIo(MOSQ_ERR_SUCCESS, 0);
+}
+
+// A fresh client for each connection: the will, the credentials, TLS.
+bool MqttClient::configure()
+{
+    mosquitto_connect_callback_set(m_mosq, &MqttClient::onConnectCallback);
+    mosquitto_publish_callback_set(m_mosq, &MqttClient::onPublishCallback);
+    mosquitto_message_callback_set(m_mosq, &MqttClient::onMessageCallback);
+    mosquitto_log_callback_set(m_mosq, &MqttClient::onLogCallback);
+    mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1); // a reading leaves at once
+    if (!m_willTopic.isEmpty())
+        mosquitto_will_set(m_mosq, m_willTopic.constData(), int(m_willPayload.size()), m_willPayload.constData(), 1,
+                           m_willRetain);
+    if (!m_settings.user.isEmpty() || !m_settings.password.isEmpty()) {
+        const QByteArray &password = m_settings.password;
+        mosquitto_username_pw_set(m_mosq, m_settings.user.toUtf8().constData(),
+                                  password.isEmpty() ? nullptr : password.constData());
+    }
+    if (m_settings.tls) {
+        QString error;
+        SSL_CTX *context = tlsContext(m_settings, &m_verifyError, &error);
+        if (!context) {
+            fail(QStringLiteral("TLS failure with %1: %2").arg(m_settings.url(), error));
+            return false;
+        }
+        mosquitto_int_option(m_mosq, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0);
+        mosquitto_void_option(m_mosq, MOSQ_OPT_SSL_CTX, context); // takes its own reference
+        SSL_CTX_free(context);
+    }
+    return true;
+}
+
+void MqttClient::socketReadable()
+{
+    if (!m_mosq)
+        return;
+    errno = 0;
+    const int rc = mosquitto_loop_read(m_mosq, 1);
+    afterIo(rc, errno);
+}
+
+void MqttClient::socketWritable()
+{
+    if (!m_mosq)
+        return;
+    errno = 0;
+    int rc = MOSQ_ERR_SUCCESS;
+    // During the TLS handshake only the read call moves it on, whichever way
+    // the socket was waited for.
+    if (m_settings.tls && m_connackCode < 0)
+        rc = mosquitto_loop_read(m_mosq, 1);
+    if (rc == MOSQ_ERR_SUCCESS && m_mosq && mosquitto_socket(m_mosq) >= 0)
+        rc = mosquitto_loop_write(m_mosq, 1);
+    afterIo(rc, errno);
+}
+
+void MqttClient::housekeeping()
+{
+    if (!m_mosq)
+        return;
+    errno = 0;
+    const int rc = mosquitto_loop_misc(m_mosq);
+    afterIo(rc, errno);
+}
+
+void MqttClient::afterIo(int rc, int error)
+{
+    if (!m_mosq)
+        return;
+    if (mosquitto_socket(m_mosq) < 0) {
+        // The call ended the connection (libmosquitto closed the socket).
+        if (m_connackCode > 0)
+            fail(failureLine(MOSQ_ERR_CONN_REFUSED, 0));
+        else if (m_connected)
+            fail(QStringLiteral("connection to %1 lost (broker stopped or restarted?); reconnecting")
+                     .arg(m_settings.url()));
+        else
+            fail(failureLine(rc, error));
+        return;
+    }
+    if (m_connackCode == 0 && !m_connected)
+        becomeConnected();
+    if (m_connected)
+        pump();
+    if (m_writable)
+        m_writable->setEnabled(mosquitto_want_write(m_mosq));
+}
+
+void MqttClient::becomeConnected()
+{
+    m_connected = true;
+    m_backoffMs = kFirstBackoffMs;
+    m_connectLimit.stop();
+    report(QStringLiteral("connected to %1").arg(m_settings.url()));
+    for (const QByteArray &topic : std::as_const(m_subscriptions))
+        mosquitto_subscribe(m_mosq, nullptr, topic.constData(), 1);
+    pump();
+    emit connected();
+}
+
+QString MqttClient::failureLine(int rc, int error) const
+{
+    const QString url = m_settings.url();
+    if (rc == MOSQ_ERR_CONN_REFUSED) {
+        switch (m_connackCode) {
+        case 1: return QStringLiteral("%1 refused the connection: protocol version not accepted").arg(url);
+        case 2: return QStringLiteral("%1 refused the connection: client id not accepted").arg(url);
+        case 3: return QStringLiteral("%1 refused the connection: server unavailable").arg(url);
+        case 4: return QStringLiteral("%1 refused the connection: wrong user name or password").arg(url);
+        case 5: return QStringLiteral("%1 refused the connection: not authorised (user name or password?)").arg(url);
+        default: return QStringLiteral("%1 refused the connection (code %2)").arg(url).arg(m_connackCode);
+        }
+    }
+    if (rc == MOSQ_ERR_TLS) {
+        if (!m_verifyError.isEmpty())
+            return QStringLiteral("TLS failure with %1: certificate refused (%2)").arg(url, m_verifyError);
+        // "OpenSSL Error[0]: error:0A00010B:SSL routines::wrong version number": the reason is the last part.
+        const QString reason = m_libraryError.isEmpty() ? lastTlsError() : m_libraryError.section(QLatin1Char(':'), -1);
+        return QStringLiteral("TLS failure with %1: %2").arg(url, reason);
+    }
+    if (rc == MOSQ_ERR_ERRNO || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_NO_CONN) {
+        switch (error) {
+        case ECONNREFUSED: return QStringLiteral("connection to %1 refused: nothing listening there").arg(url);
+        case ENETUNREACH:
+        case EHOSTUNREACH:
+        case EADDRNOTAVAIL:
+            return QStringLiteral("%1 unreachable: %2").arg(url, QString::fromLocal8Bit(strerror(error)));
+        case ETIMEDOUT: return QStringLiteral("no answer from %1").arg(url);
+        case 0:
+        case EAGAIN: return QStringLiteral("connection to %1 closed by the broker").arg(url);
+        default: break;
+        }
+        if (rc == MOSQ_ERR_ERRNO)
+            return QStringLiteral("cannot connect to %1: %2").arg(url, QString::fromLocal8Bit(strerror(error)));
+    }
+    return QStringLiteral("cannot connect to %1: %2").arg(url, QString::fromUtf8(mosquitto_strerror(rc)));
+}
+
+void MqttClient::fail(const QString &line)
+{
+    closeConnection();
+    m_connected = false;
+    m_queue.connectionLost();
+    if (m_finished)
+        return;
+    report(line);
+    m_retry.start(m_backoffMs);
+    m_backoffMs = std::min(2 * m_backoffMs, kLastBackoffMs);
+}
+
+void MqttClient::closeConnection()
+{
+    m_housekeeping.stop();
+    m_connectLimit.stop();
+    // Notifiers may be in their own signal: disabled now, deleted later.
+    for (QSocketNotifier *notifier : {m_readable, m_writable}) {
+        if (notifier) {
+            notifier->setEnabled(false);
+            notifier->deleteLater();
+        }
+    }
+    m_readable = m_writable = nullptr;
+    if (m_mosq)
+        mosquitto_destroy(m_mosq);
+    m_mosq = nullptr;
+}
+
+void MqttClient::pump()
+{
+    if (!m_connected || m_pumping || !m_mosq)
+        return;
+    m_pumping = true;
+    while (m_queue.inFlight() < kInFlightLimit) {
+        OutgoingMessage *message = m_queue.handNext();
+        if (!message)
+            break;
+        // QoS 0 may be taken (onPublishCallback) before the call returns:
+        // the id is written first, and the message is not touched after.
+        const int rc =
+            mosquitto_publish(m_mosq, &message->mid, message->topic.constData(), int(message->payload.size()),
+                              message->payload.constData(), message->qos, message->retain);
+        if (rc != MOSQ_ERR_SUCCESS)
+            break; // the connection is failing; the drop hands everything again
+    }
+    m_pumping = false;
+    if (m_queueEmptied && m_queue.isEmpty())
+        m_queueEmptied();
+}
+
+void MqttClient::report(const QString &line)
+{
+    if (line == m_lastLine)
+        return;
+    m_lastLine = line;
+    emit statusChanged(line);
+}
+
+void MqttClient::onConnectCallback(mosquitto *, void *self, int code)
+{
+    // Acted on after the library call returns (afterIo), not from inside it.
+    static_cast<MqttClient *>(self)->m_connackCode = code;
+}
+
+void MqttClient::onPublishCallback(mosquitto *, void *self, int mid)
+{
+    auto *client = static_cast<MqttClient *>(self);
+    client->m_queue.taken(mid);
+    if (client->m_queueEmptied && client->m_queue.isEmpty())
+        client->m_queueEmptied();
+}
+
+void MqttClient::onMessageCallback(mosquitto *, void *self, const mosquitto_message *message)
+{
+    emit static_cast<MqttClient *>(self)->messageReceived(
+        QByteArray(message->topic), QByteArray(static_cast<const char *>(message->payload), message->payloadlen));
+}
+
+void MqttClient::onLogCallback(mosquitto *, void *self, int level, const char *text)
+{
+    // libmosquitto says why a TLS handshake failed only here.
+    if (level == MOSQ_LOG_ERR)
+        static_cast<MqttClient *>(self)->m_libraryError = QString::fromUtf8(text);
+}

@@ -1,0 +1,130 @@
+#pragma once
+// One connection to an MQTT broker, kept up for as long as the program runs,
+// driven from the Qt event loop: libmosquitto's socket is watched by socket
+// notifiers and its housekeeping runs on a timer, so no call here waits on
+// the network and the receive tick keeps its pace. No extra threads.
+//
+// Publishing never fails: while the broker is away (or before the first
+// connect) messages wait in order in a PublishQueue (10 000 at most, the
+// oldest dropped and counted); on each connect the waiting ones go first, in
+// order, then live traffic. QoS 1 messages leave only when the broker has
+// acknowledged them, so a message is delivered at least once. Each
+// connection uses a fresh libmosquitto client, so only this queue decides
+// what is sent again after a drop.
+#include "publishqueue.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+class QHostInfo;
+class QSocketNotifier;
+struct mosquitto;
+struct mosquitto_message;
+
+struct MqttSettings {
+    QString host;
+    quint16 port = 1883;
+    bool tls = false;
+    QString caFile; // TLS: the broker's CA; empty: the system's CAs
+    QString user;
+    QByteArray password;
+    QString clientId; // empty: the library picks one
+
+    // "mqtt://host:1883": how the status lines name the broker.
+    QString url() const;
+};
+
+// mqtt://host[:port] (port 1883) or mqtts://host[:port] (port 8883). On a
+// wrong address returns nothing and sets `error` to one line saying why.
+std::optional<MqttSettings> parseMqttUrl(const QString &text, QString *error);
+
+class MqttClient : public QObject {
+    Q_OBJECT
+public:
+    explicit MqttClient(const MqttSettings &settings, QObject *parent = nullptr);
+    ~MqttClient() override;
+
+    // Before start(): what the broker publishes when the connection dies.
+    void setWill(const QByteArray &topic, const QByteArray &payload, bool retain);
+    // Messages kept while the broker is away (PublishQueue::kDefaultLimit).
+    void setQueueLimit(qsizetype limit);
+
+    // Connects in the background and keeps reconnecting: after 1 s, doubling
+    // up to 60 s, back to 1 s after a connection that was accepted.
+    void start();
+    // QoS 0 or 1. A topic the broker would refuse (empty, wildcards) is
+    // warned about and not queued.
+    void publish(const QByteArray &topic, const QByteArray &payload, int qos, bool retain);
+    // Subscribed (QoS 1) on every connect, now too if connected.
+    void subscribe(const QByteArray &topic);
+    // The clean end: publishes `payload` (QoS 1) after everything waiting,
+    // waits up to `waitMs` for the queue to empty (the event loop runs
+    // meanwhile), then disconnects so the broker does not send the will.
+    // The client does nothing more afterwards.
+    void finish(const QByteArray &topic, const QByteArray &payload, bool retain, int waitMs);
+
+    bool isConnected() const { return m_connected; }
+    qsizetype waiting() const { return m_queue.size(); }
+    qint64 dropped() const { return m_queue.dropped(); }
+    int connectAttempts() const { return m_attempts; }
+
+signals:
+    // After every connect the broker accepted: the place to publish "online".
+    void connected();
+    void messageReceived(const QByteArray &topic, const QByteArray &payload);
+    // One line per change of the connection's state ("connected to
+    // mqtt://host:1883", or why it failed), never repeated while retrying.
+    void statusChanged(const QString &line);
+
+private:
+    static void onConnectCallback(mosquitto *, void *self, int code);
+    static void onPublishCallback(mosquitto *, void *self, int mid);
+    static void onMessageCallback(mosquitto *, void *self, const mosquitto_message *message);
+    static void onLogCallback(mosquitto *, void *self, int level, const char *text);
+
+    void attempt();
+    void hostLookedUp(const QHostInfo &info);
+    void connectTo(const QString &address);
+    bool configure();
+    void socketReadable();
+    void socketWritable();
+    void housekeeping();
+    void afterIo(int rc, int error);
+    void becomeConnected();
+    void fail(const QString &line);
+    void closeConnection();
+    void pump();
+    void report(const QString &line);
+    QString failureLine(int rc, int error) const;
+
+    MqttSettings m_settings;
+    QByteArray m_willTopic;
+    QByteArray m_willPayload;
+    bool m_willRetain = false;
+    QList<QByteArray> m_subscriptions;
+    PublishQueue m_queue;
+
+    mosquitto *m_mosq = nullptr;
+    QSocketNotifier *m_readable = nullptr;
+    QSocketNotifier *m_writable = nullptr;
+    QTimer m_retry;        // the next attempt, after m_backoffMs
+    QTimer m_housekeeping; // keepalive pings and timeouts
+    QTimer m_connectLimit; // a broker that never answers the connect
+    int m_backoffMs = 1000;
+    int m_attempts = 0;
+    int m_lookupId = -1;
+    int m_connackCode = -1; // -1: no answer to the connect yet
+    bool m_started = false;
+    bool m_finished = false;
+    bool m_connected = false;
+    bool m_pumping = false;
+    QString m_lastLine;
+    QString m_libraryError;               // libmosquitto's last error line on this connection
+    QString m_verifyError;                // why the broker's certificate was refused, if it was
+    std::function<void()> m_queueEmptied; // set while finish() waits
+};

@@ -1,0 +1,50 @@
+#pragma once
+// The messages an MQTT connection still owes the broker, oldest first. The
+// first `handed` of them were given to the current connection and wait for
+// the broker (QoS 1) or the socket (QoS 0) to take them; they leave the queue
+// only then. When the connection drops, the ones not yet taken are handed
+// again first, in order. Past the limit the oldest message is dropped and
+// counted, so a broker away for days costs bounded memory.
+#include <QByteArray>
+#include <QtGlobal>
+#include <deque>
+
+struct OutgoingMessage {
+    QByteArray topic;
+    QByteArray payload;
+    int qos = 0;
+    bool retain = false;
+    int mid = 0;       // the connection's message id while handed
+    bool done = false; // taken, but behind one that is not yet
+};
+
+class PublishQueue {
+public:
+    static constexpr qsizetype kDefaultLimit = 10000;
+
+    void setLimit(qsizetype limit);
+    void push(OutgoingMessage message);
+
+    // The next message to give the connection, counted as handed from now
+    // on (the connection may take it before the call that gives it returns);
+    // nullptr when every message is handed.
+    OutgoingMessage *handNext();
+    // The connection took the message with this id.
+    void taken(int mid);
+    // The connection is gone: nothing is handed any more.
+    void connectionLost();
+
+    qsizetype size() const { return qsizetype(m_messages.size()); }
+    bool isEmpty() const { return m_messages.empty(); }
+    qsizetype inFlight() const { return m_inFlight; }
+    qint64 dropped() const { return m_dropped; }
+
+private:
+    void popTaken();
+
+    std::deque<OutgoingMessage> m_messages;
+    qsizetype m_limit = kDefaultLimit;
+    qsizetype m_handed = 0;   // m_messages[0, m_handed) were handed
+    qsizetype m_inFlight = 0; // of those, the ones not yet taken
+    qint64 m_dropped = 0;
+};

@@ -1,0 +1,479 @@
+// MqttClient against a real Mosquitto broker on a free loopback port, read
+// back with mosquitto_sub: nothing is mocked at the MQTT level.
+#include "mqtt/mqttclient.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+quint16 freePort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+// A mosquitto of our own, logging to its standard error so a test can wait
+// for what it did.
+class Broker {
+public:
+    explicit Broker(const QString &extraConfig = {}) : m_port(freePort())
+    {
+        m_config = m_dir.filePath(QStringLiteral("mosquitto.conf"));
+        QFile file(m_config);
+        file.open(QIODevice::WriteOnly);
+        // Started as root, mosquitto would become the mosquitto user and not
+        // read its files in our private folder.
+        const QString user = geteuid() == 0 ? QStringLiteral("user root\n") : QString();
+        file.write(QStringLiteral("listener %1 127.0.0.1\nlog_dest stderr\nlog_type all\n%2%3\n")
+                       .arg(m_port)
+                       .arg(user)
+                       .arg(QString(extraConfig).replace(QLatin1String("DIR"), m_dir.path()))
+                       .toUtf8());
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        QObject::connect(&m_process, &QProcess::readyRead, [this] { m_log += m_process.readAll(); });
+    }
+    ~Broker() { stop(); }
+
+    bool start()
+    {
+        m_log.clear();
+        m_process.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), m_config});
+        return waitForLog("running");
+    }
+    void stop()
+    {
+        m_process.terminate(); // saves its persistence file, if any
+        m_process.waitForFinished(5000);
+    }
+    bool waitForLog(const char *text)
+    {
+        return QTest::qWaitFor([&] { return m_log.contains(text); }, 10000);
+    }
+    QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1").arg(m_port); }
+    quint16 port() const { return m_port; }
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    quint16 m_port;
+    QString m_config;
+    QProcess m_process;
+    QByteArray m_log;
+};
+
+// mosquitto_sub printing "topic retained qos payload" a line.
+class Subscriber {
+public:
+    Subscriber(quint16 port, const QString &topic, const QStringList &extra = {})
+    {
+        m_process.start(QStringLiteral("mosquitto_sub"),
+                        QStringList{QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                                    QString::number(port), QStringLiteral("-q"), QStringLiteral("1"),
+                                    QStringLiteral("-t"), topic, QStringLiteral("-F"), QStringLiteral("%t %r %q %p")}
+                            + extra);
+    }
+    ~Subscriber()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    QStringList lines()
+    {
+        m_text += QString::fromUtf8(m_process.readAllStandardOutput());
+        return m_text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    QProcess &process() { return m_process; }
+
+private:
+    QProcess m_process;
+    QString m_text;
+};
+
+MqttSettings settingsFor(const QString &url)
+{
+    QString error;
+    return parseMqttUrl(url, &error).value();
+}
+
+} // namespace
+
+class TstMqttClient : public QObject {
+    Q_OBJECT
+private slots:
+    void parsesBrokerAddresses_data();
+    void parsesBrokerAddresses();
+    void retainedQos1Arrives();
+    void queuesWhileBrokerRestarts();
+    void queueDropsOldest();
+    void failuresGiveOneLineEach_data();
+    void failuresGiveOneLineEach();
+    void passwordChecked_data();
+    void passwordChecked();
+    void tlsChecksBrokerName_data();
+    void tlsChecksBrokerName();
+    void willAfterKill();
+    void finishSaysOfflineNotWill();
+    void subscribesAgainAfterReconnect();
+};
+
+void TstMqttClient::parsesBrokerAddresses_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("host"); // empty: an error naming `problem`
+    QTest::addColumn<int>("port");
+    QTest::addColumn<bool>("tls");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("default port") << "mqtt://broker"
+                                  << "broker" << 1883 << false << "";
+    QTest::newRow("tls default port") << "mqtts://broker.example"
+                                      << "broker.example" << 8883 << true << "";
+    QTest::newRow("port") << "mqtt://10.0.0.1:1884/"
+                          << "10.0.0.1" << 1884 << false << "";
+    QTest::newRow("ipv6") << "mqtts://[::1]:9000"
+                          << "::1" << 9000 << true << "";
+    QTest::newRow("no scheme") << "broker:1883"
+                               << "" << 0 << false << "scheme";
+    QTest::newRow("http") << "http://broker"
+                          << "" << 0 << false << "scheme";
+    QTest::newRow("no host") << "mqtt://"
+                             << "" << 0 << false << "no host";
+    QTest::newRow("password in url") << "mqtt://u:p@broker"
+                                     << "" << 0 << false << "own options";
+    QTest::newRow("path") << "mqtt://broker/topic"
+                          << "" << 0 << false << "path";
+    QTest::newRow("bad port") << "mqtt://broker:99999"
+                              << "" << 0 << false << "not an address";
+}
+
+void TstMqttClient::parsesBrokerAddresses()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QFETCH(bool, tls);
+    QFETCH(QString, problem);
+    QString error;
+    const std::optional<MqttSettings> settings = parseMqttUrl(text, &error);
+    if (host.isEmpty()) {
+        QVERIFY(!settings);
+        QVERIFY2(error.contains(problem) && error.contains(text) && !error.contains(QLatin1Char('\n')),
+                 qPrintable(error));
+        return;
+    }
+    QVERIFY2(settings, qPrintable(error));
+    QCOMPARE(settings->host, host);
+    QCOMPARE(settings->port, port);
+    QCOMPARE(settings->tls, tls);
+}
+
+// Published before the first connect: waits, then arrives retained, QoS 1.
+void TstMqttClient::retainedQos1Arrives()
+{
+    Broker broker(QStringLiteral("allow_anonymous true"));
+    QVERIFY(broker.start());
+    MqttClient client(settingsFor(broker.url()));
+    client.publish("halvern/st/tx/74565", R"({"tx":74565})", 1, true);
+    QCOMPARE(client.waiting(), 1);
+    client.start();
+    QTRY_COMPARE(client.waiting(), 0);
+    Subscriber subscriber(broker.port(), QStringLiteral("halvern/#"));
+    QTRY_COMPARE(subscriber.lines(), QStringList{QStringLiteral(R"(halvern/st/tx/74565 1 1 {"tx":74565})")});
+}
+
+// Stopped and started again on the same port: what was published meanwhile
+// arrives after the reconnect, in order. Delivery is at least once: a
+// message the broker took but could not acknowledge before it stopped is
+// sent again, so duplicates are allowed, gaps and reordering are not.
+void TstMqttClient::queuesWhileBrokerRestarts()
+{
+    Broker broker(QStringLiteral("allow_anonymous true\npersistence true\npersistence_location DIR/\n"));
+    QVERIFY(broker.start());
+    Subscriber subscriber(broker.port(), QStringLiteral("seq"),
+                          {QStringLiteral("-c"), QStringLiteral("-i"), QStringLiteral("seq-reader")});
+    QVERIFY(broker.waitForLog("Received SUBSCRIBE from seq-reader"));
+    MqttClient client(settingsFor(broker.url()));
+    QStringList lines;
+    connect(&client, &MqttClient::statusChanged, this, [&](const QString &line) { lines << line; });
+    client.start();
+    QTRY_VERIFY(client.isConnected());
+    const int live = 10, total = 300;
+    for (int i = 0; i < live; ++i)
+        client.publish("seq", QByteArray::number(i), 1, false);
+    QTRY_COMPARE(subscriber.lines().size(), live);
+
+    broker.stop();
+    QTRY_VERIFY(!client.isConnected());
+    for (int i = live; i < total; ++i)
+        client.publish("seq", QByteArray::number(i), 1, false);
+    QCOMPARE(client.waiting(), total - live);
+    QVERIFY(broker.start());
+    QTRY_VERIFY_WITH_TIMEOUT(client.isConnected(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(client.waiting(), 0, 20000);
+
+    QList<int> firstSeen;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            firstSeen.clear();
+            for (const QString &line : subscriber.lines()) {
+                const int n = line.section(QLatin1Char(' '), 3).toInt();
+                if (!firstSeen.contains(n))
+                    firstSeen << n;
+            }
+            return firstSeen.size() == total;
+        }(),
+        20000);
+    for (int i = 0; i < total; ++i)
+        QCOMPARE(firstSeen.at(i), i);
+    QCOMPARE(client.dropped(), 0);
+    QVERIFY2(lines.filter(QStringLiteral("lost")).size() == 1, qPrintable(lines.join(QLatin1Char('\n'))));
+    QCOMPARE(lines.last(), QStringLiteral("connected to %1").arg(broker.url()));
+    for (qsizetype i = 1; i < lines.size(); ++i)
+        QVERIFY(lines.at(i) != lines.at(i - 1));
+}
+
+// Past the limit the oldest waiting message goes, counted; the rest arrive.
+void TstMqttClient::queueDropsOldest()
+{
+    Broker broker(QStringLiteral("allow_anonymous true"));
+    MqttClient client(settingsFor(broker.url()));
+    client.setQueueLimit(3);
+    client.start(); // nothing listening yet
+    for (int i = 0; i < 5; ++i)
+        client.publish("q/" + QByteArray::number(i), QByteArray::number(i), 1, true);
+    QCOMPARE(client.waiting(), 3);
+    QCOMPARE(client.dropped(), 2);
+    QVERIFY(broker.start());
+    QTRY_COMPARE_WITH_TIMEOUT(client.waiting(), 0, 10000);
+    Subscriber subscriber(broker.port(), QStringLiteral("q/#"), {QStringLiteral("-C"), QStringLiteral("3")});
+    QVERIFY(subscriber.process().waitForFinished(10000));
+    QStringList topics;
+    for (const QString &line : subscriber.lines())
+        topics << line.section(QLatin1Char(' '), 0, 0);
+    topics.sort();
+    QCOMPARE(topics, (QStringList{QStringLiteral("q/2"), QStringLiteral("q/3"), QStringLiteral("q/4")}));
+}
+
+void TstMqttClient::failuresGiveOneLineEach_data()
+{
+    QTest::addColumn<QString>("url"); // PORT: a running broker's port; FREE: a port nobody listens on
+    QTest::addColumn<QString>("line");
+    QTest::newRow("refused") << "mqtt://127.0.0.1:FREE"
+                             << "connection to mqtt://127.0.0.1:FREE refused: nothing listening there";
+    QTest::newRow("name not found") << "mqtt://no-such-broker.invalid"
+                                    << "MQTT broker host no-such-broker.invalid not found";
+    QTest::newRow("tls to plain") << "mqtts://127.0.0.1:PORT"
+                                  << "TLS failure with mqtts://127.0.0.1:PORT: ";
+}
+
+// Each failure is said once, however often the client retries, and the
+// retries back off (1 s, then 2 s): no busy loop.
+void TstMqttClient::failuresGiveOneLineEach()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, line);
+    Broker broker(QStringLiteral("allow_anonymous true"));
+    QVERIFY(broker.start());
+    const QString freePortText = QString::number(freePort()), portText = QString::number(broker.port());
+    url.replace(QLatin1String("FREE"), freePortText).replace(QLatin1String("PORT"), portText);
+    line.replace(QLatin1String("FREE"), freePortText).replace(QLatin1String("PORT"), portText);
+    MqttClient client(settingsFor(url));
+    QStringList lines;
+    connect(&client, &MqttClient::statusChanged, this, [&](const QString &text) { lines << text; });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    client.start();
+    QTRY_VERIFY_WITH_TIMEOUT(client.connectAttempts() >= 3, 10000);
+    QVERIFY(elapsed.elapsed() >= 2500); // 1 s + 2 s, coarse timers may fire 5% early
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.first().startsWith(line), qPrintable(lines.first()));
+}
+
+void TstMqttClient::passwordChecked_data()
+{
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("right") << QByteArray("s3cret pass") << "connected to mqtt://127.0.0.1:PORT";
+    QTest::newRow("wrong") << QByteArray("guess") << "mqtt://127.0.0.1:PORT refused the connection: not authorised";
+}
+
+void TstMqttClient::passwordChecked()
+{
+    QFETCH(QByteArray, password);
+    QFETCH(QString, line);
+    Broker broker(QStringLiteral("allow_anonymous false\npassword_file DIR/passwords\n"));
+    QCOMPARE(QProcess::execute(QStringLiteral("mosquitto_passwd"),
+                               {QStringLiteral("-b"), QStringLiteral("-c"), broker.path(QStringLiteral("passwords")),
+                                QStringLiteral("station"), QStringLiteral("s3cret pass")}),
+             0);
+    QVERIFY(broker.start());
+    MqttSettings settings = settingsFor(broker.url());
+    settings.user = QStringLiteral("station");
+    settings.password = password;
+    MqttClient client(settings);
+    QStringList lines;
+    connect(&client, &MqttClient::statusChanged, this, [&](const QString &text) { lines << text; });
+    client.start();
+    QTRY_COMPARE(lines.size(), 1);
+    QVERIFY2(lines.first().startsWith(line.replace(QLatin1String("PORT"), QString::number(broker.port()))),
+             qPrintable(lines.first()));
+    if (client.isConnected())
+        return;
+    QTRY_VERIFY_WITH_TIMEOUT(client.connectAttempts() >= 3, 10000);
+    QCOMPARE(lines.size(), 1);
+}
+
+void TstMqttClient::tlsChecksBrokerName_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("caFile");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("name and CA match") << "localhost"
+                                       << "ca.crt"
+                                       << "connected to mqtts://localhost:PORT";
+    QTest::newRow("address not in the certificate")
+        << "127.0.0.1"
+        << "ca.crt"
+        << "TLS failure with mqtts://127.0.0.1:PORT: certificate refused (IP address mismatch)";
+    QTest::newRow("another CA")
+        << "localhost"
+        << "other-ca.crt"
+        << "TLS failure with mqtts://localhost:PORT: certificate refused (self-signed certificate in certificate chain)";
+}
+
+// The connection goes to the resolved address, the certificate is checked
+// against the name the user gave.
+void TstMqttClient::tlsChecksBrokerName()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, caFile);
+    QFETCH(QString, line);
+    Broker broker(
+        QStringLiteral("cafile DIR/ca.crt\ncertfile DIR/server.crt\nkeyfile DIR/server.key\nallow_anonymous true"));
+    const auto openssl = [&](const QString &arguments) {
+        QProcess process;
+        process.setWorkingDirectory(broker.path(QString()));
+        process.start(QStringLiteral("openssl"), arguments.split(QLatin1Char(' ')));
+        return process.waitForFinished() && process.exitCode() == 0;
+    };
+    const QString key = QStringLiteral("-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2");
+    QFile extensions(broker.path(QStringLiteral("server.ext")));
+    QVERIFY(extensions.open(QIODevice::WriteOnly));
+    extensions.write("subjectAltName=DNS:localhost\n");
+    extensions.close();
+    QVERIFY(openssl(QStringLiteral("req -x509 %1 -keyout ca.key -out ca.crt -subj /CN=ca").arg(key)));
+    QVERIFY(openssl(QStringLiteral("req -x509 %1 -keyout other-ca.key -out other-ca.crt -subj /CN=other").arg(key)));
+    QVERIFY(openssl(QStringLiteral("req %1 -keyout server.key -out server.csr -subj /CN=localhost").arg(key)));
+    QVERIFY(openssl(QStringLiteral("x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 2 "
+                                   "-extfile server.ext -out server.crt")));
+    QVERIFY(broker.start());
+    MqttSettings settings = settingsFor(QStringLiteral("mqtts://%1:%2").arg(host).arg(broker.port()));
+    settings.caFile = broker.path(caFile);
+    MqttClient client(settings);
+    QStringList lines;
+    connect(&client, &MqttClient::statusChanged, this, [&](const QString &text) { lines << text; });
+    client.start();
+    QTRY_COMPARE(lines.size(), 1);
+    QCOMPARE(lines.first(), line.replace(QLatin1String("PORT"), QString::number(broker.port())));
+}
+
+// A client killed with -9 says nothing; the broker publishes its will.
+void TstMqttClient::willAfterKill()
+{
+    Broker broker(QStringLiteral("allow_anonymous true"));
+    QVERIFY(broker.start());
+    QProcess helper;
+    helper.start(QCoreApplication::applicationFilePath(),
+                 {QStringLiteral("--will-helper"), QString::number(broker.port())});
+    Subscriber subscriber(broker.port(), QStringLiteral("halvern/helper/status"));
+    // Retained or live, depending on who was first.
+    QTRY_VERIFY_WITH_TIMEOUT(subscriber.lines().value(0).endsWith(QLatin1String(" 1 online")), 10000);
+    helper.kill();
+    QVERIFY(helper.waitForFinished());
+    QTRY_COMPARE(subscriber.lines().value(1), QStringLiteral("halvern/helper/status 0 1 offline"));
+    QCOMPARE(subscriber.lines().size(), 2);
+}
+
+// A clean end publishes its own last word and disconnects, so the broker
+// keeps the will to itself.
+void TstMqttClient::finishSaysOfflineNotWill()
+{
+    Broker broker(QStringLiteral("allow_anonymous true"));
+    QVERIFY(broker.start());
+    Subscriber subscriber(broker.port(), QStringLiteral("st/status"), {QStringLiteral("-i"), QStringLiteral("reader")});
+    QVERIFY(broker.waitForLog("Received SUBSCRIBE from reader"));
+    {
+        MqttClient client(settingsFor(broker.url()));
+        client.setWill("st/status", "died", true);
+        client.start();
+        QTRY_VERIFY(client.isConnected());
+        client.finish("st/status", "offline", true, 5000);
+        QVERIFY(!client.isConnected());
+    }
+    QTRY_COMPARE(subscriber.lines(), QStringList{QStringLiteral("st/status 0 1 offline")});
+    // Anything the broker said on the client's behalf would come before this.
+    QCOMPARE(QProcess::execute(QStringLiteral("mosquitto_pub"),
+                               {QStringLiteral("-p"), QString::number(broker.port()), QStringLiteral("-t"),
+                                QStringLiteral("st/status"), QStringLiteral("-m"), QStringLiteral("marker")}),
+             0);
+    QTRY_COMPARE(subscriber.lines().size(), 2);
+    QCOMPARE(subscriber.lines().last(), QStringLiteral("st/status 0 0 marker"));
+}
+
+// Subscriptions are made again on every connect: a broker restart forgets them.
+void TstMqttClient::subscribesAgainAfterReconnect()
+{
+    Broker broker(QStringLiteral("allow_anonymous true"));
+    QVERIFY(broker.start());
+    MqttClient client(settingsFor(broker.url()));
+    QStringList received;
+    connect(&client, &MqttClient::messageReceived, this, [&](const QByteArray &topic, const QByteArray &payload) {
+        received << QString::fromUtf8(topic + ' ' + payload);
+    });
+    client.subscribe("homeassistant/status");
+    client.start();
+    const auto announce = [&](const QString &payload) {
+        return QProcess::execute(QStringLiteral("mosquitto_pub"),
+                                 {QStringLiteral("-p"), QString::number(broker.port()), QStringLiteral("-r"),
+                                  QStringLiteral("-t"), QStringLiteral("homeassistant/status"), QStringLiteral("-m"),
+                                  payload});
+    };
+    QCOMPARE(announce(QStringLiteral("online")), 0);
+    QTRY_COMPARE(received, QStringList{QStringLiteral("homeassistant/status online")});
+    broker.stop();
+    QTRY_VERIFY(!client.isConnected());
+    QVERIFY(broker.start());
+    QCOMPARE(announce(QStringLiteral("online again")), 0); // retained: arrives once subscribed
+    QTRY_COMPARE_WITH_TIMEOUT(received.value(1), QStringLiteral("homeassistant/status online again"), 10000);
+}
+
+// The process killed in willAfterKill: online once connected, offline as its will.
+static int willHelper(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    MqttClient client(settingsFor(QStringLiteral("mqtt://127.0.0.1:%1").arg(QString::fromLatin1(argv[2]))));
+    client.setWill("halvern/helper/status", "offline", true);
+    QObject::connect(&client, &MqttClient::connected,
+                     [&] { client.publish("halvern/helper/status", "online", 1, true); });
+    client.start();
+    return app.exec();
+}
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--will-helper") == 0)
+        return willHelper(argc, argv);
+    QCoreApplication app(argc, argv);
+    TstMqttClient test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mqttclient.moc"

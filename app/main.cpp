@@ -3,7 +3,9 @@
 #include "app/commandline.h"
 #include "app/mainscreen.h"
 #include "app/quitonsignal.h"
+#include "app/uplink.h"
 #include "comms/qtcommsport.h"
+#include "events/desktopnotifier.h"
 #include "logging/recovery.h"
 
 #include <QApplication>
@@ -42,10 +44,21 @@ int main(int argc, char *argv[])
     Mainscreen mainscreen(commsport, clock);
     // Before the port probe: a signal from then on ends the run the ordinary way.
     quitApplicationOnSignals(mainscreen.tmrpctime);
+    // Events as desktop notifications, and with --mqtt the broker; its state
+    // in the window's notice.
+    Uplink uplink(mainscreen, clock, options.mqtt, options.events);
+    DesktopNotifier notifier;
+    QObject::connect(&uplink, &Uplink::eventRaised, &notifier,
+                     [&](const StationEvent &event) { notifier.show(hookEvent(event, options.mqtt.station)); });
+    QObject::connect(&uplink, &Uplink::diagnostic, [&] { mainscreen.setUplinkNotice(uplink.notice()); });
+    QObject::connect(&uplink, &Uplink::diagnostic,
+                     [](const QString &line) { std::fprintf(stderr, "halvern-console: %s\n", qPrintable(line)); });
     mainscreen.Form_Load();
+    uplink.start();
     mainscreen.show();
     const int status = app.exec();
     commsport.setPortOpen(false);
+    uplink.finish();
     // Log lines that still wait are written now or saved, never dropped.
     for (const QString &line : saveWaitingLogLines(mainscreen.logWriter(), recoveryFolder()))
         std::fprintf(stderr, "%s\n", qPrintable(line));

@@ -78,6 +78,8 @@ public:
     void txtfilepath_Apply();
     void txtpulsefilename_Apply();
     void showLogNotice();
+    // The broker's line in the same notice (app/uplink.h), empty for none.
+    void setUplinkNotice(const QString &text);
 
     // Clock tick and snapshots (logging/snapshothandlers.cpp)
     void tmrpctime_Timer();
@@ -113,4 +115,5 @@ private:
     MessageFeed m_feed;
     ModFunctions m_modFunctions;
     QString m_lostDevice; // the device waiting to come back, by its stable name
+    QString m_uplinkNotice;
 };

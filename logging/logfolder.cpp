@@ -30,9 +30,19 @@ void Mainscreen::txtpulsefilename_Apply()
     showLogNotice();
 }
 
+void Mainscreen::setUplinkNotice(const QString &text)
+{
+    m_uplinkNotice = text;
+    showLogNotice();
+}
+
+// The logging notice, and after it the broker's when there is one: the one
+// place the window tells of things that wait.
 void Mainscreen::showLogNotice()
 {
-    const QString text = logNoticeText(m_g, m_log->notice());
+    QString text = logNoticeText(m_g, m_log->notice());
+    if (!m_uplinkNotice.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral("; ")) + m_uplinkNotice;
     if (lbllogqueue->text() != text)
         lbllogqueue->setText(text);
     lbllogqueue->setVisible(!text.isEmpty());

@@ -2,6 +2,7 @@
 
 #include "app/mainscreen.h"
 #include "app/numbers.h"
+#include "app/uplink.h"
 #include "comms/commsport.h"
 #include "logging/logwriter.h"
 #include "logging/recovery.h"
@@ -36,6 +37,12 @@ Station::Station(const StationOptions &options, CommsPort &port, const Clock &cl
         });
     }
     connect(&m_window->feed(), &MessageFeed::handled, this, &Station::messageHandled);
+    m_uplink = new Uplink(*m_window, clock, m_options.mqtt, m_options.events, this);
+    connect(m_uplink, &Uplink::diagnostic, this, [](const QString &line) { diagnostic(line); });
+    connect(m_uplink, &Uplink::eventRaised, this, [this](const StationEvent &event) {
+        if (m_json)
+            m_json->writeLine(eventJson(event));
+    });
     // After the window's own clock tick: the folder watch and retries are done.
     connect(m_window->tmrpctime, &QTimer::timeout, this, &Station::everySecond);
     const auto interval = m_notifier.watchdogInterval();
@@ -59,6 +66,7 @@ void Station::start()
     w.mod().UpdateClock();
     g.lastlogmin = int(leadingNumber(g.minstr));
     openPort();
+    m_uplink->start();
     w.tmrcomms->start();
     w.tmrpctime->start();
     if (m_watchdog)
@@ -152,7 +160,10 @@ void Station::tellStatus()
 {
     const QString port = commsport.portOpen() ? QStringLiteral("%1 open").arg(commsport.openedDevice())
                                               : QStringLiteral("waiting for %1").arg(m_options.port);
-    const QByteArray status = QStringLiteral("STATUS=%1, messages: %2").arg(port).arg(m_messages).toUtf8();
+    QString text = QStringLiteral("STATUS=%1, messages: %2").arg(port).arg(m_messages);
+    if (const QString uplink = m_uplink->notice(); !uplink.isEmpty())
+        text += QStringLiteral("; ") + uplink;
+    const QByteArray status = text.toUtf8();
     if (status != m_status) {
         m_status = status;
         m_notifier.notify(status);
@@ -172,6 +183,7 @@ void Station::finish()
     m_window->tmrreopen->stop();
     if (commsport.portOpen())
         commsport.setPortOpen(false);
+    m_uplink->finish();
     if (m_json)
         m_json->drain(2000);
     // Log lines that still wait are written now or saved, never dropped.

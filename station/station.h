@@ -17,6 +17,7 @@ class LineStream;
 class Mainscreen;
 class QTimer;
 class ServiceNotifier;
+class Uplink;
 struct HandledMessage;
 
 class Station : public QObject {
@@ -53,6 +54,7 @@ private:
     ServiceNotifier &m_notifier;
     std::unique_ptr<Mainscreen> m_window;
     LineStream *m_json = nullptr;
+    Uplink *m_uplink = nullptr;
     QTimer *m_watchdog = nullptr;
     qint64 m_messages = 0;
     bool m_portWasOpen = false;

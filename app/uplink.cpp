@@ -1,0 +1,102 @@
+#include "app/uplink.h"
+
+#include "app/clock.h"
+#include "app/mainscreen.h"
+#include "events/eventhook.h"
+#include "events/eventsource.h"
+#include "mqtt/mqttclient.h"
+#include "mqtt/mqttpublisher.h"
+#include "reception/jsontext.h"
+
+#include <QTimer>
+
+HookEvent hookEvent(const StationEvent &event, const QString &station)
+{
+    HookEvent hook;
+    hook.name = event.name;
+    hook.tx = event.tx ? QString::number(*event.tx) : QString();
+    hook.type = event.type ? QString::fromLatin1(txTypeName(*event.type)) : QString();
+    hook.detail = event.detail;
+    hook.json = eventJson(event);
+    hook.time = QString::fromUtf8(jsonTime(event.time)).remove(u'"');
+    hook.station = station;
+    return hook;
+}
+
+namespace {
+EventSettings eventSettings(const EventOptions &options)
+{
+    EventSettings settings;
+    settings.silentAfterMinutes = options.silentAfterMinutes;
+    settings.perTransmitter = options.silentAfter;
+    settings.receiverSilentAfterMinutes = options.receiverSilentAfterMinutes;
+    return settings;
+}
+} // namespace
+
+Uplink::Uplink(Mainscreen &window, const Clock &clock, const MqttOptions &mqtt, const EventOptions &events,
+               QObject *parent)
+    : QObject(parent), m_url(mqtt.url), m_station(mqtt.station)
+{
+    m_events = std::make_unique<EventSource>(window, clock, eventSettings(events));
+    connect(m_events.get(), &EventSource::raised, this, &Uplink::eventRaised);
+    if (!events.onEvent.isEmpty()) {
+        m_hook = std::make_unique<EventHook>(events.onEvent, clock);
+        connect(m_hook.get(), &EventHook::problem, this, &Uplink::diagnostic);
+        connect(m_events.get(), &EventSource::raised, m_hook.get(),
+                [this](const StationEvent &event) { m_hook->post(hookEvent(event, m_station)); });
+    }
+    if (mqtt.enabled()) {
+        MqttSettings settings;
+        settings.host = mqtt.host;
+        settings.port = mqtt.port;
+        settings.tls = mqtt.tls;
+        settings.caFile = mqtt.caFile;
+        settings.user = mqtt.user;
+        settings.password = mqtt.password;
+        settings.clientId = QStringLiteral("halvern-") + mqtt.station;
+        m_client = std::make_unique<MqttClient>(settings);
+        connect(m_client.get(), &MqttClient::statusChanged, this, [this](const QString &line) {
+            m_state = line;
+            emit diagnostic(QStringLiteral("MQTT: ") + line);
+        });
+        m_publisher = std::make_unique<MqttPublisher>(*m_client, window, mqtt.prefix, mqtt.station);
+        connect(m_events.get(), &EventSource::raised, m_publisher.get(), &MqttPublisher::eventRaised);
+        connect(window.tmrpctime, &QTimer::timeout, this, &Uplink::everySecond);
+    }
+}
+
+Uplink::~Uplink() = default;
+
+void Uplink::start()
+{
+    if (m_client)
+        m_client->start();
+}
+
+void Uplink::finish()
+{
+    if (m_publisher)
+        m_publisher->finish();
+}
+
+void Uplink::everySecond()
+{
+    if (m_client->dropped() != m_droppedSeen) {
+        m_droppedSeen = m_client->dropped();
+        emit diagnostic(QStringLiteral("MQTT: %1 messages dropped while the broker was away (10 000 wait at most)")
+                            .arg(m_droppedSeen));
+    }
+}
+
+QString Uplink::notice() const
+{
+    if (!m_client)
+        return {};
+    QString text = QStringLiteral("MQTT: ") + (m_state.isEmpty() ? QStringLiteral("connecting to ") + m_url : m_state);
+    if (m_client->waiting() > 0 && !m_client->isConnected())
+        text += QStringLiteral(", %1 messages waiting").arg(m_client->waiting());
+    if (m_client->dropped() > 0)
+        text += QStringLiteral(", %1 dropped").arg(m_client->dropped());
+    return text;
+}

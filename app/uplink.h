@@ -1,0 +1,59 @@
+#pragma once
+// What leaves the machine, the same in the console and the station: the
+// events of the receive path (to the hook, and to whoever listens here), and
+// with --mqtt the readings, raw messages, events, the station's state and
+// Home Assistant discovery on the broker. All of it hangs off the window's
+// message feed and clock tick; none of it can hold up the receive tick.
+#include "events/stationevent.h"
+#include "mqtt/mqttoptions.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class Clock;
+class EventHook;
+struct HookEvent;
+class EventSource;
+class Mainscreen;
+class MqttClient;
+class MqttPublisher;
+
+// An event in the texts the hook and the desktop show.
+HookEvent hookEvent(const StationEvent &event, const QString &station);
+
+class Uplink : public QObject {
+    Q_OBJECT
+public:
+    Uplink(Mainscreen &window, const Clock &clock, const MqttOptions &mqtt, const EventOptions &events,
+           QObject *parent = nullptr);
+    ~Uplink() override;
+
+    // Connects to the broker (in the background).
+    void start();
+    // On a clean exit: "offline" on the broker, what waits delivered if it can
+    // be within a couple of seconds.
+    void finish();
+
+    // One line on the broker's state and anything dropped, for the console's
+    // notice and the station's STATUS=; empty without MQTT.
+    QString notice() const;
+
+signals:
+    void eventRaised(const StationEvent &event);
+    // One line when something changes that a user must know (the broker
+    // connection, messages dropped, a failing hook).
+    void diagnostic(const QString &line);
+
+private:
+    void everySecond();
+
+    QString m_url;
+    QString m_station;
+    std::unique_ptr<EventSource> m_events;
+    std::unique_ptr<EventHook> m_hook;
+    std::unique_ptr<MqttClient> m_client;
+    std::unique_ptr<MqttPublisher> m_publisher;
+    QString m_state; // the client's last status line
+    qint64 m_droppedSeen = 0;
+};

@@ -1,0 +1,112 @@
+#include "mqtt/mqttpublisher.h"
+
+#include "app/mainscreen.h"
+#include "comms/commsport.h"
+#include "events/stationevent.h"
+#include "mqtt/discovery.h"
+#include "mqtt/mqttclient.h"
+#include "mqtt/topics.h"
+#include "reception/messagejson.h"
+
+#include <QTimer>
+
+namespace {
+constexpr int kAtMostOnce = 0;
+constexpr int kAtLeastOnce = 1;
+constexpr bool kRetained = true;
+const QByteArray kHomeAssistantStatus = QByteArrayLiteral("homeassistant/status");
+} // namespace
+
+MqttPublisher::MqttPublisher(MqttClient &client, Mainscreen &window, const QString &prefix, const QString &station,
+                             QObject *parent)
+    : QObject(parent), m_client(client), m_window(window), m_prefix(prefix), m_station(station)
+{
+    m_client.setWill(statusTopic(m_prefix, m_station), "offline", kRetained);
+    m_client.subscribe(kHomeAssistantStatus);
+    connect(&m_client, &MqttClient::connected, this, &MqttPublisher::connected);
+    connect(&m_client, &MqttClient::messageReceived, this, &MqttPublisher::messageReceived);
+    connect(&window.feed(), &MessageFeed::handled, this, &MqttPublisher::messageHandled);
+    connect(window.tmrpctime, &QTimer::timeout, this, &MqttPublisher::everySecond);
+}
+
+// After every connect: the broker may have restarted without its retained
+// messages, so the status, the station's own configs and state go again.
+void MqttPublisher::connected()
+{
+    m_client.publish(statusTopic(m_prefix, m_station), "online", kAtLeastOnce, kRetained);
+    for (const DiscoveryMessage &config : stationDiscovery(m_prefix, m_station, QStringLiteral(HALVERN_VERSION)))
+        m_client.publish(config.topic, config.payload, kAtLeastOnce, kRetained);
+    publishState();
+}
+
+void MqttPublisher::messageHandled(const HandledMessage &message)
+{
+    ++m_messagesThisMinute;
+    if (message.kind != HandledMessage::Kind::Reading) {
+        m_client.publish(rawTopic(m_prefix, m_station), messageJson(message), kAtMostOnce, !kRetained);
+        return;
+    }
+    const Reading &reading = message.reading;
+    if (reading.txno == 0)
+        return; // shown, not a transmitter: no topic of its own
+    const bool firstTime = !m_heard.contains(reading.txno);
+    m_heard.insert(reading.txno, reading);
+    if (firstTime) {
+        publishDiscovery(reading);
+        m_client.publish(silentTopic(m_prefix, m_station, reading.txno), "OFF", kAtLeastOnce, kRetained);
+    }
+    m_client.publish(txTopic(m_prefix, m_station, reading.txno), messageJson(message), kAtLeastOnce, kRetained);
+}
+
+void MqttPublisher::eventRaised(const StationEvent &event)
+{
+    m_client.publish(eventsTopic(m_prefix, m_station), eventJson(event), kAtLeastOnce, !kRetained);
+    if (event.tx && (event.name == "silent" || event.name == "heard_again"))
+        m_client.publish(silentTopic(m_prefix, m_station, *event.tx), event.name == "silent" ? "ON" : "OFF",
+                         kAtLeastOnce, kRetained);
+}
+
+// Home Assistant announces itself after a restart: it has forgotten every
+// device that was not retained, and wants them all again.
+void MqttPublisher::messageReceived(const QByteArray &topic, const QByteArray &payload)
+{
+    if (topic != kHomeAssistantStatus || payload != "online")
+        return;
+    for (const DiscoveryMessage &config : stationDiscovery(m_prefix, m_station, QStringLiteral(HALVERN_VERSION)))
+        m_client.publish(config.topic, config.payload, kAtLeastOnce, kRetained);
+    for (const Reading &reading : std::as_const(m_heard))
+        publishDiscovery(reading);
+}
+
+void MqttPublisher::publishDiscovery(const Reading &reading)
+{
+    for (const DiscoveryMessage &config : transmitterDiscovery(m_prefix, m_station, reading))
+        m_client.publish(config.topic, config.payload, kAtLeastOnce, kRetained);
+}
+
+void MqttPublisher::everySecond()
+{
+    const bool open = m_window.port().portOpen();
+    bool changed = open != m_portOpen;
+    m_portOpen = open;
+    if (++m_secondsThisMinute >= 60) {
+        m_messagesLastMinute = m_messagesThisMinute;
+        m_messagesThisMinute = 0;
+        m_secondsThisMinute = 0;
+        changed = true;
+    }
+    if (changed)
+        publishState();
+}
+
+void MqttPublisher::publishState()
+{
+    m_portOpen = m_window.port().portOpen();
+    m_client.publish(stationStateTopic(m_prefix, m_station), stationStatePayload(m_portOpen, m_messagesLastMinute),
+                     kAtLeastOnce, kRetained);
+}
+
+void MqttPublisher::finish()
+{
+    m_client.finish(statusTopic(m_prefix, m_station), "offline", kRetained, 2000);
+}

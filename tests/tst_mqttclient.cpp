@@ -1,6 +1,7 @@
 // MqttClient against a real Mosquitto broker on a free loopback port, read
 // back with mosquitto_sub: nothing is mocked at the MQTT level.
 #include "mqtt/mqttclient.h"
+#include "support/mosquittobroker.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,90 +14,6 @@
 
 namespace {
 
-quint16 freePort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
-}
-
-// A mosquitto of our own, logging to its standard error so a test can wait
-// for what it did.
-class Broker {
-public:
-    explicit Broker(const QString &extraConfig = {}) : m_port(freePort())
-    {
-        m_config = m_dir.filePath(QStringLiteral("mosquitto.conf"));
-        QFile file(m_config);
-        file.open(QIODevice::WriteOnly);
-        // Started as root, mosquitto would become the mosquitto user and not
-        // read its files in our private folder.
-        const QString user = geteuid() == 0 ? QStringLiteral("user root\n") : QString();
-        file.write(QStringLiteral("listener %1 127.0.0.1\nlog_dest stderr\nlog_type all\n%2%3\n")
-                       .arg(m_port)
-                       .arg(user)
-                       .arg(QString(extraConfig).replace(QLatin1String("DIR"), m_dir.path()))
-                       .toUtf8());
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        QObject::connect(&m_process, &QProcess::readyRead, [this] { m_log += m_process.readAll(); });
-    }
-    ~Broker() { stop(); }
-
-    bool start()
-    {
-        m_log.clear();
-        m_process.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), m_config});
-        return waitForLog("running");
-    }
-    void stop()
-    {
-        m_process.terminate(); // saves its persistence file, if any
-        m_process.waitForFinished(5000);
-    }
-    bool waitForLog(const char *text)
-    {
-        return QTest::qWaitFor([&] { return m_log.contains(text); }, 10000);
-    }
-    QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1").arg(m_port); }
-    quint16 port() const { return m_port; }
-    QString path(const QString &name) const { return m_dir.filePath(name); }
-
-private:
-    QTemporaryDir m_dir;
-    quint16 m_port;
-    QString m_config;
-    QProcess m_process;
-    QByteArray m_log;
-};
-
-// mosquitto_sub printing "topic retained qos payload" a line.
-class Subscriber {
-public:
-    Subscriber(quint16 port, const QString &topic, const QStringList &extra = {})
-    {
-        m_process.start(QStringLiteral("mosquitto_sub"),
-                        QStringList{QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                                    QString::number(port), QStringLiteral("-q"), QStringLiteral("1"),
-                                    QStringLiteral("-t"), topic, QStringLiteral("-F"), QStringLiteral("%t %r %q %p")}
-                            + extra);
-    }
-    ~Subscriber()
-    {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-    QStringList lines()
-    {
-        m_text += QString::fromUtf8(m_process.readAllStandardOutput());
-        return m_text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
-    QProcess &process() { return m_process; }
-
-private:
-    QProcess m_process;
-    QString m_text;
-};
-
 MqttSettings settingsFor(const QString &url)
 {
     QString error;
@@ -105,7 +22,7 @@ MqttSettings settingsFor(const QString &url)
 
 } // namespace
 
-class TstMqttClient : public QObject {
+class TestMqttClient : public QObject {
     Q_OBJECT
 private slots:
     void parsesBrokerAddresses_data();
@@ -124,7 +41,7 @@ private slots:
     void subscribesAgainAfterReconnect();
 };
 
-void TstMqttClient::parsesBrokerAddresses_data()
+void TestMqttClient::parsesBrokerAddresses_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("host"); // empty: an error naming `problem`
@@ -153,7 +70,7 @@ void TstMqttClient::parsesBrokerAddresses_data()
                               << "" << 0 << false << "not an address";
 }
 
-void TstMqttClient::parsesBrokerAddresses()
+void TestMqttClient::parsesBrokerAddresses()
 {
     QFETCH(QString, text);
     QFETCH(QString, host);
@@ -175,7 +92,7 @@ void TstMqttClient::parsesBrokerAddresses()
 }
 
 // Published before the first connect: waits, then arrives retained, QoS 1.
-void TstMqttClient::retainedQos1Arrives()
+void TestMqttClient::retainedQos1Arrives()
 {
     Broker broker(QStringLiteral("allow_anonymous true"));
     QVERIFY(broker.start());
@@ -192,7 +109,7 @@ void TstMqttClient::retainedQos1Arrives()
 // arrives after the reconnect, in order. Delivery is at least once: a
 // message the broker took but could not acknowledge before it stopped is
 // sent again, so duplicates are allowed, gaps and reordering are not.
-void TstMqttClient::queuesWhileBrokerRestarts()
+void TestMqttClient::queuesWhileBrokerRestarts()
 {
     Broker broker(QStringLiteral("allow_anonymous true\npersistence true\npersistence_location DIR/\n"));
     QVERIFY(broker.start());
@@ -240,7 +157,7 @@ void TstMqttClient::queuesWhileBrokerRestarts()
 }
 
 // Past the limit the oldest waiting message goes, counted; the rest arrive.
-void TstMqttClient::queueDropsOldest()
+void TestMqttClient::queueDropsOldest()
 {
     Broker broker(QStringLiteral("allow_anonymous true"));
     MqttClient client(settingsFor(broker.url()));
@@ -261,7 +178,7 @@ void TstMqttClient::queueDropsOldest()
     QCOMPARE(topics, (QStringList{QStringLiteral("q/2"), QStringLiteral("q/3"), QStringLiteral("q/4")}));
 }
 
-void TstMqttClient::failuresGiveOneLineEach_data()
+void TestMqttClient::failuresGiveOneLineEach_data()
 {
     QTest::addColumn<QString>("url"); // PORT: a running broker's port; FREE: a port nobody listens on
     QTest::addColumn<QString>("line");
@@ -275,7 +192,7 @@ void TstMqttClient::failuresGiveOneLineEach_data()
 
 // Each failure is said once, however often the client retries, and the
 // retries back off (1 s, then 2 s): no busy loop.
-void TstMqttClient::failuresGiveOneLineEach()
+void TestMqttClient::failuresGiveOneLineEach()
 {
     QFETCH(QString, url);
     QFETCH(QString, line);
@@ -296,7 +213,7 @@ void TstMqttClient::failuresGiveOneLineEach()
     QVERIFY2(lines.first().startsWith(line), qPrintable(lines.first()));
 }
 
-void TstMqttClient::passwordChecked_data()
+void TestMqttClient::passwordChecked_data()
 {
     QTest::addColumn<QByteArray>("password");
     QTest::addColumn<QString>("line");
@@ -304,7 +221,7 @@ void TstMqttClient::passwordChecked_data()
     QTest::newRow("wrong") << QByteArray("guess") << "mqtt://127.0.0.1:PORT refused the connection: not authorised";
 }
 
-void TstMqttClient::passwordChecked()
+void TestMqttClient::passwordChecked()
 {
     QFETCH(QByteArray, password);
     QFETCH(QString, line);
@@ -330,7 +247,7 @@ void TstMqttClient::passwordChecked()
     QCOMPARE(lines.size(), 1);
 }
 
-void TstMqttClient::tlsChecksBrokerName_data()
+void TestMqttClient::tlsChecksBrokerName_data()
 {
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("caFile");
@@ -350,7 +267,7 @@ void TstMqttClient::tlsChecksBrokerName_data()
 
 // The connection goes to the resolved address, the certificate is checked
 // against the name the user gave.
-void TstMqttClient::tlsChecksBrokerName()
+void TestMqttClient::tlsChecksBrokerName()
 {
     QFETCH(QString, host);
     QFETCH(QString, caFile);
@@ -385,7 +302,7 @@ void TstMqttClient::tlsChecksBrokerName()
 }
 
 // A client killed with -9 says nothing; the broker publishes its will.
-void TstMqttClient::willAfterKill()
+void TestMqttClient::willAfterKill()
 {
     Broker broker(QStringLiteral("allow_anonymous true"));
     QVERIFY(broker.start());
@@ -403,7 +320,7 @@ void TstMqttClient::willAfterKill()
 
 // A clean end publishes its own last word and disconnects, so the broker
 // keeps the will to itself.
-void TstMqttClient::finishSaysOfflineNotWill()
+void TestMqttClient::finishSaysOfflineNotWill()
 {
     Broker broker(QStringLiteral("allow_anonymous true"));
     QVERIFY(broker.start());
@@ -428,7 +345,7 @@ void TstMqttClient::finishSaysOfflineNotWill()
 }
 
 // Subscriptions are made again on every connect: a broker restart forgets them.
-void TstMqttClient::subscribesAgainAfterReconnect()
+void TestMqttClient::subscribesAgainAfterReconnect()
 {
     Broker broker(QStringLiteral("allow_anonymous true"));
     QVERIFY(broker.start());
@@ -471,7 +388,7 @@ int main(int argc, char **argv)
     if (argc == 3 && qstrcmp(argv[1], "--will-helper") == 0)
         return willHelper(argc, argv);
     QCoreApplication app(argc, argv);
-    TstMqttClient test;
+    TestMqttClient test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }

@@ -66,7 +66,7 @@ void EventHook::startNext()
         if (error == QProcess::FailedToStart)
             failedToStart();
     });
-    process->start(m_program, {}, QIODevice::WriteOnly);
+    process->start(m_program, {});
     if (m_process != process)
         return; // it failed to start at once
     process->write(event.json + '\n');

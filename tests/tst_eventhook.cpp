@@ -151,15 +151,6 @@ private slots:
             QTRY_VERIFY(!processAlive(readAll(path("child"))));
     }
 
-    void missingProgramReported()
-    {
-        EventHook hook(path("missing"), m_clock);
-        QSignalSpy problems(&hook, &EventHook::problem);
-        hook.post(hookEvent("first"));
-        QTRY_COMPARE(problems.size(), 1);
-        QTRY_VERIFY(hook.idle());
-    }
-
     void reportedAtMostOnceAMinute()
     {
         EventHook hook(writeHook("exit 1"), m_clock);

@@ -29,7 +29,7 @@ void EventHook::post(const HookEvent &event)
     if (qsizetype(m_waiting.size()) > kEventsWaiting) {
         m_waiting.pop_front();
         ++m_dropped;
-        report(QStringLiteral("Event hook %1 falls behind: %2 events dropped so far")
+        report(QStringLiteral("Event hook %1 falls behind: events dropped so far: %2")
                    .arg(m_program).arg(m_dropped));
     }
     // Started from the event loop, never inside the caller's own work.
@@ -66,7 +66,7 @@ void EventHook::startNext()
         if (error == QProcess::FailedToStart)
             failedToStart();
     });
-    process->start(m_program, {}, QIODevice::WriteOnly);
+    process->start(m_program, {});
     if (m_process != process)
         return; // it failed to start at once
     process->write(event.json + '\n');

@@ -50,7 +50,7 @@ public:
 
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
 
-    // Queues the event; runs it now when nothing else runs.
+    // Queues the event; it starts from the event loop once no other run is going.
     void post(const HookEvent &event);
 
     bool idle() const { return !m_process && m_waiting.empty(); }

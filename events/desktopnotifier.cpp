@@ -28,8 +28,7 @@ DesktopNotifier::DesktopNotifier(QObject *parent) : DesktopNotifier(QDBusConnect
 
 DesktopNotifier::DesktopNotifier(const QDBusConnection &bus, QObject *parent)
     : QObject(parent), m_bus(bus), m_available(bus.isConnected())
-{
-}
+{}
 
 QString DesktopNotifier::summary(const HookEvent &event)
 {
@@ -54,8 +53,7 @@ void DesktopNotifier::show(const HookEvent &event)
         answered->deleteLater();
         const QDBusError::ErrorType error = answered->error().type();
         // No service (and none to start on demand), or a bus that went away.
-        if (error == QDBusError::ServiceUnknown || error == QDBusError::Disconnected
-            || !m_bus.isConnected())
+        if (error == QDBusError::ServiceUnknown || error == QDBusError::Disconnected || !m_bus.isConnected())
             m_available = false;
     });
 }

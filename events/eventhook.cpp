@@ -29,8 +29,7 @@ void EventHook::post(const HookEvent &event)
     if (qsizetype(m_waiting.size()) > kEventsWaiting) {
         m_waiting.pop_front();
         ++m_dropped;
-        report(QStringLiteral("Event hook %1 falls behind: events dropped so far: %2")
-                   .arg(m_program).arg(m_dropped));
+        report(QStringLiteral("Event hook %1 falls behind: events dropped so far: %2").arg(m_program).arg(m_dropped));
     }
     // Started from the event loop, never inside the caller's own work.
     if (!m_process)
@@ -120,15 +119,13 @@ void EventHook::endRun()
 void EventHook::fail(const QString &what)
 {
     ++m_failures;
-    report(QStringLiteral("Event hook %1 failed on %2: %3")
-               .arg(m_program, QString::fromUtf8(m_running), what));
+    report(QStringLiteral("Event hook %1 failed on %2: %3").arg(m_program, QString::fromUtf8(m_running), what));
 }
 
 void EventHook::report(const QString &line)
 {
     const QDateTime now = m_clock.now();
-    if (m_lastReport.isValid() && m_lastReport.secsTo(now) < kReportEverySeconds
-        && m_lastReport <= now) {
+    if (m_lastReport.isValid() && m_lastReport.secsTo(now) < kReportEverySeconds && m_lastReport <= now) {
         ++m_unreported;
         return;
     }

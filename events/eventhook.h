@@ -29,13 +29,13 @@
 
 // One event as the hook sees it, in the texts of the JSON stream.
 struct HookEvent {
-    QByteArray name;   // "battery_low"
-    QString tx;        // "74565"; empty for no transmitter
-    QString type;      // "temperature"; empty for no transmitter
+    QByteArray name; // "battery_low"
+    QString tx;      // "74565"; empty for no transmitter
+    QString type;    // "temperature"; empty for no transmitter
     QString detail;
-    QString time;      // as in the JSON object
+    QString time; // as in the JSON object
     QString station;
-    QByteArray json;   // the event's JSON object, without a newline
+    QByteArray json; // the event's JSON object, without a newline
 };
 
 class EventHook : public QObject {
@@ -82,6 +82,6 @@ private:
     QTimer m_deadline;
     qint64 m_dropped = 0;
     qint64 m_failures = 0;
-    qint64 m_unreported = 0;       // failures since the last report
+    qint64 m_unreported = 0; // failures since the last report
     QDateTime m_lastReport;
 };

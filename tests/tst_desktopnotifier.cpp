@@ -37,8 +37,8 @@ class TestDesktopNotifier : public QObject {
 private slots:
     void initTestCase()
     {
-        m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                       QStringLiteral("--print-address")});
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
         QVERIFY2(m_daemon.waitForReadyRead(10000), "dbus-daemon gave no address");
         m_address = QString::fromUtf8(m_daemon.readLine().trimmed());
         // The notifier's own default: the session bus of the environment.

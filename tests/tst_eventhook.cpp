@@ -30,8 +30,12 @@ bool processAlive(const QByteArray &pid)
 
 HookEvent hookEvent(const QByteArray &name, const QString &tx = QStringLiteral("74565"))
 {
-    return {name, tx, tx.isEmpty() ? QString() : QStringLiteral("temperature"), QStringLiteral("detail of ") + QString::fromUtf8(name),
-            QStringLiteral("2026-12-08T09:05:07.000+00:00"), QStringLiteral("north-1"),
+    return {name,
+            tx,
+            tx.isEmpty() ? QString() : QStringLiteral("temperature"),
+            QStringLiteral("detail of ") + QString::fromUtf8(name),
+            QStringLiteral("2026-12-08T09:05:07.000+00:00"),
+            QStringLiteral("north-1"),
             "{\"kind\":\"event\",\"event\":\"" + name + "\"}"};
 }
 
@@ -89,9 +93,10 @@ private slots:
         hook.post(posted);
         QTRY_VERIFY(hook.idle());
 
-        const QByteArray expected = "EVENT=channel_changed\nTX=" + tx.toUtf8() + "\nTYPE=" + type.toUtf8()
-            + "\nDETAIL=" + posted.detail.toUtf8() + "\nTIME=2026-12-08T09:05:07.000+00:00\nSTATION=north-1\nown="
-            + m_dir->path().toLocal8Bit() + '\n';
+        const QByteArray expected =
+            "EVENT=channel_changed\nTX=" + tx.toUtf8() + "\nTYPE=" + type.toUtf8()
+            + "\nDETAIL=" + posted.detail.toUtf8()
+            + "\nTIME=2026-12-08T09:05:07.000+00:00\nSTATION=north-1\nown=" + m_dir->path().toLocal8Bit() + '\n';
         QCOMPARE(readAll(path("env")), expected);
         QCOMPARE(readAll(path("stdin")), posted.json + '\n');
         for (const char *made : {"made1", "made2", "made3"})

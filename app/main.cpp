@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
 #include <cstdio>
 
 int main(int argc, char *argv[])
@@ -50,7 +51,7 @@ int main(int argc, char *argv[])
     DesktopNotifier notifier;
     QObject::connect(&uplink, &Uplink::eventRaised, &notifier,
                      [&](const StationEvent &event) { notifier.show(hookEvent(event, options.mqtt.station)); });
-    QObject::connect(&uplink, &Uplink::diagnostic, [&] { mainscreen.setUplinkNotice(uplink.notice()); });
+    QObject::connect(mainscreen.tmrpctime, &QTimer::timeout, [&] { mainscreen.setUplinkNotice(uplink.notice()); });
     QObject::connect(&uplink, &Uplink::diagnostic,
                      [](const QString &line) { std::fprintf(stderr, "halvern-console: %s\n", qPrintable(line)); });
     mainscreen.Form_Load();

@@ -14,6 +14,11 @@
 //                            refresh, measured by BM_DrawChart)
 //   BM_DrawChart             one drawing of the monitor's chart after a message
 //   BM_ReadCommsIdle...      a tick with nothing waiting, fake and real port
+//   BM_MqttMessageOn         one transmitter with MQTT publishing on, to a
+//                            Mosquitto of its own on this machine, the window
+//                            built and never shown as in the station; timed
+//                            with each message's pass of the event loop
+//   BM_MqttMessageOff        the same without MQTT, for the difference
 //
 // Counters:
 //   line_pct  mean CPU time of the ticks per message as a percentage of the
@@ -22,6 +27,9 @@
 //             frames in the end-to-end run (37 ms): what it adds to the CPU share
 //   core_pct  the chart drawn as often as it may be, as a percentage of one core
 //   tick_pct  a tick that finds nothing, as a percentage of the 10 ms tick period
+//   delivered 1 when, with MQTT, the broker took every reading (none waiting
+//             or dropped at the end)
+#include "benchbroker.h"
 #include "consolesetup.h"
 #include "processstats.h"
 #include "support/consolefixture.h"
@@ -29,6 +37,7 @@
 
 #include "app/clock.h"
 #include "app/mainscreen.h"
+#include "app/uplink.h"
 #include "comms/fakecommsport.h"
 #include "comms/qtcommsport.h"
 #include "monitor/frmmonitor.h"
@@ -36,11 +45,14 @@
 #include "reception/frame.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
+#include <memory>
 
 namespace {
 
@@ -57,12 +69,13 @@ struct LiveConsole {
     SystemClock clock;
     Mainscreen window{port, clock};
 
-    explicit LiveConsole(bool monitor = true)
+    explicit LiveConsole(bool monitor = true, bool shown = true)
     {
         window.Form_Load();
         window.tmrcomms->stop();
         window.tmrpctime->stop();
-        window.show();
+        if (shown)
+            window.show();
         openPort1(window, QStringLiteral("19200,n,8,1"));
         logEveryMessage(window, dir.path() + QLatin1Char('/'));
         if (monitor)
@@ -250,6 +263,90 @@ void BM_ReadCommsIdleRealPort(benchmark::State &state)
     idleTicks(state, window);
 }
 
+// Publishing to a broker, measured the station's way: the window built and
+// never shown (nothing is painted), no monitor, every message logged. The
+// timed region is all this thread does for a message: the two ticks (with
+// MQTT the reading's JSON, its place in the queue and libmosquitto's write
+// to the socket, which happens inside the publish call) and one pass of the
+// event loop (with MQTT the broker's acknowledgements read and the next
+// messages handed on). The broker is another process: its work is not
+// counted, except what the kernel does for it in this thread (a send on
+// loopback runs the receiving side's network stack too). Between messages the thread sleeps 200 us, untimed and without
+// running the event loop, so the broker can answer and the queue stays
+// short, as it does at the line's rate.
+void publishedMessageCost(benchmark::State &state, bool mqtt)
+{
+    LiveConsole c(false, false);
+    BenchBroker broker;
+    std::unique_ptr<Uplink> uplink;
+    if (mqtt) {
+        if (!broker.start()) {
+            state.SkipWithError("mosquitto did not start");
+            return;
+        }
+        MqttOptions options;
+        options.url = broker.url();
+        options.host = QStringLiteral("127.0.0.1");
+        options.port = broker.port();
+        options.station = QStringLiteral("bench");
+        uplink = std::make_unique<Uplink>(c.window, c.clock, options, EventOptions());
+        uplink->start();
+        QElapsedTimer waited;
+        waited.start();
+        while (!uplink->notice().contains(QLatin1String("connected to")) && waited.elapsed() < 10000) {
+            QCoreApplication::processEvents();
+            QThread::msleep(5);
+        }
+        if (!uplink->notice().contains(QLatin1String("connected to"))) {
+            state.SkipWithError("the broker did not accept the connection");
+            return;
+        }
+    }
+    const QList<QByteArray> frames = framesOf(70001, false);
+    for (const QByteArray &frame : frames) {
+        c.take(frame); // discovery of the transmitter, the file as it will stay
+        QCoreApplication::processEvents();
+    }
+
+    double total = 0;
+    qsizetype next = 0;
+    for (auto _ : state) {
+        c.port.receive(frames[next]);
+        next = (next + 1) % frames.size();
+        const double start = threadCpuSeconds();
+        c.window.tmrcomms_Timer();
+        c.window.tmrcomms_Timer();
+        QCoreApplication::processEvents();
+        const double elapsed = threadCpuSeconds() - start;
+        state.SetIterationTime(elapsed);
+        total += elapsed;
+        QThread::usleep(200);
+    }
+    state.counters["line_pct"] =
+        benchmark::Counter(100.0 * total / kLineTimeSeconds, benchmark::Counter::kAvgIterations);
+    // With MQTT nothing may have been dropped: every reading went to the broker.
+    state.counters["delivered"] = 1;
+    if (uplink) {
+        for (int i = 0; i < 50; ++i) {
+            QCoreApplication::processEvents();
+            QThread::msleep(10);
+        }
+        const QString notice = uplink->notice();
+        state.counters["delivered"] = notice.contains(QLatin1String("connected to"))
+                                              && !notice.contains(QLatin1String("dropped"))
+                                              && !notice.contains(QLatin1String("waiting"));
+    }
+}
+
+void BM_MqttMessageOn(benchmark::State &state)
+{
+    publishedMessageCost(state, true);
+}
+void BM_MqttMessageOff(benchmark::State &state)
+{
+    publishedMessageCost(state, false);
+}
+
 } // namespace
 
 BENCHMARK(BM_MessageOneRow)->UseManualTime()->Unit(benchmark::kMicrosecond);
@@ -260,6 +357,8 @@ BENCHMARK(BM_MessageMonitorClosed)->UseManualTime()->Unit(benchmark::kMicrosecon
 BENCHMARK(BM_PaintAfterMessage)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PaintAfterMessageMonitorClosed)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DrawChart)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MqttMessageOn)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MqttMessageOff)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadCommsIdle)->Unit(benchmark::kNanosecond);
 BENCHMARK(BM_ReadCommsIdleRealPort)->Unit(benchmark::kNanosecond);
 

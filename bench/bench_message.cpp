@@ -333,8 +333,8 @@ void publishedMessageCost(benchmark::State &state, bool mqtt)
         }
         const QString notice = uplink->notice();
         state.counters["delivered"] = notice.contains(QLatin1String("connected to"))
-                                              && !notice.contains(QLatin1String("dropped"))
-                                              && !notice.contains(QLatin1String("waiting"));
+                                      && !notice.contains(QLatin1String("dropped"))
+                                      && !notice.contains(QLatin1String("waiting"));
     }
 }
 

@@ -151,9 +151,9 @@ int main(int argc, char *argv[])
     station.setProcessChannelMode(QProcess::MergedChannels);
     QByteArray stationLog;
     QObject::connect(&station, &QProcess::readyRead, [&] { stationLog += station.readAll(); });
-    station.start(stationProgram, {QStringLiteral("--port"), line.devicePath(), QStringLiteral("--baud"),
-                                   QStringLiteral("19200"), QStringLiteral("--mqtt"), broker.url(),
-                                   QStringLiteral("--station"), kStationName});
+    station.start(stationProgram,
+                  {QStringLiteral("--port"), line.devicePath(), QStringLiteral("--baud"), QStringLiteral("19200"),
+                   QStringLiteral("--mqtt"), broker.url(), QStringLiteral("--station"), kStationName});
     if (!waitFor([&] { return stationLog.contains("receiving on") && online; }, 15000))
         return fail(QStringLiteral("the station did not come online: ") + QString::fromUtf8(stationLog));
     waitFor([] { return false; }, 1000); // the subscriptions settle
@@ -187,7 +187,7 @@ int main(int argc, char *argv[])
     std::sort(latenciesMs.begin(), latenciesMs.end());
     std::printf("mqtt latency: from the end of a frame on the line to its reading at a subscriber: p50 %.1f ms, "
                 "p99 %.1f ms, max %.1f ms (goal p99 <= 25 ms); %zu/%d frames heard, %d readings out of turn\n",
-                percentile(latenciesMs, 0.50), percentile(latenciesMs, 0.99), latenciesMs.back(),
-                latenciesMs.size(), played, unexpected);
+                percentile(latenciesMs, 0.50), percentile(latenciesMs, 0.99), latenciesMs.back(), latenciesMs.size(),
+                played, unexpected);
     return 0; // the line says what was missed: bench/run-all goes on to the next figure
 }

@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <memory>
 
 #include <sys/stat.h>
@@ -119,10 +122,12 @@ private slots:
         }
         QTRY_COMPARE(readAll(path("log")), QByteArray("start e1\n"));
         QCOMPARE(hook.waiting(), 4);
-        QFile gate(path("gate"));
-        QVERIFY(gate.open(QIODevice::WriteOnly));
-        gate.write("open\n");
-        gate.close();
+        // Opened without blocking, the event loop running meanwhile: the hook's
+        // standard input still has to be written and closed before it reads the gate.
+        int gate = -1;
+        QTRY_VERIFY((gate = ::open("gate", O_WRONLY | O_NONBLOCK)) >= 0);
+        QCOMPARE(::write(gate, "open\n", 5), 5);
+        ::close(gate);
         QTRY_COMPARE(readAll(path("log")), expected);
     }
 

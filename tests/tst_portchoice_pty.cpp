@@ -155,7 +155,7 @@ private slots:
 
         c.w().optcom[1]->click();
         QVERIFY(c.port.portOpen());
-        first.closeMaster(); // unplugged: its stable name goes with it, as udev removes it
+        first.closeMaster();            // unplugged: its stable name goes with it, as udev removes it
         QVERIFY(QFile::remove(stable)); // and its pts number is free for any other pair to take
         QTRY_VERIFY(c.w().txtinstring->text().contains(QLatin1String("lost")));
         // With the reason the device gave, between the usual start and end.

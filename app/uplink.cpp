@@ -80,13 +80,19 @@ void Uplink::finish()
         m_publisher->finish();
 }
 
+// Drops are said at most once a minute (counted in ticks of this timer), the
+// first at once; notice() always carries the latest count.
 void Uplink::everySecond()
 {
-    if (m_client->dropped() != m_droppedSeen) {
-        m_droppedSeen = m_client->dropped();
-        emit diagnostic(QStringLiteral("MQTT: %1 messages dropped while the broker was away (10 000 wait at most)")
-                            .arg(m_droppedSeen));
-    }
+    if (m_secondsSinceDropReport < kDropReportSeconds)
+        ++m_secondsSinceDropReport;
+    const qint64 dropped = m_client->dropped();
+    if (dropped == m_droppedSeen || m_secondsSinceDropReport < kDropReportSeconds)
+        return;
+    m_droppedSeen = dropped;
+    m_secondsSinceDropReport = 0;
+    emit diagnostic(QStringLiteral("MQTT: %1 messages dropped so far, the broker not taking them (10 000 held at most)")
+                        .arg(m_droppedSeen));
 }
 
 QString Uplink::notice() const

@@ -56,4 +56,6 @@ private:
     std::unique_ptr<MqttPublisher> m_publisher;
     QString m_state; // the client's last status line
     qint64 m_droppedSeen = 0;
+    static constexpr int kDropReportSeconds = 60;
+    int m_secondsSinceDropReport = kDropReportSeconds;
 };

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -78,6 +79,38 @@ SSL_CTX *tlsContext(const MqttSettings &settings, QString *verifyError, QString 
     return context;
 }
 
+// What the broker's refusal means, in the words users know; MQTT 5 reason
+// codes and the 3.1.1 return codes of the same meaning give the same text.
+QString refusalReason(int code)
+{
+    switch (code) {
+    case 1:
+    case MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION: return QStringLiteral("protocol version not accepted");
+    case 2:
+    case MQTT_RC_CLIENTID_NOT_VALID: return QStringLiteral("client id not accepted");
+    case 3:
+    case MQTT_RC_SERVER_UNAVAILABLE: return QStringLiteral("server unavailable");
+    case 4:
+    case MQTT_RC_BAD_USERNAME_OR_PASSWORD: return QStringLiteral("wrong user name or password");
+    case 5:
+    case MQTT_RC_NOT_AUTHORIZED: return QStringLiteral("not authorised (user name or password?)");
+    case MQTT_RC_SERVER_BUSY: return QStringLiteral("server busy");
+    case MQTT_RC_BANNED: return QStringLiteral("this client is banned");
+    case MQTT_RC_BAD_AUTHENTICATION_METHOD: return QStringLiteral("authentication method not accepted");
+    case MQTT_RC_TOPIC_NAME_INVALID: return QStringLiteral("the status topic is not accepted");
+    case MQTT_RC_PACKET_TOO_LARGE: return QStringLiteral("the connect packet is too large");
+    case MQTT_RC_QUOTA_EXCEEDED: return QStringLiteral("quota exceeded");
+    case MQTT_RC_RETAIN_NOT_SUPPORTED: return QStringLiteral("retained messages not supported");
+    case MQTT_RC_QOS_NOT_SUPPORTED: return QStringLiteral("QoS 1 not supported");
+    case MQTT_RC_USE_ANOTHER_SERVER: return QStringLiteral("use another server");
+    case MQTT_RC_SERVER_MOVED: return QStringLiteral("server moved");
+    case MQTT_RC_CONNECTION_RATE_EXCEEDED: return QStringLiteral("connecting too often");
+    case MQTT_RC_MALFORMED_PACKET:
+    case MQTT_RC_PROTOCOL_ERROR: return QStringLiteral("protocol error");
+    default: return {};
+    }
+}
+
 QString lastTlsError()
 {
     const unsigned long code = ERR_peek_last_error();
@@ -136,6 +169,9 @@ MqttClient::MqttClient(const MqttSettings &settings, QObject *parent) : QObject(
     m_connectLimit.setInterval(kConnectLimitMs);
     connect(&m_connectLimit, &QTimer::timeout, this,
             [this] { fail(QStringLiteral("no answer from %1").arg(m_settings.url())); });
+    m_stable.setSingleShot(true);
+    m_stable.setInterval(kStableConnectionMs);
+    connect(&m_stable, &QTimer::timeout, this, [this] { m_backoffMs = kFirstBackoffMs; });
 }
 
 MqttClient::~MqttClient()
@@ -252,6 +288,8 @@ void MqttClient::connectTo(const QString &address)
     m_connackCode = -1;
     m_libraryError.clear();
     m_verifyError.clear();
+    if (!m_mqtt311 && !limitIncomingPackets(address.toUtf8()))
+        return;
     ERR_clear_error();
     errno = 0;
     // The address is numeric, so nothing here waits: the socket connects in
@@ -279,7 +317,7 @@ bool MqttClient::configure()
     mosquitto_publish_callback_set(m_mosq, &MqttClient::onPublishCallback);
     mosquitto_message_callback_set(m_mosq, &MqttClient::onMessageCallback);
     mosquitto_log_callback_set(m_mosq, &MqttClient::onLogCallback);
-    mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, m_mqtt311 ? MQTT_PROTOCOL_V311 : MQTT_PROTOCOL_V5);
     mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1); // a reading leaves at once
     if (!m_willTopic.isEmpty())
         mosquitto_will_set(m_mosq, m_willTopic.constData(), int(m_willPayload.size()), m_willPayload.constData(), 1,
@@ -301,6 +339,50 @@ bool MqttClient::configure()
         SSL_CTX_free(context);
     }
     return true;
+}
+
+// The Maximum Packet Size property in the CONNECT. libmosquitto 2.0 takes
+// CONNECT properties only in mosquitto_connect_bind_v5, which connects
+// blocking. That call copies the properties into the client
+// (mosq->connect_properties) before mosquitto__connect_init checks its other
+// arguments (lib/connect.c), and every later connect, mosquitto_connect_async
+// too, sends what is stored there. So it is called with a keepalive the
+// library refuses (below 5 s): the properties stay, MOSQ_ERR_INVAL comes
+// back and no socket is touched. tst_mqttclient reads the CONNECT a broker
+// receives, so a library that stops doing this is caught.
+bool MqttClient::limitIncomingPackets(const QByteArray &address)
+{
+    constexpr int kRefusedKeepalive = 1;
+    mosquitto_property *properties = nullptr;
+    int rc = mosquitto_property_add_int32(&properties, MQTT_PROP_MAXIMUM_PACKET_SIZE, kMaxIncomingPacket);
+    if (rc == MOSQ_ERR_SUCCESS)
+        rc = mosquitto_connect_bind_v5(m_mosq, address.constData(), m_settings.port, kRefusedKeepalive, nullptr,
+                                       properties);
+    mosquitto_property_free_all(&properties);
+    if (rc != MOSQ_ERR_INVAL) {
+        fail(QStringLiteral("cannot set up the MQTT client: %1").arg(QString::fromUtf8(mosquitto_strerror(rc))));
+        return false;
+    }
+    return true;
+}
+
+// A broker of MQTT 3.1.1 or older answers an MQTT 5 connect with its
+// "unacceptable protocol version", which libmosquitto passes on as MQTT 5's
+// code.
+bool MqttClient::refusedMqtt5() const
+{
+    return !m_mqtt311 && (m_connackCode == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION || m_connackCode == 1);
+}
+
+void MqttClient::fallBackToMqtt311()
+{
+    m_mqtt311 = true;
+    closeConnection();
+    m_queue.connectionLost();
+    report(QStringLiteral("%1 does not take MQTT 5: using MQTT 3.1.1, so messages too large for the station are "
+                          "not refused")
+               .arg(m_settings.url()));
+    m_retry.start(0);
 }
 
 void MqttClient::socketReadable()
@@ -342,7 +424,9 @@ void MqttClient::afterIo(int rc, int error)
         return;
     if (mosquitto_socket(m_mosq) < 0) {
         // The call ended the connection (libmosquitto closed the socket).
-        if (m_connackCode > 0)
+        if (refusedMqtt5())
+            fallBackToMqtt311();
+        else if (m_connackCode > 0)
             fail(failureLine(MOSQ_ERR_CONN_REFUSED, 0));
         else if (m_connected)
             fail(QStringLiteral("connection to %1 lost (broker stopped or restarted?); reconnecting")
@@ -362,7 +446,7 @@ void MqttClient::afterIo(int rc, int error)
 void MqttClient::becomeConnected()
 {
     m_connected = true;
-    m_backoffMs = kFirstBackoffMs;
+    m_stable.start();
     m_connectLimit.stop();
     report(QStringLiteral("connected to %1").arg(m_settings.url()));
     for (const QByteArray &topic : std::as_const(m_subscriptions))
@@ -375,14 +459,10 @@ QString MqttClient::failureLine(int rc, int error) const
 {
     const QString url = m_settings.url();
     if (rc == MOSQ_ERR_CONN_REFUSED) {
-        switch (m_connackCode) {
-        case 1: return QStringLiteral("%1 refused the connection: protocol version not accepted").arg(url);
-        case 2: return QStringLiteral("%1 refused the connection: client id not accepted").arg(url);
-        case 3: return QStringLiteral("%1 refused the connection: server unavailable").arg(url);
-        case 4: return QStringLiteral("%1 refused the connection: wrong user name or password").arg(url);
-        case 5: return QStringLiteral("%1 refused the connection: not authorised (user name or password?)").arg(url);
-        default: return QStringLiteral("%1 refused the connection (code %2)").arg(url).arg(m_connackCode);
-        }
+        const QString reason = refusalReason(m_connackCode);
+        if (reason.isEmpty())
+            return QStringLiteral("%1 refused the connection (code %2)").arg(url).arg(m_connackCode);
+        return QStringLiteral("%1 refused the connection: %2").arg(url, reason);
     }
     if (rc == MOSQ_ERR_TLS) {
         if (!m_verifyError.isEmpty())
@@ -425,6 +505,7 @@ void MqttClient::closeConnection()
 {
     m_housekeeping.stop();
     m_connectLimit.stop();
+    m_stable.stop();
     // Notifiers may be in their own signal: disabled now, deleted later.
     for (QSocketNotifier *notifier : {m_readable, m_writable}) {
         if (notifier) {

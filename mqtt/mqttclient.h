@@ -5,12 +5,18 @@
 // the network and the receive tick keeps its pace. No extra threads.
 //
 // Publishing never fails: while the broker is away (or before the first
-// connect) messages wait in order in a PublishQueue (10 000 at most, the
-// oldest dropped and counted); on each connect the waiting ones go first, in
-// order, then live traffic. QoS 1 messages leave only when the broker has
+// connect) messages wait in order in a PublishQueue (10 000 at most, counting
+// what the library holds for the broker too, the oldest not yet handed over
+// dropped and counted); on each connect the waiting ones go first, in order,
+// then live traffic. QoS 1 messages leave only when the broker has
 // acknowledged them, so a message is delivered at least once. Each
 // connection uses a fresh libmosquitto client, so only this queue decides
 // what is sent again after a drop.
+//
+// The client speaks MQTT 5 and tells the broker the largest packet it takes
+// (kMaxIncomingPacket): a broker drops bigger messages for this client, so a
+// huge message on a subscribed topic never reaches memory. A broker that
+// refuses MQTT 5 gets 3.1.1 (said once), without that protection.
 #include "publishqueue.h"
 
 #include <QByteArray>
@@ -54,8 +60,18 @@ public:
     // Messages kept while the broker is away (PublishQueue::kDefaultLimit).
     void setQueueLimit(qsizetype limit);
 
+    // The largest packet taken from the broker: the station subscribes only
+    // to Home Assistant's "online"/"offline", and a console reading a remote
+    // station gets 11-byte frames and readings of a few hundred bytes, so
+    // 16 KiB leaves room for long topics and larger readings to come while a
+    // flood of big messages still costs little.
+    static constexpr quint32 kMaxIncomingPacket = 16 * 1024;
+    // A connection that lasted this long resets the retry delay to 1 s.
+    static constexpr int kStableConnectionMs = 60000;
+
     // Connects in the background and keeps reconnecting: after 1 s, doubling
-    // up to 60 s, back to 1 s after a connection that was accepted.
+    // up to 60 s, back to 1 s once a connection has held for a minute (a
+    // broker that accepts and closes at once is not retried every second).
     void start();
     // QoS 0 or 1. A topic the broker would refuse (empty, wildcards) is
     // warned about and not queued.
@@ -72,6 +88,10 @@ public:
     qsizetype waiting() const { return m_queue.size(); }
     qint64 dropped() const { return m_queue.dropped(); }
     int connectAttempts() const { return m_attempts; }
+    // The delay of the pending retry in ms, -1 when none is pending.
+    int retryDelayMs() const { return m_retry.isActive() ? m_retry.interval() : -1; }
+    // The broker refused MQTT 5 and is spoken to in 3.1.1.
+    bool usesMqtt311() const { return m_mqtt311; }
 
 signals:
     // After every connect the broker accepted: the place to publish "online".
@@ -91,6 +111,9 @@ private:
     void hostLookedUp(const QHostInfo &info);
     void connectTo(const QString &address);
     bool configure();
+    bool limitIncomingPackets(const QByteArray &address);
+    bool refusedMqtt5() const;
+    void fallBackToMqtt311();
     void socketReadable();
     void socketWritable();
     void housekeeping();
@@ -115,6 +138,7 @@ private:
     QTimer m_retry;        // the next attempt, after m_backoffMs
     QTimer m_housekeeping; // keepalive pings and timeouts
     QTimer m_connectLimit; // a broker that never answers the connect
+    QTimer m_stable;       // the connection held long enough to reset the backoff
     int m_backoffMs = 1000;
     int m_attempts = 0;
     int m_lookupId = -1;
@@ -123,6 +147,7 @@ private:
     bool m_finished = false;
     bool m_connected = false;
     bool m_pumping = false;
+    bool m_mqtt311 = false; // the broker refused MQTT 5
     QString m_lastLine;
     QString m_libraryError;               // libmosquitto's last error line on this connection
     QString m_verifyError;                // why the broker's certificate was refused, if it was

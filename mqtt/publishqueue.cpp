@@ -12,21 +12,30 @@ void PublishQueue::push(OutgoingMessage message)
     message.mid = 0;
     message.done = false;
     m_messages.push_back(std::move(message));
-    while (size() > m_limit) {
-        // The front is never a taken one (popTaken), so this loses a message.
-        if (m_handed > 0) {
-            --m_handed;
-            --m_inFlight;
-        }
-        m_messages.pop_front();
-        ++m_dropped;
+    while (size() > m_limit && makeRoom()) {}
+}
+
+// One message fewer: a taken one first (not a loss), else the oldest not yet
+// handed (counted). A handed one stays: the library holds it until taken.
+bool PublishQueue::makeRoom()
+{
+    if (m_done > 0) {
+        const auto taken = std::find_if(m_messages.begin(), m_messages.begin() + m_handed,
+                                        [](const OutgoingMessage &message) { return message.done; });
+        m_messages.erase(taken);
+        --m_handed;
+        --m_done;
+        return true;
     }
+    if (m_handed == size())
+        return false;
+    m_messages.erase(m_messages.begin() + m_handed);
+    ++m_dropped;
+    return true;
 }
 
 OutgoingMessage *PublishQueue::handNext()
 {
-    while (m_handed < size() && m_messages[size_t(m_handed)].done)
-        ++m_handed;
     if (m_handed == size())
         return nullptr;
     OutgoingMessage &message = m_messages[size_t(m_handed)];
@@ -42,6 +51,7 @@ void PublishQueue::taken(int mid)
         if (!message.done && message.mid == mid) {
             message.done = true;
             --m_inFlight;
+            ++m_done;
             break;
         }
     }
@@ -50,17 +60,20 @@ void PublishQueue::taken(int mid)
 
 void PublishQueue::connectionLost()
 {
-    for (qsizetype i = 0; i < m_handed; ++i)
-        m_messages[size_t(i)].mid = 0;
+    // The taken ones are delivered: only the rest is handed again.
+    std::erase_if(m_messages, [](const OutgoingMessage &message) { return message.done; });
+    for (OutgoingMessage &message : m_messages)
+        message.mid = 0;
     m_handed = 0;
     m_inFlight = 0;
+    m_done = 0;
 }
 
 void PublishQueue::popTaken()
 {
     while (!m_messages.empty() && m_messages.front().done) {
         m_messages.pop_front();
-        if (m_handed > 0)
-            --m_handed;
+        --m_handed;
+        --m_done;
     }
 }

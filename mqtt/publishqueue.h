@@ -3,8 +3,15 @@
 // first `handed` of them were given to the current connection and wait for
 // the broker (QoS 1) or the socket (QoS 0) to take them; they leave the queue
 // only then. When the connection drops, the ones not yet taken are handed
-// again first, in order. Past the limit the oldest message is dropped and
-// counted, so a broker away for days costs bounded memory.
+// again first, in order.
+//
+// The limit covers everything held for the broker: the library keeps its own
+// copy of each handed message until it is taken, and each of those is also
+// here, so nothing handed is ever dropped. Past the limit the oldest message
+// not yet handed is dropped and counted (while the broker is away that is
+// the oldest of all; a broker that takes nothing keeps its handed ones and
+// newer messages go), so a broker away or stuck for days costs bounded
+// memory.
 #include <QByteArray>
 #include <QtGlobal>
 #include <deque>
@@ -40,11 +47,13 @@ public:
     qint64 dropped() const { return m_dropped; }
 
 private:
+    bool makeRoom();
     void popTaken();
 
     std::deque<OutgoingMessage> m_messages;
     qsizetype m_limit = kDefaultLimit;
     qsizetype m_handed = 0;   // m_messages[0, m_handed) were handed
     qsizetype m_inFlight = 0; // of those, the ones not yet taken
+    qsizetype m_done = 0;     // of those, the ones taken (behind one in flight)
     qint64 m_dropped = 0;
 };

@@ -1,6 +1,7 @@
 // MqttClient against a real Mosquitto broker on a free loopback port, read
 // back with mosquitto_sub: nothing is mocked at the MQTT level.
 #include "mqtt/mqttclient.h"
+#include "support/fakebroker.h"
 #include "support/mosquittobroker.h"
 
 #include <QCoreApplication>
@@ -39,6 +40,14 @@ private slots:
     void willAfterKill();
     void finishSaysOfflineNotWill();
     void subscribesAgainAfterReconnect();
+    void stuckBrokerHoldsNoMoreThanTheLimit();
+    void backoffGrowsWhileConnectionsDoNotLast();
+    void connectLimitsIncomingPackets();
+    void subscribedMessagesOverTheLimitDropped_data();
+    void subscribedMessagesOverTheLimitDropped();
+    void brokerWithoutMqtt5GetsMqtt311();
+    void refusalsSaid_data();
+    void refusalsSaid();
 };
 
 void TestMqttClient::parsesBrokerAddresses_data()
@@ -369,6 +378,181 @@ void TestMqttClient::subscribesAgainAfterReconnect()
     QVERIFY(broker.start());
     QCOMPARE(announce(QStringLiteral("online again")), 0); // retained: arrives once subscribed
     QTRY_COMPARE_WITH_TIMEOUT(received.value(1), QStringLiteral("homeassistant/status online again"), 10000);
+}
+
+// A broker that keeps the session alive but never acknowledges: what the
+// library holds for it counts against the limit, so however long it goes on
+// the broker gets no more than the limit, the count of drops is exact, and
+// once a broker acknowledges, the held messages arrive.
+void TestMqttClient::stuckBrokerHoldsNoMoreThanTheLimit()
+{
+    FakeBroker broker;
+    broker.behaviour.acknowledgesPublish = false;
+    MqttClient client(settingsFor(broker.url()));
+    const int limit = 5, total = 12 * limit; // libmosquitto sends up to 20 at once by itself
+    client.setQueueLimit(limit);
+    client.start();
+    QTRY_VERIFY(client.isConnected());
+    for (int i = 0; i < total; ++i) {
+        client.publish("seq", QByteArray::number(i), 1, false);
+        QVERIFY(client.waiting() <= limit);
+    }
+    // The SUBSCRIBE follows every publish the library sent on the same stream.
+    client.subscribe("marker");
+    QTRY_COMPARE(broker.subscriptions(), QList<QByteArray>{"marker"});
+    QCOMPARE(broker.publishes().size(), limit);
+    QCOMPARE(client.waiting(), limit);
+    QCOMPARE(client.dropped(), total - limit);
+
+    broker.behaviour.acknowledgesPublish = true;
+    broker.closeAll();
+    QTRY_COMPARE_WITH_TIMEOUT(client.waiting(), 0, 5000);
+    QList<QByteArray> delivered;
+    for (const FakeBroker::Publish &publish : broker.publishes().mid(limit))
+        delivered << publish.payload;
+    QCOMPARE(delivered, (QList<QByteArray>{"0", "1", "2", "3", "4"}));
+}
+
+// A broker that accepts and closes at once (or another station with the same
+// client id throwing this one off) is retried ever more slowly: only a
+// connection that held resets the delay.
+void TestMqttClient::backoffGrowsWhileConnectionsDoNotLast()
+{
+    FakeBroker broker;
+    broker.behaviour.closesAfterConnack = true;
+    MqttClient client(settingsFor(broker.url()));
+    QList<int> delays;
+    client.start();
+    for (int connection = 1; connection <= 3; ++connection) {
+        QTRY_VERIFY_WITH_TIMEOUT(broker.connections() == connection && client.retryDelayMs() > 0, 5000);
+        delays << client.retryDelayMs();
+    }
+    QCOMPARE(delays, (QList<int>{1000, 2000, 4000}));
+    QCOMPARE(broker.connects().size(), 3); // each one was accepted
+}
+
+// The CONNECT is MQTT 5 and names the largest packet the client takes,
+// although it was sent by libmosquitto's non-blocking connect.
+void TestMqttClient::connectLimitsIncomingPackets()
+{
+    FakeBroker broker;
+    MqttClient client(settingsFor(broker.url()));
+    client.start();
+    QTRY_VERIFY(client.isConnected());
+    QCOMPARE(broker.connects().size(), 1);
+    QCOMPARE(broker.connects().first().level, 5);
+    QCOMPARE(broker.connects().first().properties.value(0x27), MqttClient::kMaxIncomingPacket);
+}
+
+void TestMqttClient::subscribedMessagesOverTheLimitDropped_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("arrives");
+    QTest::newRow("payload as big as the limit") << int(MqttClient::kMaxIncomingPacket) << false;
+    QTest::newRow("ten times the limit") << int(10 * MqttClient::kMaxIncomingPacket) << false;
+    QTest::newRow("just under the limit") << int(MqttClient::kMaxIncomingPacket) - 100 << true;
+}
+
+// A big retained message on a subscribed topic is dropped by the broker for
+// this client: it never reaches the station, "online" does, and the
+// connection stays up.
+void TestMqttClient::subscribedMessagesOverTheLimitDropped()
+{
+    QFETCH(int, size);
+    QFETCH(bool, arrives);
+    Broker broker(QStringLiteral("allow_anonymous true"));
+    QVERIFY(broker.start());
+    const auto announce = [&](const QByteArray &payload, bool retain) {
+        QFile file(broker.path(QStringLiteral("payload")));
+        file.open(QIODevice::WriteOnly);
+        file.write(payload);
+        file.close();
+        QStringList arguments{
+            QStringLiteral("-p"), QString::number(broker.port()),         QStringLiteral("-q"), QStringLiteral("1"),
+            QStringLiteral("-t"), QStringLiteral("homeassistant/status"), QStringLiteral("-f"), file.fileName()};
+        if (retain)
+            arguments << QStringLiteral("-r");
+        return QProcess::execute(QStringLiteral("mosquitto_pub"), arguments);
+    };
+    const QByteArray big(size, 'x');
+    QCOMPARE(announce(big, true), 0);
+    MqttClient client(settingsFor(broker.url()));
+    QStringList lines;
+    connect(&client, &MqttClient::statusChanged, this, [&](const QString &line) { lines << line; });
+    QList<QByteArray> received;
+    connect(&client, &MqttClient::messageReceived, this,
+            [&](const QByteArray &, const QByteArray &payload) { received << payload; });
+    client.subscribe("homeassistant/status");
+    client.start();
+    QVERIFY(broker.waitForLog("Received SUBSCRIBE"));
+    QCOMPARE(announce("online", false), 0);
+    QTRY_VERIFY(received.contains("online"));
+    QCOMPARE(received, arrives ? (QList<QByteArray>{big, "online"}) : QList<QByteArray>{"online"});
+    QVERIFY(client.isConnected());
+    QCOMPARE(lines, QStringList{QStringLiteral("connected to %1").arg(broker.url())});
+}
+
+// A broker of MQTT 3.1.1 answers MQTT 5 with "unacceptable protocol
+// version": the client says once that it uses 3.1.1 and works as before.
+void TestMqttClient::brokerWithoutMqtt5GetsMqtt311()
+{
+    FakeBroker broker;
+    broker.behaviour.refusesMqtt5 = true;
+    MqttClient client(settingsFor(broker.url()));
+    QStringList lines;
+    connect(&client, &MqttClient::statusChanged, this, [&](const QString &line) { lines << line; });
+    client.setWill("st/status", "offline", true);
+    client.subscribe("homeassistant/status");
+    client.publish("st/status", "online", 1, true);
+    client.start();
+    QTRY_VERIFY(client.isConnected());
+    QTRY_COMPARE(client.waiting(), 0);
+    QVERIFY(client.usesMqtt311());
+    QCOMPARE(broker.connects().size(), 2);
+    QCOMPARE(broker.connects().at(0).level, 5);
+    QCOMPARE(broker.connects().at(1).level, 4);
+    QCOMPARE(broker.publishes().size(), 1);
+    QCOMPARE(broker.publishes().first().payload, QByteArray("online"));
+    QTRY_COMPARE(broker.subscriptions(), QList<QByteArray>{"homeassistant/status"});
+    const QString url = broker.url();
+    QCOMPARE(lines, (QStringList{url
+                                     + QStringLiteral(" does not take MQTT 5: using MQTT 3.1.1, so messages too "
+                                                      "large for the station are not refused"),
+                                 QStringLiteral("connected to ") + url}));
+    broker.closeAll(); // a later drop keeps 3.1.1, and says nothing about it again
+    QTRY_VERIFY(!client.isConnected());
+    QTRY_VERIFY_WITH_TIMEOUT(client.isConnected(), 5000);
+    QCOMPARE(broker.connects().size(), 3);
+    QCOMPARE(broker.connects().last().level, 4);
+    QCOMPARE(lines.filter(QStringLiteral("MQTT 5")).size(), 1);
+}
+
+void TestMqttClient::refusalsSaid_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("client id") << 0x85 << ": client id not accepted";
+    QTest::newRow("password") << 0x86 << ": wrong user name or password";
+    QTest::newRow("not authorised") << 0x87 << ": not authorised (user name or password?)";
+    QTest::newRow("unavailable") << 0x88 << ": server unavailable";
+    QTest::newRow("banned") << 0x8a << ": this client is banned";
+    QTest::newRow("unknown") << 0x80 << " (code 128)";
+}
+
+// The reasons of MQTT 5, in the words of 3.1.1 where the meaning is the same.
+void TestMqttClient::refusalsSaid()
+{
+    QFETCH(int, code);
+    QFETCH(QString, reason);
+    FakeBroker broker;
+    broker.behaviour.connackCode = code;
+    MqttClient client(settingsFor(broker.url()));
+    QStringList lines;
+    connect(&client, &MqttClient::statusChanged, this, [&](const QString &line) { lines << line; });
+    client.start();
+    QTRY_VERIFY(client.retryDelayMs() > 0);
+    QCOMPARE(lines, QStringList{broker.url() + QStringLiteral(" refused the connection") + reason});
+    QVERIFY(!client.usesMqtt311());
 }
 
 // The process killed in willAfterKill: online once connected, offline as its will.

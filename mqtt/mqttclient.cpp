@@ -533,6 +533,17 @@ void MqttClient::pump()
         const int rc =
             mosquitto_publish(m_mosq, &message->mid, message->topic.constData(), int(message->payload.size()),
                               message->payload.constData(), message->qos, message->retain);
+        if (rc == MOSQ_ERR_OVERSIZE_PACKET || rc == MOSQ_ERR_PAYLOAD_SIZE || rc == MOSQ_ERR_QOS_NOT_SUPPORTED
+            || rc == MOSQ_ERR_RETAIN_NOT_SUPPORTED || rc == MOSQ_ERR_MALFORMED_UTF8) {
+            // This broker will never take it (its limits came in the CONNACK):
+            // handed again it would block a place in the queue for good.
+            if (!m_refusalSaid)
+                qWarning("MQTT: %s refused a message to \"%s\" (%s); such messages are dropped and counted",
+                         qPrintable(m_settings.url()), message->topic.constData(), mosquitto_strerror(rc));
+            m_refusalSaid = true;
+            m_queue.refuseLast();
+            continue;
+        }
         if (rc != MOSQ_ERR_SUCCESS)
             break; // the connection is failing; the drop hands everything again
     }

@@ -88,6 +88,8 @@ public:
     qsizetype waiting() const { return m_queue.size(); }
     qint64 dropped() const { return m_queue.dropped(); }
     int connectAttempts() const { return m_attempts; }
+    // Tests shorten the minute after which a connection counts as held.
+    void setStableConnectionMs(int ms) { m_stable.setInterval(ms); }
     // The delay of the pending retry in ms, -1 when none is pending.
     int retryDelayMs() const { return m_retry.isActive() ? m_retry.interval() : -1; }
     // The broker refused MQTT 5 and is spoken to in 3.1.1.
@@ -147,7 +149,8 @@ private:
     bool m_finished = false;
     bool m_connected = false;
     bool m_pumping = false;
-    bool m_mqtt311 = false; // the broker refused MQTT 5
+    bool m_mqtt311 = false;     // the broker refused MQTT 5
+    bool m_refusalSaid = false; // a message the broker's limits refuse was warned about
     QString m_lastLine;
     QString m_libraryError;               // libmosquitto's last error line on this connection
     QString m_verifyError;                // why the broker's certificate was refused, if it was

@@ -44,6 +44,15 @@ OutgoingMessage *PublishQueue::handNext()
     return &message;
 }
 
+void PublishQueue::refuseLast()
+{
+    if (m_handed == 0)
+        return;
+    m_messages.erase(m_messages.begin() + --m_handed);
+    --m_inFlight;
+    ++m_dropped;
+}
+
 void PublishQueue::taken(int mid)
 {
     for (qsizetype i = 0; i < m_handed; ++i) {

@@ -36,6 +36,9 @@ public:
     // on (the connection may take it before the call that gives it returns);
     // nullptr when every message is handed.
     OutgoingMessage *handNext();
+    // The connection refused the message handNext() gave last, for good (too
+    // big for the broker, say): it is dropped and counted.
+    void refuseLast();
     // The connection took the message with this id.
     void taken(int mid);
     // The connection is gone: nothing is handed any more.

@@ -41,11 +41,13 @@ private slots:
     void finishSaysOfflineNotWill();
     void subscribesAgainAfterReconnect();
     void stuckBrokerHoldsNoMoreThanTheLimit();
+    void backoffGrowsWhileConnectionsDoNotLast_data();
     void backoffGrowsWhileConnectionsDoNotLast();
     void connectLimitsIncomingPackets();
     void subscribedMessagesOverTheLimitDropped_data();
     void subscribedMessagesOverTheLimitDropped();
     void brokerWithoutMqtt5GetsMqtt311();
+    void messageTooBigForTheBrokerDropped();
     void refusalsSaid_data();
     void refusalsSaid();
 };
@@ -413,21 +415,41 @@ void TestMqttClient::stuckBrokerHoldsNoMoreThanTheLimit()
     QCOMPARE(delivered, (QList<QByteArray>{"0", "1", "2", "3", "4"}));
 }
 
+void TestMqttClient::backoffGrowsWhileConnectionsDoNotLast_data()
+{
+    QTest::addColumn<bool>("held"); // each connection held long enough before the broker closed it
+    QTest::addColumn<QList<int>>("delays");
+    QTest::newRow("closed at once") << false << QList<int>{1000, 2000, 4000};
+    QTest::newRow("held") << true << QList<int>{1000, 1000, 1000};
+}
+
 // A broker that accepts and closes at once (or another station with the same
 // client id throwing this one off) is retried ever more slowly: only a
 // connection that held resets the delay.
 void TestMqttClient::backoffGrowsWhileConnectionsDoNotLast()
 {
+    QFETCH(bool, held);
+    QFETCH(QList<int>, delays);
     FakeBroker broker;
-    broker.behaviour.closesAfterConnack = true;
+    broker.behaviour.closesAfterConnack = !held;
     MqttClient client(settingsFor(broker.url()));
-    QList<int> delays;
+    if (held)
+        client.setStableConnectionMs(0);
+    QList<int> seen;
     client.start();
     for (int connection = 1; connection <= 3; ++connection) {
+        if (held) {
+            // A round trip on the connection: the zero timer has long fired.
+            QTRY_COMPARE(broker.connections(), connection);
+            QTRY_VERIFY(client.isConnected());
+            client.publish("st/status", "online", 1, true);
+            QTRY_COMPARE(client.waiting(), 0);
+            broker.closeAll();
+        }
         QTRY_VERIFY_WITH_TIMEOUT(broker.connections() == connection && client.retryDelayMs() > 0, 5000);
-        delays << client.retryDelayMs();
+        seen << client.retryDelayMs();
     }
-    QCOMPARE(delays, (QList<int>{1000, 2000, 4000}));
+    QCOMPARE(seen, delays);
     QCOMPARE(broker.connects().size(), 3); // each one was accepted
 }
 
@@ -525,6 +547,23 @@ void TestMqttClient::brokerWithoutMqtt5GetsMqtt311()
     QCOMPARE(broker.connects().size(), 3);
     QCOMPARE(broker.connects().last().level, 4);
     QCOMPARE(lines.filter(QStringLiteral("MQTT 5")).size(), 1);
+}
+
+// A broker of MQTT 5 may say the largest packet it takes: a bigger message is
+// dropped and counted, not kept in the queue for good, and the rest go on.
+void TestMqttClient::messageTooBigForTheBrokerDropped()
+{
+    FakeBroker broker;
+    broker.behaviour.maximumPacketSize = 100;
+    MqttClient client(settingsFor(broker.url()));
+    client.start();
+    QTRY_VERIFY(client.isConnected());
+    client.publish("st/raw", QByteArray(200, 'x'), 1, false);
+    client.publish("st/status", "online", 1, true);
+    QTRY_COMPARE(client.waiting(), 0);
+    QCOMPARE(client.dropped(), 1);
+    QCOMPARE(broker.publishes().size(), 1);
+    QCOMPARE(broker.publishes().first().payload, QByteArray("online"));
 }
 
 void TestMqttClient::refusalsSaid_data()

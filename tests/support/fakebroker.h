@@ -23,6 +23,7 @@ public:
         bool acknowledgesPublish = true; // PUBACK for QoS 1
         bool acknowledgesSubscribe = true;
         bool answersPing = true;
+        quint32 maximumPacketSize = 0; // MQTT 5: the largest packet it takes, in the CONNACK (0: none)
     };
 
     // One CONNECT as received: its protocol level (4: 3.1.1, 5: MQTT 5)
@@ -248,8 +249,14 @@ private:
             }
             QByteArray answer(1, '\0');
             answer += char(behaviour.connackCode);
-            if (connect.level == 5)
+            if (connect.level == 5 && behaviour.maximumPacketSize > 0) {
+                answer += '\x05'; // the properties' length
+                answer += '\x27';
+                for (int shift = 24; shift >= 0; shift -= 8)
+                    answer += char(behaviour.maximumPacketSize >> shift & 0xff);
+            } else if (connect.level == 5) {
                 answer += '\0'; // no properties
+            }
             socket->write(packet(CONNACK << 4, answer));
             return behaviour.connackCode == 0 && !behaviour.closesAfterConnack;
         }

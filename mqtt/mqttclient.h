@@ -57,7 +57,8 @@ public:
 
     // Before start(): what the broker publishes when the connection dies.
     void setWill(const QByteArray &topic, const QByteArray &payload, bool retain);
-    // Messages kept while the broker is away (PublishQueue::kDefaultLimit).
+    // Messages held for the broker, here and in the library
+    // (PublishQueue::kDefaultLimit).
     void setQueueLimit(qsizetype limit);
 
     // The largest packet taken from the broker: the station subscribes only

@@ -31,6 +31,8 @@ private slots:
     void retainedQos1Arrives();
     void queuesWhileBrokerRestarts();
     void queueDropsOldest();
+    void queueKeepsWhatTheLibraryHolds_data();
+    void queueKeepsWhatTheLibraryHolds();
     void failuresGiveOneLineEach_data();
     void failuresGiveOneLineEach();
     void passwordChecked_data();
@@ -187,6 +189,49 @@ void TestMqttClient::queueDropsOldest()
         topics << line.section(QLatin1Char(' '), 0, 0);
     topics.sort();
     QCOMPARE(topics, (QStringList{QStringLiteral("q/2"), QStringLiteral("q/3"), QStringLiteral("q/4")}));
+}
+
+void TestMqttClient::queueKeepsWhatTheLibraryHolds_data()
+{
+    QTest::addColumn<int>("handed");                 // of three messages at the limit of three, handed (ids 1, 2, 3)
+    QTest::addColumn<QList<int>>("taken");           // the ids the connection took
+    QTest::addColumn<qint64>("dropped");             // after two more are pushed
+    QTest::addColumn<QByteArrayList>("handedAgain"); // after the connection is lost
+    QTest::newRow("broker away: the oldest go") << 0 << QList<int>{} << qint64(2) << QByteArrayList{"2", "3", "4"};
+    QTest::newRow("part handed: the oldest not handed go")
+        << 2 << QList<int>{} << qint64(2) << QByteArrayList{"0", "1", "4"};
+    QTest::newRow("all handed: the handed stay") << 3 << QList<int>{} << qint64(2) << QByteArrayList{"0", "1", "2"};
+    QTest::newRow("taken behind one not taken make room")
+        << 3 << QList<int>{2, 3} << qint64(0) << QByteArrayList{"0", "3", "4"};
+}
+
+// What was handed to the library is never dropped (it keeps its copy until
+// taken, so dropping it here would only let more in); taken messages waiting
+// behind one that is not are no loss and go first.
+void TestMqttClient::queueKeepsWhatTheLibraryHolds()
+{
+    QFETCH(int, handed);
+    QFETCH(QList<int>, taken);
+    QFETCH(qint64, dropped);
+    QFETCH(QByteArrayList, handedAgain);
+    PublishQueue queue;
+    queue.setLimit(3);
+    for (int i = 0; i < 3; ++i)
+        queue.push({"seq", QByteArray::number(i), 1, false});
+    for (int i = 1; i <= handed; ++i)
+        queue.handNext()->mid = i;
+    for (int mid : std::as_const(taken))
+        queue.taken(mid);
+    queue.push({"seq", "3", 1, false});
+    queue.push({"seq", "4", 1, false});
+    QCOMPARE(queue.dropped(), dropped);
+    QCOMPARE(queue.size(), 3);
+    QCOMPARE(queue.inFlight(), handed - taken.size());
+    queue.connectionLost();
+    QByteArrayList again;
+    while (OutgoingMessage *message = queue.handNext())
+        again << message->payload;
+    QCOMPARE(again, handedAgain);
 }
 
 void TestMqttClient::failuresGiveOneLineEach_data()

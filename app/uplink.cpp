@@ -85,7 +85,10 @@ void Uplink::start()
                             ? QStringLiteral("MQTT: 1 message saved at an earlier exit goes first")
                             : QStringLiteral("MQTT: %1 messages saved at an earlier exit go first").arg(saved.size()));
         // Once the broker has them all, the file would only send them again.
-        connect(m_client.get(), &MqttClient::preloadedDelivered, this, [this] { m_saved->delivered(); });
+        connect(m_client.get(), &MqttClient::preloadedDelivered, this, [this] {
+            if (m_saved)
+                m_saved->delivered();
+        });
         m_client->preload(std::move(saved));
     }
     m_client->start();
@@ -98,7 +101,9 @@ void Uplink::finish()
     m_publisher->finish();
     if (!m_saved)
         return;
-    if (const QString line = m_saved->save(m_client->takeWaiting()); !line.isEmpty())
+    const QString line = m_saved->save(m_client->takeWaiting());
+    m_saved.reset(); // once: a second call would find nothing and remove the file
+    if (!line.isEmpty())
         emit diagnostic(QStringLiteral("MQTT: ") + line);
 }
 

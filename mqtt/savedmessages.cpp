@@ -144,7 +144,7 @@ std::optional<std::vector<OutgoingMessage>> parseSavedMessages(const QByteArray 
         messages.push_back(std::move(message));
     }
     if (reader.left() > 0)
-        return wrong(QStringLiteral("%1 bytes after the last message").arg(reader.left()));
+        return wrong(QStringLiteral("more after the last message"));
     return messages;
 }
 

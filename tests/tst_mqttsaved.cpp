@@ -1,7 +1,7 @@
-// Readings waiting for an absent broker outlive the station's exit: the real
-// station on a pseudo-terminal, a real Mosquitto stopped and started again
-// empty, the state folder in a temporary one. The saved file is named on
-// standard error, read at the next start ahead of live traffic, and removed
+// Readings waiting for an absent broker outlive the exit: the real station
+// (and console) on a pseudo-terminal, a real Mosquitto stopped and started
+// again empty, the state folder in a temporary one. The saved file is named
+// on standard error, read at the next start ahead of live traffic, removed
 // once the broker has everything; one that cannot be read is kept.
 #include "support/consolefixture.h"
 #include "support/mosquittobroker.h"
@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 
 #include <csignal>
+#include <numeric>
 
 namespace {
 
@@ -29,44 +30,48 @@ int readingNumber(const QByteArray &payload)
     return int(QJsonDocument::fromJson(payload).object().value(u"temperature_c").toDouble() * 2) - 10;
 }
 
-// mosquitto_sub's lines ("topic retained qos payload") as reading numbers.
-QList<int> readingNumbers(const QStringList &lines)
+QList<int> numbers(int from, int to)
 {
-    QList<int> numbers;
-    for (const QString &line : lines)
-        numbers.append(readingNumber(line.section(u' ', 3).toUtf8()));
-    return numbers;
+    QList<int> list(to - from + 1);
+    std::iota(list.begin(), list.end(), from);
+    return list;
 }
 
-struct Station {
+// The station (or with `console`, the console) as station "s1" of `url`.
+struct Program {
     PtyPair pty;
     QProcess process;
     QByteArray errors;
-    int handled = 0; // JSON lines on standard output, one per reading
+    int handled = 0; // the station's JSON lines, one per reading
 
-    Station(const QString &stateHome, const QString &url)
+    Program(const QString &stateHome, const QString &url, bool console = false)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome);
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), stateHome + QStringLiteral("/no-config"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.remove(QStringLiteral("STATE_DIRECTORY"));
         process.setProcessEnvironment(env);
         QObject::connect(&process, &QProcess::readyReadStandardOutput,
                          [this] { handled += int(process.readAllStandardOutput().count('\n')); });
         QObject::connect(&process, &QProcess::readyReadStandardError,
                          [this] { errors += process.readAllStandardError(); });
-        process.start(qEnvironmentVariable("HALVERN_STATION"),
-                      {QStringLiteral("--port"), pty.devicePath(), QStringLiteral("--json"), QStringLiteral("--mqtt"),
-                       url, QStringLiteral("--station"), QStringLiteral("s1")});
+        const QStringList mqtt{QStringLiteral("--mqtt"), url, QStringLiteral("--station"), QStringLiteral("s1")};
+        if (console)
+            process.start(qEnvironmentVariable("HALVERN_CONSOLE"),
+                          QStringList{u"--port"_qs, u"1="_qs + pty.devicePath()} + mqtt);
+        else
+            process.start(qEnvironmentVariable("HALVERN_STATION"),
+                          QStringList{u"--port"_qs, pty.devicePath(), u"--json"_qs} + mqtt);
     }
-    ~Station()
+    ~Program()
     {
         process.kill();
         process.waitForFinished();
     }
-    bool said(const char *text)
+    bool said(const QByteArray &text)
     {
-        return QTest::qWaitFor([&] { return errors.contains(text); }, 10000);
+        return QTest::qWaitFor([&] { return errors.contains(text); }, 20000);
     }
     // Readings `from` to `to`, each seen on the JSON stream before the next.
     bool send(int from, int to)
@@ -78,19 +83,24 @@ struct Station {
         }
         return true;
     }
-    bool stop()
+    // SIGTERM; the messages the saved file holds, and its path from standard error.
+    std::vector<OutgoingMessage> stop(QString *path)
     {
         ::kill(pid_t(process.processId()), SIGTERM);
-        return process.waitForFinished(10000) && process.exitCode() == 0;
+        if (!process.waitForFinished(20000) || process.exitCode() != 0)
+            return {};
+        const auto line = QRegularExpression(QStringLiteral("MQTT: (\\d+) messages the broker has not acknowledged "
+                                                            "saved in (\\S+), to go first at the next start\n"))
+                              .match(QString::fromUtf8(errors));
+        *path = line.captured(2);
+        QFile file(*path);
+        QString why;
+        const auto saved = file.open(QIODevice::ReadOnly) ? parseSavedMessages(file.readAll(), &why) : std::nullopt;
+        if (!saved || qsizetype(saved->size()) != line.captured(1).toLongLong())
+            return {};
+        return *saved;
     }
 };
-
-// "MQTT: 35 messages the broker has not acknowledged saved in /x/y.mqtt, ..."
-QRegularExpressionMatch savedLine(const QByteArray &errors)
-{
-    return QRegularExpression(QStringLiteral("MQTT: (\\d+) messages the broker has not acknowledged saved in (\\S+),"))
-        .match(QString::fromUtf8(errors));
-}
 
 } // namespace
 
@@ -103,96 +113,78 @@ private slots:
         Broker broker(QStringLiteral("allow_anonymous true"));
         QVERIFY(broker.start());
         const QString topic = QStringLiteral("halvern/s1/tx/74565");
-        auto before = std::make_unique<Subscriber>(broker.port(), topic);
-        QVERIFY(broker.waitForLog("SUBACK"));
-        QList<int> arrived;
-        QString savedCount;
+        const QString file = state.path() + QStringLiteral("/halvern/s1@127.0.0.1_%1.mqtt").arg(broker.port());
+        QList<int> arrived; // in order, as subscribers saw them
+        qsizetype savedCount = 0;
         {
-            Station station(state.path(), broker.url());
+            Subscriber before(broker.port(), topic);
+            QVERIFY(broker.waitForLog("SUBACK"));
+            Program station(state.path(), broker.url());
             QVERIFY(station.said("MQTT: connected"));
             QVERIFY(station.send(1, 5));
-            QTRY_COMPARE(before->lines().size(), 5);
-            arrived = readingNumbers(before->lines());
+            QTRY_COMPARE(before.lines().size(), 5);
+            for (const QString &line : before.lines())
+                arrived.append(readingNumber(line.section(u' ', 3).toUtf8()));
             broker.stop();
             QVERIFY(station.said("lost"));
             QVERIFY(station.send(6, 40));
-            QVERIFY(station.stop());
-            const QRegularExpressionMatch saved = savedLine(station.errors);
-            QVERIFY2(saved.hasMatch(), station.errors.constData());
-            const QString path = saved.captured(2);
-            QCOMPARE(path, state.path() + QStringLiteral("/halvern/s1@127.0.0.1_%1.mqtt").arg(broker.port()));
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QString why;
-            const auto messages = parseSavedMessages(file.readAll(), &why);
-            QVERIFY2(messages, qPrintable(why));
-            savedCount = saved.captured(1);
-            QCOMPARE(QString::number(messages->size()), savedCount);
+            QString path;
+            const std::vector<OutgoingMessage> saved = station.stop(&path);
+            QCOMPARE(path, file);
             QList<int> readings;
-            for (const OutgoingMessage &message : *messages) {
+            for (const OutgoingMessage &message : saved) {
                 QVERIFY(message.payload != "offline"); // the last words are the will's
                 if (message.topic == topic.toUtf8())
                     readings.append(readingNumber(message.payload));
             }
-            QCOMPARE(readings.first(), 6);
-            QCOMPARE(readings.last(), 40);
+            QCOMPARE(readings, numbers(6, 40));
+            savedCount = qsizetype(saved.size());
         }
-        before.reset();
 
         QVERIFY(broker.start()); // no persistence: an empty store
         Subscriber after(broker.port(), topic);
         QVERIFY(broker.waitForLog("SUBACK"));
-        Station station(state.path(), broker.url());
-        QVERIFY(station.said("receiving on"));
+        Program station(state.path(), broker.url());
         QVERIFY(
-            station.errors.contains("MQTT: " + savedCount.toUtf8() + " messages saved at an earlier exit go first"));
+            station.said("MQTT: " + QByteArray::number(savedCount) + " messages saved at an earlier exit go first"));
         QVERIFY(station.send(41, 45)); // live traffic, as the connection comes up
         QTRY_VERIFY(after.lines().size() >= 40);
+        for (const QString &line : after.lines())
+            arrived.append(readingNumber(line.section(u' ', 3).toUtf8()));
         // At least once: a reading the broker had, but had not acknowledged
-        // before it stopped, may come again; it is counted apart.
+        // when it stopped, may come again; it is counted apart.
         QList<int> firstTimes;
-        int duplicates = 0;
-        for (const int n : arrived + readingNumbers(after.lines())) {
-            if (firstTimes.contains(n))
-                ++duplicates;
-            else
+        for (const int n : std::as_const(arrived)) {
+            if (!firstTimes.contains(n))
                 firstTimes.append(n);
         }
-        QList<int> expected;
-        for (int n = 1; n <= 45; ++n)
-            expected.append(n);
-        QCOMPARE(firstTimes, expected);
-        qInfo("%d readings sent again (at least once)", duplicates);
-        const QString path = state.path() + QStringLiteral("/halvern/s1@127.0.0.1_%1.mqtt").arg(broker.port());
-        QTRY_VERIFY(!QFileInfo::exists(path));
-        QVERIFY(station.stop());
-        QVERIFY2(!station.errors.contains("saved in"), station.errors.constData());
-        QVERIFY(!QFileInfo::exists(path));
+        QCOMPARE(firstTimes, numbers(1, 45));
+        qInfo("%lld readings came again", qlonglong(arrived.size() - firstTimes.size()));
+        QTRY_VERIFY(!QFileInfo::exists(file));
+        QString path;
+        QVERIFY(station.stop(&path).empty());
+        QVERIFY2(path.isEmpty(), station.errors.constData());
+        QVERIFY(!QFileInfo::exists(file));
     }
 
+    // Nothing listens: every message waits.
     void unreadableSavedFileIsKeptAndNamed()
     {
         QTemporaryDir state;
-        const quint16 port = freePort(); // nothing listens: every reading waits
+        const quint16 port = freePort();
         QVERIFY(QDir().mkpath(state.filePath(QStringLiteral("halvern"))));
         const QString damaged = state.filePath(QStringLiteral("halvern/s1@127.0.0.1_%1.mqtt").arg(port));
         const QByteArray garbage = QByteArrayLiteral("HALVMQTT\0\0\0\x01\0\0\0\x09 cut short");
-        {
-            QFile file(damaged);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(garbage);
-        }
-        Station station(state.path(), QStringLiteral("mqtt://127.0.0.1:%1").arg(port));
-        QVERIFY(station.said("; kept"));
-        QVERIFY2(station.errors.contains(
-                     QStringLiteral("MQTT: cannot read %1 (cut short in message 1 of 9); kept").arg(damaged).toUtf8()),
-                 station.errors.constData());
-        QVERIFY(station.send(1, 3));
-        QVERIFY(station.stop());
-        const QRegularExpressionMatch saved = savedLine(station.errors);
-        QVERIFY2(saved.hasMatch(), station.errors.constData());
-        QCOMPARE(saved.captured(2), state.filePath(QStringLiteral("halvern/s1@127.0.0.1_%1.2.mqtt").arg(port)));
         QFile file(damaged);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(garbage);
+        file.close();
+        Program station(state.path(), QStringLiteral("mqtt://127.0.0.1:%1").arg(port));
+        QVERIFY(station.said("MQTT: cannot read " + damaged.toUtf8() + " (cut short in message 1 of 9); kept\n"));
+        QVERIFY(station.send(1, 3));
+        QString path;
+        QVERIFY(!station.stop(&path).empty());
+        QCOMPARE(path, state.filePath(QStringLiteral("halvern/s1@127.0.0.1_%1.2.mqtt").arg(port)));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), garbage);
     }
@@ -204,48 +196,24 @@ private slots:
         QTemporaryDir state;
         const quint16 port = freePort();
         QVERIFY(QDir().mkpath(state.filePath(QStringLiteral("halvern"))));
-        const QString path = state.filePath(QStringLiteral("halvern/c1@127.0.0.1_%1.mqtt").arg(port));
-        QByteArray frame = reading(1);
-        const std::vector<OutgoingMessage> left = {{"halvern/c1/raw", frame + '\0' + frame, 0, false},
-                                                   {"halvern/c1/tx/74565", "{\"n\":1}", 1, true}};
-        {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(savedMessagesBytes(left));
-        }
-        PtyPair pty;
-        QProcess console;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("XDG_STATE_HOME"), state.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), state.filePath(QStringLiteral("no-config")));
-        env.remove(QStringLiteral("STATE_DIRECTORY"));
-        console.setProcessEnvironment(env);
-        QByteArray errors;
-        connect(&console, &QProcess::readyReadStandardError, this, [&] { errors += console.readAllStandardError(); });
-        console.start(qEnvironmentVariable("HALVERN_CONSOLE"),
-                      {QStringLiteral("--port"), u"1="_qs + pty.devicePath(), QStringLiteral("--mqtt"),
-                       QStringLiteral("mqtt://127.0.0.1:%1").arg(port), QStringLiteral("--station"),
-                       QStringLiteral("c1")});
-        QTRY_VERIFY_WITH_TIMEOUT(errors.contains("MQTT: 2 messages saved at an earlier exit go first"), 20000);
-        QTRY_VERIFY(errors.contains("refused")); // the event loop runs: the signal is caught now
-        ::kill(pid_t(console.processId()), SIGTERM);
-        QVERIFY(console.waitForFinished(20000));
-        QCOMPARE(console.exitCode(), 0);
-        const QRegularExpressionMatch saved = savedLine(errors);
-        QVERIFY2(saved.hasMatch(), errors.constData());
-        QCOMPARE(saved.captured(2), path);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QString why;
-        const auto messages = parseSavedMessages(file.readAll(), &why);
-        QVERIFY2(messages, qPrintable(why));
-        QVERIFY(messages->size() >= 2); // and whatever the console published meanwhile
+        const std::vector<OutgoingMessage> left = {{"halvern/s1/raw", reading(1) + '\0' + reading(2), 0, false},
+                                                   {"halvern/s1/tx/74565", "{\"n\":1}", 1, true}};
+        QFile file(state.filePath(QStringLiteral("halvern/s1@127.0.0.1_%1.mqtt").arg(port)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(savedMessagesBytes(left));
+        file.close();
+        Program console(state.path(), QStringLiteral("mqtt://127.0.0.1:%1").arg(port), true);
+        QVERIFY(console.said("MQTT: 2 messages saved at an earlier exit go first"));
+        QVERIFY(console.said("refused")); // the event loop runs: the signal is caught now
+        QString path;
+        std::vector<OutgoingMessage> saved = console.stop(&path);
+        QCOMPARE(path, file.fileName());
+        QVERIFY(saved.size() >= 2); // and whatever the console published meanwhile
+        saved.resize(2);
         for (size_t i = 0; i < left.size(); ++i) {
-            QCOMPARE((*messages)[i].topic, left[i].topic);
-            QCOMPARE((*messages)[i].payload, left[i].payload);
-            QCOMPARE((*messages)[i].qos, left[i].qos);
-            QCOMPARE((*messages)[i].retain, left[i].retain);
+            QCOMPARE(saved[i].topic, left[i].topic);
+            QCOMPARE(saved[i].payload, left[i].payload);
+            QCOMPARE(saved[i].retain, left[i].retain);
         }
     }
 };

@@ -4,8 +4,10 @@
 #include "app/mainscreen.h"
 #include "events/eventhook.h"
 #include "events/eventsource.h"
+#include "logging/recovery.h"
 #include "mqtt/mqttclient.h"
 #include "mqtt/mqttpublisher.h"
+#include "mqtt/savedmessages.h"
 #include "reception/jsontext.h"
 
 #include <QTimer>
@@ -70,14 +72,39 @@ Uplink::~Uplink() = default;
 
 void Uplink::start()
 {
-    if (m_client)
-        m_client->start();
+    if (!m_client)
+        return;
+    const MqttSettings &settings = m_client->settings();
+    m_saved = std::make_unique<SavedMessages>(recoveryFolder(), m_station, settings.host, settings.port);
+    QStringList unreadable;
+    std::vector<OutgoingMessage> saved = m_saved->load(&unreadable);
+    for (const QString &line : std::as_const(unreadable))
+        emit diagnostic(QStringLiteral("MQTT: ") + line);
+    if (!saved.empty()) {
+        emit diagnostic(saved.size() == 1
+                            ? QStringLiteral("MQTT: 1 message saved at an earlier exit goes first")
+                            : QStringLiteral("MQTT: %1 messages saved at an earlier exit go first").arg(saved.size()));
+        // Once the broker has them all, the file would only send them again.
+        connect(m_client.get(), &MqttClient::preloadedDelivered, this, [this] {
+            if (m_saved)
+                m_saved->delivered();
+        });
+        m_client->preload(std::move(saved));
+    }
+    m_client->start();
 }
 
 void Uplink::finish()
 {
-    if (m_publisher)
-        m_publisher->finish();
+    if (!m_publisher)
+        return;
+    m_publisher->finish();
+    if (!m_saved)
+        return;
+    const QString line = m_saved->save(m_client->takeWaiting());
+    m_saved.reset(); // once: a second call would find nothing and remove the file
+    if (!line.isEmpty())
+        emit diagnostic(QStringLiteral("MQTT: ") + line);
 }
 
 // Drops are said at most once a minute (counted in ticks of this timer), the

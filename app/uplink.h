@@ -18,6 +18,7 @@ class EventSource;
 class Mainscreen;
 class MqttClient;
 class MqttPublisher;
+class SavedMessages;
 
 // An event in the texts the hook and the desktop show.
 HookEvent hookEvent(const StationEvent &event, const QString &station);
@@ -29,10 +30,12 @@ public:
            QObject *parent = nullptr);
     ~Uplink() override;
 
-    // Connects to the broker (in the background).
+    // Connects to the broker (in the background), the messages an earlier
+    // exit saved for it (recoveryFolder()) going first.
     void start();
     // On a clean exit: "offline" on the broker, what waits delivered if it can
-    // be within a couple of seconds.
+    // be within a couple of seconds, and what the broker has not acknowledged
+    // saved for the next start.
     void finish();
 
     // One line on the broker's state and anything dropped, for the console's
@@ -54,7 +57,8 @@ private:
     std::unique_ptr<EventHook> m_hook;
     std::unique_ptr<MqttClient> m_client;
     std::unique_ptr<MqttPublisher> m_publisher;
-    QString m_state; // the client's last status line
+    std::unique_ptr<SavedMessages> m_saved; // from start() on
+    QString m_state;                        // the client's last status line
     qint64 m_droppedSeen = 0;
     static constexpr int kDropReportSeconds = 60;
     int m_secondsSinceDropReport = kDropReportSeconds;

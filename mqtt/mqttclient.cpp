@@ -570,6 +570,7 @@ void MqttClient::onPublishCallback(mosquitto *, void *self, int mid)
 {
     auto *client = static_cast<MqttClient *>(self);
     client->m_queue.taken(mid);
+    client->checkPreloaded();
     if (client->m_queueEmptied && client->m_queue.isEmpty())
         client->m_queueEmptied();
 }
@@ -585,4 +586,29 @@ void MqttClient::onLogCallback(mosquitto *, void *self, int level, const char *t
     // libmosquitto says why a TLS handshake failed only here.
     if (level == MOSQ_LOG_ERR)
         static_cast<MqttClient *>(self)->m_libraryError = QString::fromUtf8(text);
+}
+
+void MqttClient::preload(std::vector<OutgoingMessage> messages)
+{
+    if (messages.empty())
+        return;
+    m_queue.preload(std::move(messages));
+    m_preloadWaiting = true;
+}
+
+void MqttClient::checkPreloaded()
+{
+    if (m_preloadWaiting && !m_queue.holdsPreloaded()) {
+        m_preloadWaiting = false;
+        emit preloadedDelivered();
+    }
+}
+
+std::vector<OutgoingMessage> MqttClient::takeWaiting()
+{
+    std::vector<OutgoingMessage> waiting = m_queue.takeAll();
+    std::erase_if(waiting, [this](const OutgoingMessage &message) {
+        return !m_willTopic.isEmpty() && message.topic == m_willTopic && message.payload == m_willPayload;
+    });
+    return waiting;
 }

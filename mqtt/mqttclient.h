@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QHostInfo;
 class QSocketNotifier;
@@ -96,6 +97,14 @@ public:
     // The broker refused MQTT 5 and is spoken to in 3.1.1.
     bool usesMqtt311() const { return m_mqtt311; }
 
+    // Before start(): messages an earlier run left unacknowledged, to go
+    // ahead of everything published (PublishQueue::preload).
+    void preload(std::vector<OutgoingMessage> messages);
+    // After finish(): what the broker never took, oldest first, but the last
+    // words (the will's message: a later run says "online" for itself).
+    std::vector<OutgoingMessage> takeWaiting();
+    const MqttSettings &settings() const { return m_settings; }
+
 signals:
     // After every connect the broker accepted: the place to publish "online".
     void connected();
@@ -103,6 +112,8 @@ signals:
     // One line per change of the connection's state ("connected to
     // mqtt://host:1883", or why it failed), never repeated while retrying.
     void statusChanged(const QString &line);
+    // The broker has taken every preloaded message (or the bound dropped it).
+    void preloadedDelivered();
 
 private:
     static void onConnectCallback(mosquitto *, void *self, int code);
@@ -127,6 +138,7 @@ private:
     void pump();
     void report(const QString &line);
     QString failureLine(int rc, int error) const;
+    void checkPreloaded();
 
     MqttSettings m_settings;
     QByteArray m_willTopic;
@@ -156,4 +168,5 @@ private:
     QString m_libraryError;               // libmosquitto's last error line on this connection
     QString m_verifyError;                // why the broker's certificate was refused, if it was
     std::function<void()> m_queueEmptied; // set while finish() waits
+    bool m_preloadWaiting = false;
 };

@@ -86,3 +86,45 @@ void PublishQueue::popTaken()
         --m_done;
     }
 }
+
+void PublishQueue::preload(std::vector<OutgoingMessage> messages)
+{
+    // Behind the handed ones only, where the connection's bookkeeping is
+    // not disturbed: that is the front before any connection.
+    std::for_each(messages.begin(), messages.end(), [](OutgoingMessage &message) {
+        message.mid = 0;
+        message.done = false;
+        message.preloaded = true;
+    });
+    m_messages.insert(m_messages.begin() + m_handed, std::make_move_iterator(messages.begin()),
+                      std::make_move_iterator(messages.end()));
+    while (size() > m_limit) {
+        if (m_handed > 0) {
+            --m_handed;
+            --m_inFlight;
+        }
+        m_messages.pop_front();
+        ++m_dropped;
+    }
+}
+
+bool PublishQueue::holdsPreloaded() const
+{
+    // Usually the front one, so this seldom looks further.
+    return std::any_of(m_messages.begin(), m_messages.end(),
+                       [](const OutgoingMessage &message) { return message.preloaded && !message.done; });
+}
+
+std::vector<OutgoingMessage> PublishQueue::takeAll()
+{
+    std::vector<OutgoingMessage> left;
+    left.reserve(m_messages.size());
+    for (OutgoingMessage &message : m_messages) {
+        if (!message.done)
+            left.push_back(std::move(message));
+    }
+    m_messages.clear();
+    m_handed = 0;
+    m_inFlight = 0;
+    return left;
+}

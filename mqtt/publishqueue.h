@@ -15,14 +15,16 @@
 #include <QByteArray>
 #include <QtGlobal>
 #include <deque>
+#include <vector>
 
 struct OutgoingMessage {
     QByteArray topic;
     QByteArray payload;
     int qos = 0;
     bool retain = false;
-    int mid = 0;       // the connection's message id while handed
-    bool done = false; // taken, but behind one that is not yet
+    int mid = 0;            // the connection's message id while handed
+    bool done = false;      // taken, but behind one that is not yet
+    bool preloaded = false; // left by an earlier run (preload())
 };
 
 class PublishQueue {
@@ -48,6 +50,15 @@ public:
     bool isEmpty() const { return m_messages.empty(); }
     qsizetype inFlight() const { return m_inFlight; }
     qint64 dropped() const { return m_dropped; }
+
+    // Messages an earlier run left, oldest first, ahead of everything not
+    // yet handed (before a connection: ahead of everything). Past the limit
+    // the oldest are dropped and counted as usual.
+    void preload(std::vector<OutgoingMessage> messages);
+    // Whether any preloaded message still waits to be taken.
+    bool holdsPreloaded() const;
+    // Everything not yet taken, oldest first; the queue is empty afterwards.
+    std::vector<OutgoingMessage> takeAll();
 
 private:
     bool makeRoom();

@@ -44,13 +44,14 @@ Run station(const QStringList &arguments)
     return run;
 }
 
-void publishRetained(quint16 port, const QByteArray &topic, const QByteArray &payload)
+void publish(quint16 port, const QByteArray &topic, const QByteArray &payload, bool retained = true)
 {
     QProcess pub;
     pub.start(QStringLiteral("mosquitto_pub"),
-              {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port),
-               QStringLiteral("-q"), QStringLiteral("1"), QStringLiteral("-r"), QStringLiteral("-t"),
-               QString::fromUtf8(topic), QStringLiteral("-m"), QString::fromUtf8(payload)});
+              QStringList{QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                          QString::number(port), QStringLiteral("-q"), QStringLiteral("1"), QStringLiteral("-t"),
+                          QString::fromUtf8(topic), QStringLiteral("-m"), QString::fromUtf8(payload)}
+                  + (retained ? QStringList{QStringLiteral("-r")} : QStringList{}));
     QVERIFY(pub.waitForFinished(10000));
     QCOMPARE(pub.exitCode(), 0);
 }
@@ -73,7 +74,7 @@ QSet<QString> leaveTransmitter(quint16 port, const QString &stationName, TxType 
     retained << DiscoveryMessage{txTopic(prefix, stationName, txno), R"({"kind":"reading"})"}
              << DiscoveryMessage{silentTopic(prefix, stationName, txno), kSilentOff};
     for (const DiscoveryMessage &m : retained) {
-        publishRetained(port, m.topic, m.payload);
+        publish(port, m.topic, m.payload);
         topics << QString::fromUtf8(m.topic);
     }
     return topics;
@@ -95,12 +96,7 @@ QSet<QString> retainedTopics(quint16 port, const QSet<QString> &expected)
     // Waited for, not required: a difference shows in the comparison.
     static_cast<void>(QTest::qWaitFor([&] { return topics() == expected; }, 5000));
     // Then a live one: once it is here every retained message has come.
-    QProcess pub;
-    pub.start(QStringLiteral("mosquitto_pub"),
-              {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port),
-               QStringLiteral("-q"), QStringLiteral("1"), QStringLiteral("-t"), QStringLiteral("zz/end"),
-               QStringLiteral("-m"), QStringLiteral("end")});
-    pub.waitForFinished(10000);
+    publish(port, "zz/end", "end", false);
     if (!QTest::qWaitFor([&] { return everything.lines().join(u'\n').contains(QLatin1String("zz/end 0")); }, 5000))
         return {QStringLiteral("<the live message never came>")};
     return topics();
@@ -132,10 +128,10 @@ void TestForget::clearsOneTransmitterOnly()
     kept += leaveTransmitter(broker.port(), QStringLiteral("north_7"), TxType::Contact, 7);
     kept += leaveTransmitter(broker.port(), QStringLiteral("south"), TxType::Contact, 7);
     for (const DiscoveryMessage &m : stationDiscovery(kPrefix, QStringLiteral("north"), QStringLiteral("1.0"))) {
-        publishRetained(broker.port(), m.topic, m.payload);
+        publish(broker.port(), m.topic, m.payload);
         kept << QString::fromUtf8(m.topic);
     }
-    publishRetained(broker.port(), "elsewhere/thing", "x");
+    publish(broker.port(), "elsewhere/thing", "x");
     kept << QStringLiteral("elsewhere/thing");
     QCOMPARE(retainedTopics(broker.port(), kept + forgotten), kept + forgotten);
 
@@ -163,7 +159,7 @@ void TestForget::fromTheConfigFile()
     const QSet<QString> forgotten =
         leaveTransmitter(broker.port(), QStringLiteral("west"), TxType::GullyPot, 9, QStringLiteral("fleet/a"));
     // The same station under the default prefix: its reading is another's.
-    publishRetained(broker.port(), "halvern/west/tx/9", "{}");
+    publish(broker.port(), "halvern/west/tx/9", "{}");
     const QSet<QString> kept{QStringLiteral("halvern/west/tx/9")};
     QCOMPARE(retainedTopics(broker.port(), kept + forgotten), kept + forgotten);
 
@@ -207,7 +203,7 @@ void TestForget::runningStationKeepsItsConnection()
         return live.lines().filter(QStringLiteral("homeassistant/sensor/halvern_north/port/config")).size();
     };
     const qsizetype before = announced();
-    publishRetained(broker.port(), kHomeAssistantStatusTopic, kStatusOnline);
+    publish(broker.port(), kHomeAssistantStatusTopic, kStatusOnline);
     QTRY_COMPARE(announced(), before + 1);
     QCOMPARE(online(), 1);
     QCOMPARE(running.state(), QProcess::Running);

@@ -201,8 +201,8 @@ QString transmitterNode(const QString &station, std::int32_t txno)
     return QStringLiteral("halvern_") + station + u'_' + QString::number(txno);
 }
 
-// A transmitter's node is the only other that ends in '_' and digits, and
-// none but these begins "halvern-".
+// halvern_S is a transmitter's node too when S ends in '_' and digits; no
+// transmitter's node, nor any other station's, begins "halvern-".
 QString stationNode(const QString &station)
 {
     static const QRegularExpression endsInNumber(QStringLiteral("_[0-9]+$"));

@@ -84,6 +84,8 @@ void MqttPublisher::publishDiscovery(const Reading &reading)
         m_client.publish(config.topic, config.payload, kAtLeastOnce, kRetained);
 }
 
+// The messages are counted in whole minutes from the start; until the first
+// has passed, the state says null (unknown in Home Assistant), not 0.
 void MqttPublisher::everySecond()
 {
     const bool open = m_window.port().portOpen();

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <optional>
 
 #include "reception/telemetry.h"
 
@@ -40,6 +41,6 @@ private:
     QHash<std::int32_t, Reading> m_heard; // the last reading of every transmitter, for discovery again
     int m_secondsThisMinute = 0;
     int m_messagesThisMinute = 0;
-    int m_messagesLastMinute = 0;
+    std::optional<int> m_messagesLastMinute; // none until a whole minute is counted
     bool m_portOpen = false;
 };

@@ -5,6 +5,7 @@
 #include "app/mainscreen.h"
 #include "app/quitonsignal.h"
 #include "comms/qtcommsport.h"
+#include "station/forget.h"
 #include "station/servicenotifier.h"
 #include "station/snapshotonsignal.h"
 #include "station/station.h"
@@ -48,11 +49,16 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    qInstallMessageHandler(oneLine);
+    if (options.forget) {
+        QCoreApplication app(argc, argv);
+        return forgetTransmitter(options.mqtt, *options.forget);
+    }
+
     // The window is built, never shown: no display server is asked for, and
     // no desktop's event loop integration either.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QT_NO_GLIB", "1");
-    qInstallMessageHandler(oneLine);
     std::signal(SIGPIPE, SIG_IGN); // a JSON reader that goes away is an error to handle, not a death
 
     QApplication app(argc, argv);

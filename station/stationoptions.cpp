@@ -1,6 +1,7 @@
 #include "station/stationoptions.h"
 
 #include "app/configfile.h"
+#include "station/forget.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -147,6 +148,7 @@ constexpr Option kOptions[] = {
     {"base-name", "NAME", "the log file base name, no /, \\ or .. (default halvernlog)", applyBaseName},
     {"filter", "N", "the address filter, 0 to 16777215 (default 0)", applyFilter},
     {"json", nullptr, "also write each handled message as JSON to standard output", applyJson},
+    {"forget", "NUMBER", "clear transmitter NUMBER from the broker and exit (below)", nullptr},
     {"config", "FILE", "read FILE instead of the default config file", nullptr},
     {"help", nullptr, "show this text and exit", nullptr},
     {"version", nullptr, "show the version and exit", nullptr},
@@ -197,6 +199,7 @@ std::optional<StationOptionsError> take(Draft &draft, const Setting &setting)
 struct CommandLine {
     QList<Setting> settings;
     QString configFile;
+    std::optional<qint32> forget;
     bool help = false;
     bool version = false;
 };
@@ -248,7 +251,13 @@ std::variant<CommandLine, StationOptionsError> readCommandLine(const QStringList
             return StationOptionsError{QStringLiteral("%1 names no file").arg(origin)};
         else if (name == QLatin1String("config"))
             line.configFile = value;
-        else
+        else if (name == QLatin1String("forget")) {
+            StationOptions number;
+            if (!applyFilter(number, value).isEmpty() || number.filter == 0)
+                return StationOptionsError{QStringLiteral("%1: %2 is not a transmitter number from 1 to %3")
+                                               .arg(origin, quoted(value), QString::number(kLargestAddress))};
+            line.forget = number.filter;
+        } else
             line.settings.append({option, value, origin});
     }
     return line;
@@ -337,9 +346,22 @@ QString folderProblem(QString folder)
     return {};
 }
 
+// Forgetting a transmitter needs the broker and nothing of the receiver.
+std::optional<StationOptionsError> checkForget(Draft &draft)
+{
+    if (auto problem = draft.shared.finish(QSysInfo::machineHostName()))
+        return StationOptionsError{*problem};
+    if (!draft.shared.mqtt.enabled())
+        return StationOptionsError{
+            QStringLiteral("--forget: no broker: give --mqtt URL, or url in the [mqtt] section of the config file")};
+    return std::nullopt;
+}
+
 std::optional<StationOptionsError> checkComplete(Draft &draft, const QString &configFile)
 {
     const StationOptions &options = draft.options;
+    if (options.forget)
+        return checkForget(draft);
     if (options.port.isEmpty()) {
         const QString file = configFile.isEmpty() ? QStringLiteral("the config file") : configFile;
         return StationOptionsError{
@@ -405,6 +427,7 @@ std::variant<StationOptions, StationOptionsError> parseStationOptions(const QStr
         if (auto error = take(draft, setting))
             return *error;
     }
+    draft.options.forget = line.forget;
     if (auto error = checkComplete(draft, configFile))
         return *error;
     draft.options.mqtt = draft.shared.mqtt;
@@ -419,7 +442,7 @@ QString stationUsage()
                                   "serial port as the console does, without a display, for running as a service.\n"
                                   "\n");
     for (const Option &option : kOptions) {
-        if (qstrcmp(option.name, "config") == 0)
+        if (qstrcmp(option.name, "forget") == 0)
             text += mqttEventUsage(21);
         QString name = QStringLiteral("  --") + QLatin1String(option.name);
         if (option.valueName)
@@ -438,7 +461,17 @@ QString stationUsage()
                            "\n")
             + mqttEventConfigUsage()
             + QStringLiteral("\n"
-                             "Exit status: 0 clean exit, 1 failure, 2 bad configuration.\n");
+                             "With --forget NUMBER the station does not start: it clears, on the broker of\n"
+                             "--mqtt or the config file, the retained messages of transmitter NUMBER of the\n"
+                             "station (its Home Assistant discovery configs of any type, its reading and its\n"
+                             "silent flag), lists the topics cleared and exits; --port is not needed. A\n"
+                             "running station keeps its connection, but announces every transmitter it has\n"
+                             "heard since it started again when Home Assistant restarts: restart it too to\n"
+                             "forget one it has heard. A broker not reached within %1 seconds is exit\n"
+                             "status 1.\n"
+                             "\n"
+                             "Exit status: 0 clean exit, 1 failure, 2 bad configuration.\n")
+                  .arg(kForgetWaitMs / 1000);
     return text;
 }
 

@@ -15,6 +15,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <variant>
 
 struct StationOptions {
@@ -27,9 +28,10 @@ struct StationOptions {
     QString baseName = QStringLiteral("halvernlog");
     qint32 filter = 0; // the address filter, 0..16777215
     bool json = false;
-    MqttOptions mqtt;    // the password file already read, the station name set
-    EventOptions events; // the hook's path absolute
-    QString configFile;  // the file read, or empty when none was
+    MqttOptions mqtt;             // the password file already read, the station name set
+    EventOptions events;          // the hook's path absolute
+    QString configFile;           // the file read, or empty when none was
+    std::optional<qint32> forget; // --forget: the transmitter to clear from the broker, 1..16777215
     bool help = false;
     bool version = false;
 };
@@ -44,7 +46,9 @@ struct StationOptionsError {
 // file. With --help or --version no file is read and no folder checked (the
 // command line itself still must be sound); otherwise the result has a port,
 // and a log folder, if any, that exists and is writable; the MQTT and event
-// options are complete (mqtt/mqttoptions.h's MqttEventDraft::finish).
+// options are complete (mqtt/mqttoptions.h's MqttEventDraft::finish). With
+// --forget the port and the log folder are neither needed nor checked, the
+// broker is.
 std::variant<StationOptions, StationOptionsError> parseStationOptions(const QStringList &arguments,
                                                                       const QProcessEnvironment &environment);
 

@@ -137,6 +137,35 @@ private slots:
         uplink.finish();
         QTRY_VERIFY(has(live.lines(), QStringLiteral("halvern/site2/status"), QStringLiteral("offline")));
     }
+
+    // Until the first whole minute is counted the rate is unknown (null), not
+    // a 0 that Home Assistant would chart; then the minute's count.
+    void messagesPerMinuteOnceAMinuteIsCounted()
+    {
+        Broker broker(QStringLiteral("allow_anonymous true"));
+        QVERIFY(broker.start());
+        Subscriber live(broker.port(), QStringLiteral("halvern/site3/state"));
+        Console console;
+        console.openPort1();
+        MqttOptions mqtt;
+        mqtt.url = broker.url();
+        mqtt.host = QStringLiteral("127.0.0.1");
+        mqtt.port = broker.port();
+        mqtt.station = QStringLiteral("site3");
+        Uplink uplink(console.w(), console.clock, mqtt, EventOptions{});
+        uplink.start();
+        const auto states = [&] { return live.lines().filter(QStringLiteral("halvern/site3/state ")); };
+        QTRY_COMPARE(states().size(), 1);
+        QVERIFY2(states()[0].endsWith(QLatin1String(R"("messages_per_minute":null})")), qPrintable(states()[0]));
+
+        for (int i = 0; i < 3; ++i)
+            console.receive(telemetryFrame(kTemperatureCode, 100, 0x03, 0, 40, 0, 5));
+        for (int second = 0; second < 60; ++second)
+            tick(console);
+        QTRY_COMPARE(states().size(), 2);
+        QVERIFY2(states()[1].endsWith(QLatin1String(R"("messages_per_minute":3})")), qPrintable(states()[1]));
+        uplink.finish();
+    }
 };
 
 QTEST_MAIN(TestUplink)

@@ -275,7 +275,7 @@ private slots:
         StationProgram station;
         QVERIFY(station.line.isOpen());
         station.start(notifyingTo(path));
-        QTRY_VERIFY_WITH_TIMEOUT(station.diagnostics.contains("READY=1 not sent"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(station.diagnostics.contains("receiving on"), 15000);
 
         constexpr int kFrames = 300;
         int written = 0, refused = 0;
@@ -301,6 +301,7 @@ private slots:
         }
         // Written every 10 ms: a station held up in a send shows as a gap.
         QVERIFY2(longestGapMs < 2000, qPrintable(QString::number(longestGapMs)));
+        QVERIFY2(station.diagnostics.contains("READY=1 not sent"), station.diagnostics.constData());
         QVERIFY(station.stop());
         QVERIFY2(station.diagnostics.contains("STOPPING=1 not sent"), station.diagnostics.constData());
         QVERIFY2(station.diagnostics.contains("messages dropped in all"), station.diagnostics.constData());
@@ -322,15 +323,15 @@ private slots:
         running.start();
         station.start(environment);
         QList<QByteArray> received;
-        QTRY_VERIFY_WITH_TIMEOUT((received += manager.receive()).count("WATCHDOG=1") >= 3, 15000);
-        QVERIFY(station.stop());
+        QTRY_VERIFY_WITH_TIMEOUT((received += manager.receive()).count("WATCHDOG=1") >= 5, 15000);
         const qint64 elapsedMs = running.elapsed();
-        received += manager.receive();
-        QCOMPARE(station.diagnostics.count("pinging every 100 ms"), 1);
-        const qsizetype pings = received.count("WATCHDOG=1");
-        QVERIFY2(pings <= elapsedMs / kShortestPing.count() + 2,
+        const qsizetype pings = (received += manager.receive()).count("WATCHDOG=1");
+        // A coarse timer may come a little early: a tenth is allowed.
+        QVERIFY2(pings <= elapsedMs / (kShortestPing.count() * 9 / 10) + 2,
                  qPrintable(u"%1 pings in %2 ms"_qs.arg(pings).arg(elapsedMs)));
-        QVERIFY(received.contains("STOPPING=1"));
+        QTRY_COMPARE(station.diagnostics.count("pinging every 100 ms"), 1);
+        QVERIFY(station.stop());
+        QVERIFY(manager.receive().contains("STOPPING=1"));
     }
 };
 

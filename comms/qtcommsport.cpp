@@ -6,8 +6,11 @@
 #include <utility>
 
 #if defined(Q_OS_UNIX)
+#include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 #elif defined(Q_OS_WIN)
 #include <windows.h>
@@ -46,6 +49,34 @@ QString openFailure(const QString &device, QSerialPort::SerialPortError error, c
     Q_UNUSED(error);
 #endif
     return text;
+}
+
+// Why the open device went. QSerialPort's own text cannot tell: a hung-up
+// line reads 0 bytes, no failed call, and the port then quotes whatever
+// errno an earlier, unrelated call left behind (a JSON reader gone, a full
+// disk), and even chooses its error's kind by it. So the device is asked
+// here, each answer taken right at the call that gives it.
+QString lossReason(const QSerialPort &port, QSerialPort::SerialPortError error)
+{
+    const QString kind = error == QSerialPort::WriteError  ? QStringLiteral("Write failed")
+                         : error == QSerialPort::ReadError ? QStringLiteral("Read failed")
+                                                           : QStringLiteral("Device stopped answering");
+#if defined(Q_OS_UNIX)
+    const int handle = port.handle();
+    pollfd line{handle, POLLIN, 0};
+    if (::poll(&line, 1, 0) == 1 && (line.revents & POLLHUP))
+        return (error == QSerialPort::WriteError ? kind : QStringLiteral("Read failed"))
+               + QStringLiteral(" (the device hung up)");
+    termios settings{};
+    if (::tcgetattr(handle, &settings) != 0) {
+        const int code = errno;
+        return QStringLiteral("%1 (%2)").arg(kind, qt_error_string(code));
+    }
+    return kind; // the device still answers: no cause to quote
+#else
+    Q_UNUSED(port);
+    return kind;
+#endif
 }
 } // namespace
 
@@ -192,12 +223,7 @@ void QtCommsPort::onError(QSerialPort::SerialPortError error)
             qCWarning(lcComms).noquote() << text;
         return;
     }
-    // The system's text alone can mislead: a hang-up is no failed call, and
-    // QSerialPort then reports whatever errno a call before left behind.
-    const QString kind = error == QSerialPort::ReadError    ? QStringLiteral("Read failed")
-                         : error == QSerialPort::WriteError ? QStringLiteral("Write failed")
-                                                            : QStringLiteral("Device stopped answering");
-    m_errorString = QStringLiteral("%1 (%2)").arg(kind, m_port.errorString());
+    m_errorString = lossReason(m_port, error);
     qCDebug(lcComms).noquote() << QStringLiteral("lost %1: %2").arg(m_device, m_errorString);
     // What arrived before is whole and may be the end of a frame: keep it
     // for the poll. Taken from the port's buffer alone, not the dead device.

@@ -67,7 +67,7 @@ int main(int argc, char *argv[])
 
     QtCommsPort commsport{PortMap({{1, options.port}})};
     SystemClock clock;
-    SystemdNotifier notifier;
+    SystemdNotifier notifier(QProcessEnvironment::systemEnvironment(), clock, diagnostic);
     Station station(options, commsport, clock, notifier);
     // SIGHUP ends the station even when it was started with the signal
     // ignored: unlike the console's, no terminal is to be outlived here.

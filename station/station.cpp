@@ -45,10 +45,12 @@ Station::Station(const StationOptions &options, CommsPort &port, const Clock &cl
     });
     // After the window's own clock tick: the folder watch and retries are done.
     connect(m_window->tmrpctime, &QTimer::timeout, this, &Station::everySecond);
-    const auto interval = m_notifier.watchdogInterval();
-    if (interval.count() > 0) {
+    const WatchdogPing ping = watchdogPing(m_notifier.watchdogInterval());
+    if (!ping.note.isEmpty())
+        diagnostic(ping.note);
+    if (ping.interval.count() > 0) {
         m_watchdog = new QTimer(this);
-        m_watchdog->setInterval(int(std::chrono::duration_cast<std::chrono::milliseconds>(interval).count() / 2));
+        m_watchdog->setInterval(ping.interval);
         connect(m_watchdog, &QTimer::timeout, this, [this] { m_notifier.notify("WATCHDOG=1"); });
     }
 }

@@ -7,6 +7,7 @@
 
 #include "comms/qtcommsport.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -17,7 +18,9 @@
 
 #include <optional>
 
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -73,6 +76,48 @@ struct NoPermission {
             qFatal("cannot become root again");
         ::chmod(path.constData(), before.st_mode & 07777);
     }
+};
+
+// A call with nothing to do with the port that fails with `code` each time:
+// a send to a peer gone (EPIPE), a write to /dev/full (ENOSPC), a read of an
+// empty non-blocking pipe (EAGAIN).
+class UnrelatedFailure {
+public:
+    explicit UnrelatedFailure(int code) : m_code(code)
+    {
+        if (code == EPIPE) {
+            ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_fds);
+            ::close(m_fds[1]);
+            m_fds[1] = -1;
+        } else if (code == ENOSPC) {
+            m_fds[0] = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+        } else {
+            ::pipe2(m_fds, O_NONBLOCK | O_CLOEXEC);
+        }
+    }
+    ~UnrelatedFailure()
+    {
+        for (const int fd : m_fds)
+            if (fd >= 0)
+                ::close(fd);
+    }
+    // errno as the failed call left it.
+    int fail()
+    {
+        char byte = 'x';
+        errno = 0;
+        if (m_code == EPIPE)
+            ::send(m_fds[0], &byte, 1, MSG_NOSIGNAL);
+        else if (m_code == ENOSPC)
+            (void)!::write(m_fds[0], &byte, 1);
+        else
+            (void)!::read(m_fds[0], &byte, 1);
+        return errno;
+    }
+
+private:
+    int m_code;
+    int m_fds[2] = {-1, -1};
 };
 
 } // namespace
@@ -177,6 +222,41 @@ private slots:
         QVERIFY(c.port.output("S"));
         QByteArray arrived; // read as it comes: reading takes it
         QTRY_COMPARE((arrived += replugged.readAvailable()), QByteArray("S"));
+    }
+
+    // The notice names why the device went, not what an unrelated call that
+    // failed just before left in errno: QSerialPort reads errno after a
+    // hang-up that made no call fail.
+    void lostNoticeQuotesTheDeviceNotAnEarlierError_data()
+    {
+        QTest::addColumn<int>("unrelated");
+        QTest::newRow("a reader gone") << EPIPE;
+        QTest::newRow("a full disk") << ENOSPC;
+        QTest::newRow("nothing to read yet") << EAGAIN;
+    }
+
+    void lostNoticeQuotesTheDeviceNotAnEarlierError()
+    {
+        QFETCH(int, unrelated);
+        UnrelatedFailure failure(unrelated);
+        PtyPair line;
+        QTemporaryDir byId;
+        QVERIFY(line.isOpen() && byId.isValid());
+        LiveConsole c({line.devicePath()}, {}, byId.path());
+        c.w().optcom[1]->click();
+        QVERIFY(c.port.portOpen());
+        QCOMPARE(failure.fail(), unrelated);
+        line.closeMaster();
+        QDeadlineTimer deadline(5000);
+        while (!c.w().txtinstring->text().contains(QLatin1String("lost")) && !deadline.hasExpired()) {
+            failure.fail(); // errno as the port's next read finds it
+            QCoreApplication::processEvents();
+        }
+        const QString notice = c.w().txtinstring->text();
+        QVERIFY2(!notice.contains(qt_error_string(unrelated)), qPrintable(notice));
+        QCOMPARE(notice,
+                 QStringLiteral("Port 1 (%1) lost: Read failed (the device hung up): waiting for it to come back")
+                     .arg(line.devicePath()));
     }
 };
 

@@ -281,11 +281,13 @@ private slots:
         }));
         ::kill(pid_t(station.process.processId()), SIGUSR1);
         const auto snapshot = [&] {
+            notify.received(); // the manager reads on: its queue holds ten messages
             const QStringList logs = filesIn(folder.path()).filter(QStringLiteral(".csv"));
             return logs.isEmpty() ? QByteArray() : fileContents(folder.filePath(logs.first()));
         };
         QTRY_VERIFY(snapshot().contains("\n74565,7,21.5,"));
 
+        notify.received();
         ::kill(pid_t(station.process.processId()), SIGHUP);
         QVERIFY(station.process.waitForFinished());
         QCOMPARE(station.process.exitStatus(), QProcess::NormalExit);

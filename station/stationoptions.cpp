@@ -185,7 +185,9 @@ std::optional<StationOptionsError> take(Draft &draft, const Setting &setting)
             return StationOptionsError{*problem};
         return std::nullopt;
     }
-    const QString problem = setting.option->apply(draft.options, setting.value);
+    QString problem = controlCharacterProblem(setting.value);
+    if (problem.isEmpty())
+        problem = setting.option->apply(draft.options, setting.value);
     if (!problem.isEmpty())
         return StationOptionsError{QStringLiteral("%1: %2").arg(setting.origin, problem)};
     draft.origins.insert(QLatin1String(setting.option->name), setting.origin);
@@ -246,6 +248,9 @@ std::variant<CommandLine, StationOptionsError> readCommandLine(const QStringList
             line.version = true;
         else if (name == QLatin1String("config") && value.isEmpty())
             return StationOptionsError{QStringLiteral("%1 names no file").arg(origin)};
+        else if (const QString problem = name == QLatin1String("config") ? controlCharacterProblem(value) : QString();
+                 !problem.isEmpty())
+            return StationOptionsError{QStringLiteral("%1: %2").arg(origin, problem)};
         else if (name == QLatin1String("config"))
             line.configFile = value;
         else
@@ -337,7 +342,8 @@ QString folderProblem(QString folder)
     return {};
 }
 
-std::optional<StationOptionsError> checkComplete(Draft &draft, const QString &configFile)
+std::optional<StationOptionsError> checkComplete(Draft &draft, const QString &configFile,
+                                                 const QProcessEnvironment &environment)
 {
     const StationOptions &options = draft.options;
     if (options.port.isEmpty()) {
@@ -355,7 +361,8 @@ std::optional<StationOptionsError> checkComplete(Draft &draft, const QString &co
             QStringLiteral("%1: %2 needs a log folder: give --log-folder DIR, or log-folder in the config file")
                 .arg(draft.origins.value(QStringLiteral("log")), quoted(logName(options.log)))};
     }
-    if (auto problem = draft.shared.finish(QSysInfo::machineHostName()))
+    if (auto problem = draft.shared.finish(QSysInfo::machineHostName(),
+                                           environment.value(QStringLiteral("CREDENTIALS_DIRECTORY"))))
         return StationOptionsError{*problem};
     return std::nullopt;
 }
@@ -405,7 +412,7 @@ std::variant<StationOptions, StationOptionsError> parseStationOptions(const QStr
         if (auto error = take(draft, setting))
             return *error;
     }
-    if (auto error = checkComplete(draft, configFile))
+    if (auto error = checkComplete(draft, configFile, environment))
         return *error;
     draft.options.mqtt = draft.shared.mqtt;
     draft.options.events = draft.shared.events;

@@ -213,17 +213,20 @@ constexpr MqttEventOption kOptions[] = {
      "only its owner may read or write (chmod 600 FILE)",
      "mqtt", "password-file", applyPasswordFile},
     {"mqtt-password-credential", "NAME",
-     "the password at the broker: the first line of the credential\n"
-     "NAME that systemd hands the service (LoadCredential=)",
+     "the password at the broker: the first line of the\n"
+     "credential NAME that systemd hands the service\n"
+     "(LoadCredential=), in $CREDENTIALS_DIRECTORY",
      "mqtt", "password-credential", applyPasswordCredential},
     {"mqtt-ca", "FILE", "the certificate authorities (PEM) that vouch for an\nmqtts broker, instead of the system's",
      "mqtt", "ca", applyCa},
     {"mqtt-prefix", "P",
-     "the first part of every topic: letters, digits, - and _,\nparts joined by / (default halvern)", "mqtt", "prefix",
-     applyPrefix},
+     "the first part of every topic: letters, digits, - and _,\n"
+     "parts joined by /, at most 128 characters (default halvern)",
+     "mqtt", "prefix", applyPrefix},
     {"station", "NAME",
      "this station's name in topics and events: letters, digits,\n"
-     "- and _ (default the host name, other characters made _)",
+     "- and _, at most 64 characters (default the host name,\n"
+     "other characters made _)",
      "mqtt", "station", applyStation},
     {"on-event", "PROGRAM",
      "run PROGRAM (an executable file, no arguments) for each\n"

@@ -102,7 +102,7 @@ private slots:
             process.kill();
             process.waitForFinished();
         }
-        QVERIFY2(ended, "the start hung");
+        QVERIFY2(ended, "it did not end by itself");
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 2);
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
@@ -187,7 +187,7 @@ private slots:
         }
         const bool said = QTest::qWaitFor([&] { return errors.contains(line.toUtf8()); }, kStartLimitMs);
         station.terminate();
-        QVERIFY(station.waitForFinished(kStartLimitMs));
+        QVERIFY(station.state() == QProcess::NotRunning || station.waitForFinished(kStartLimitMs));
         QVERIFY2(said, errors.constData());
         QVERIFY2(!errors.contains("not authorised"), errors.constData());
     }

@@ -126,6 +126,8 @@ std::variant<CommandLine, CommandLineError> addPort(CommandLine options, const Q
     const QString device = value.mid(equals + 1);
     if (device.isEmpty())
         return CommandLineError{QStringLiteral("--port %1= names no device").arg(number)};
+    if (const QString problem = controlCharacterProblem(device); !problem.isEmpty())
+        return CommandLineError{QStringLiteral("--port %1=: the device %2").arg(number).arg(problem)};
     if (options.ports.contains(number))
         return CommandLineError{QStringLiteral("--port: port %1 is given twice").arg(number)};
     options.ports.insert(number, device);
@@ -141,7 +143,7 @@ struct Setting {
 
 // The config file under the command line's settings, then the checks of the whole.
 std::optional<CommandLineError> readMqttEventOptions(CommandLine &options, const QString &configFile,
-                                                     const QList<Setting> &settings)
+                                                     const QList<Setting> &settings, const QString &credentialsFolder)
 {
     MqttEventDraft draft;
     if (!configFile.isEmpty() && QFileInfo::exists(configFile)) {
@@ -158,7 +160,7 @@ std::optional<CommandLineError> readMqttEventOptions(CommandLine &options, const
         if (auto problem = draft.take(*setting.option, setting.value, setting.origin))
             return CommandLineError{*problem};
     }
-    if (auto problem = draft.finish(QSysInfo::machineHostName()))
+    if (auto problem = draft.finish(QSysInfo::machineHostName(), credentialsFolder))
         return CommandLineError{*problem};
     options.mqtt = draft.mqtt;
     options.events = draft.events;
@@ -195,6 +197,8 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const QStringList &
                 settings.append({shared, value, origin});
             } else if (value.isEmpty()) {
                 return CommandLineError{QStringLiteral("%1 names no file").arg(origin)};
+            } else if (const QString problem = controlCharacterProblem(value); !problem.isEmpty()) {
+                return CommandLineError{QStringLiteral("%1: %2").arg(origin, problem)};
             } else {
                 configFile = value;
             }
@@ -231,8 +235,9 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const QStringList &
 
     if (!configFile.isNull() && !QFileInfo::exists(configFile))
         return CommandLineError{QStringLiteral("--config: \"%1\" does not exist").arg(configFile)};
-    if (auto error = readMqttEventOptions(
-            options, configFile.isNull() ? defaultConsoleConfigFile(environment) : configFile, settings))
+    if (auto error =
+            readMqttEventOptions(options, configFile.isNull() ? defaultConsoleConfigFile(environment) : configFile,
+                                 settings, environment.value(QStringLiteral("CREDENTIALS_DIRECTORY"))))
         return *error;
     return options;
 }

@@ -35,7 +35,8 @@ QString decodeArgument(const QByteArray &raw);
 
 // Parses the arguments after the program name, then reads the config file
 // (--config FILE, else the default one if it exists); the command line
-// overrides the file. With --help or --version no file is read.
+// overrides the file. With --help or --version no file is read. The
+// environment also names systemd's credentials folder (CREDENTIALS_DIRECTORY).
 std::variant<CommandLine, CommandLineError> parseCommandLine(
     const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 

@@ -4,6 +4,12 @@
 #include <QFile>
 #include <QHash>
 #include <QStringDecoder>
+#include <cerrno>
+#include <cstring>
+
+#if defined(Q_OS_UNIX)
+#include <sys/stat.h>
+#endif
 
 namespace {
 // Bounded, so that a device named by mistake (/dev/zero) ends the start.
@@ -15,6 +21,18 @@ QString quoted(const QString &value)
 }
 } // namespace
 
+QString controlCharacterProblem(const QString &value)
+{
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char16_t c = value.at(i).unicode();
+        if (c < 0x20 || (c >= 0x7f && c <= 0x9f))
+            return QStringLiteral("holds a control character (U+%1 at %2)")
+                .arg(QString::number(c, 16).toUpper().rightJustified(4, u'0'))
+                .arg(i + 1);
+    }
+    return {};
+}
+
 QString configPlace(const QString &path, int line)
 {
     return QStringLiteral("%1:%2").arg(path, QString::number(line));
@@ -22,6 +40,13 @@ QString configPlace(const QString &path, int line)
 
 std::variant<QList<ConfigEntry>, ConfigFileError> readConfigEntries(const QString &path, const QStringList &sections)
 {
+#if defined(Q_OS_UNIX)
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return ConfigFileError{QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)))};
+    if (!S_ISREG(status.st_mode))
+        return ConfigFileError{QStringLiteral("%1: not a regular file, not a config file").arg(path)};
+#endif
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return ConfigFileError{QStringLiteral("%1: cannot read it (%2)").arg(path, file.errorString())};
@@ -56,6 +81,8 @@ std::variant<QList<ConfigEntry>, ConfigFileError> readConfigEntries(const QStrin
         if (equals < 0 || key.isEmpty())
             return ConfigFileError{QStringLiteral("%1: %2 is not a \"key = value\" line, a [section] or a comment")
                                        .arg(where, quoted(line))};
+        if (const QString problem = controlCharacterProblem(key); !problem.isEmpty())
+            return ConfigFileError{QStringLiteral("%1: the key %2").arg(where, problem)};
         QString value = line.mid(equals + 1).trimmed();
         if (value.startsWith(u'"')) {
             if (value.size() < 2 || !value.endsWith(u'"'))

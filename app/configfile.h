@@ -23,9 +23,16 @@ struct ConfigFileError {
     QString message;
 };
 
-// The entries of the file at `path` in file order; `sections` are the known
+// The entries of the file at `path` in file order (anything but a regular
+// file is refused before it is opened: a FIFO would hold the start); `sections` are the known
 // sections, the first one named in the hint for a key outside every section.
 std::variant<QList<ConfigEntry>, ConfigFileError> readConfigEntries(const QString &path, const QStringList &sections);
+
+// Empty when `value` holds no control character (U+0000 to U+001F, U+007F,
+// U+0080 to U+009F); otherwise which one and where, "holds a control
+// character (U+0000 at 5)". Every value a path, file name or topic is made of
+// is checked so: a NUL would cut a file name short, a line feed split a line.
+QString controlCharacterProblem(const QString &value);
 
 // "path:line", the start of every message about an entry.
 QString configPlace(const QString &path, int line);

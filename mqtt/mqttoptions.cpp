@@ -1,7 +1,10 @@
 #include "mqtt/mqttoptions.h"
 
+#include "mqtt/cafile.h"
+
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -9,6 +12,7 @@
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #endif
 
@@ -119,6 +123,18 @@ QString applyPasswordFile(MqttOptions &mqtt, EventOptions &, const QString &valu
     return {};
 }
 
+// A file name in systemd's credentials folder, read once everything is known.
+QString applyPasswordCredential(MqttOptions &mqtt, EventOptions &, const QString &value)
+{
+    if (value.isEmpty())
+        return QStringLiteral("names no credential");
+    if (value.contains(u'/') || value == QLatin1String(".") || value == QLatin1String("..")
+        || value.toUtf8().size() > 255)
+        return QStringLiteral("%1 is not a credential's name (a file name, no /)").arg(quoted(value));
+    mqtt.passwordCredential = value;
+    return {};
+}
+
 QString applyCa(MqttOptions &mqtt, EventOptions &, const QString &value)
 {
     if (value.isEmpty())
@@ -130,6 +146,10 @@ QString applyCa(MqttOptions &mqtt, EventOptions &, const QString &value)
 // No '+' or '#' (wildcards) and no empty level, which would change the tree.
 QString applyPrefix(MqttOptions &mqtt, EventOptions &, const QString &value)
 {
+    if (value.size() > kLongestPrefix)
+        return QStringLiteral("%1 characters, more than the %2 a prefix may have")
+            .arg(value.size())
+            .arg(kLongestPrefix);
     const QStringList parts = value.split(u'/');
     if (!std::all_of(parts.cbegin(), parts.cend(), isName))
         return QStringLiteral("%1 is not letters, digits, - and _, in parts joined by /").arg(quoted(value));
@@ -139,6 +159,10 @@ QString applyPrefix(MqttOptions &mqtt, EventOptions &, const QString &value)
 
 QString applyStation(MqttOptions &mqtt, EventOptions &, const QString &value)
 {
+    if (value.size() > kLongestStation)
+        return QStringLiteral("%1 characters, more than the %2 a station name may have")
+            .arg(value.size())
+            .arg(kLongestStation);
     if (!isName(value))
         return QStringLiteral("%1 is not letters, digits, - and _ only").arg(quoted(value));
     mqtt.station = value;
@@ -188,14 +212,21 @@ constexpr MqttEventOption kOptions[] = {
      "the password at the broker: the first line of FILE, which\n"
      "only its owner may read or write (chmod 600 FILE)",
      "mqtt", "password-file", applyPasswordFile},
+    {"mqtt-password-credential", "NAME",
+     "the password at the broker: the first line of the\n"
+     "credential NAME that systemd hands the service\n"
+     "(LoadCredential=), in $CREDENTIALS_DIRECTORY",
+     "mqtt", "password-credential", applyPasswordCredential},
     {"mqtt-ca", "FILE", "the certificate authorities (PEM) that vouch for an\nmqtts broker, instead of the system's",
      "mqtt", "ca", applyCa},
     {"mqtt-prefix", "P",
-     "the first part of every topic: letters, digits, - and _,\nparts joined by / (default halvern)", "mqtt", "prefix",
-     applyPrefix},
+     "the first part of every topic: letters, digits, - and _,\n"
+     "parts joined by /, at most 128 characters (default halvern)",
+     "mqtt", "prefix", applyPrefix},
     {"station", "NAME",
      "this station's name in topics and events: letters, digits,\n"
-     "- and _ (default the host name, other characters made _)",
+     "- and _, at most 64 characters (default the host name,\n"
+     "other characters made _)",
      "mqtt", "station", applyStation},
     {"on-event", "PROGRAM",
      "run PROGRAM (an executable file, no arguments) for each\n"
@@ -210,42 +241,87 @@ constexpr MqttEventOption kOptions[] = {
 
 // ---- The files, once everything is read ----
 
+#if defined(Q_OS_UNIX)
+// Whether others than the owner and the reader may read or write the file:
+// its mode's group and other bits, or, where it carries an access ACL (whose
+// group bits then show the ACL's mask), the ACL's own entries. systemd hands a
+// credential to a service's own user as root's file with "user:UID:r" in its
+// ACL, mode 0440: open to that user, the reader, and to nobody else.
+bool openToOthers(const QByteArray &path, mode_t mode)
+{
+    constexpr unsigned kReadWrite = 06;
+    unsigned char acl[1024];
+    const ssize_t size = ::getxattr(path.constData(), "system.posix_acl_access", acl, sizeof acl);
+    if (size < 0 && (errno == ENODATA || errno == ENOTSUP))
+        return (mode & (S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH)) != 0;
+    // Version 2, then entries of tag, permissions (16 bits each) and id (32), little-endian.
+    if (size < 4 || (size - 4) % 8 != 0 || qFromLittleEndian<quint32>(acl) != 2)
+        return true; // cannot tell: refused
+    const auto tag = [&](ssize_t at) { return qFromLittleEndian<quint16>(acl + at); };
+    const auto permissions = [&](ssize_t at) { return unsigned(qFromLittleEndian<quint16>(acl + at + 2)); };
+    unsigned mask = 07;
+    for (ssize_t at = 4; at < size; at += 8) {
+        if (tag(at) == 0x10) // ACL_MASK
+            mask = permissions(at);
+    }
+    for (ssize_t at = 4; at < size; at += 8) {
+        const unsigned granted = permissions(at);
+        switch (tag(at)) {
+        case 0x02: // ACL_USER: the reader only
+            if (qFromLittleEndian<quint32>(acl + at + 4) != ::geteuid() && (granted & mask & kReadWrite))
+                return true;
+            break;
+        case 0x04: // ACL_GROUP_OBJ
+        case 0x08: // ACL_GROUP
+            if (granted & mask & kReadWrite)
+                return true;
+            break;
+        case 0x20: // ACL_OTHER
+            if (granted & kReadWrite)
+                return true;
+            break;
+        default: // the owner, the mask
+            break;
+        }
+    }
+    return false;
+}
+#endif
+
 // Like ssh with a private key: a password others may read is refused.
 QString readPassword(const QString &path, QByteArray &password)
 {
 #if defined(Q_OS_UNIX)
+    const QByteArray name = QFile::encodeName(path);
     struct stat status {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+    if (::stat(name.constData(), &status) != 0)
         return QStringLiteral("%1: %2").arg(quoted(path), systemError());
     if (!S_ISREG(status.st_mode)) // a FIFO would hold the start
         return QStringLiteral("%1 is not a regular file").arg(quoted(path));
-    if ((status.st_mode & (S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH)) != 0)
+    if (openToOthers(name, status.st_mode))
         return QStringLiteral("%1 is open to others than its owner (mode %2): chmod 600 %1")
             .arg(quoted(path), QString::number(status.st_mode & 07777, 8).rightJustified(4, u'0'));
 #endif
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("%1: cannot read it (%2)").arg(quoted(path), file.errorString());
-    const QByteArray bytes = file.read(kLargestPasswordFile);
-    QByteArray line = bytes.left(bytes.indexOf('\n'));
+    if (!file.open(QIODevice::ReadOnly)) {
+        QString hint;
+#if defined(Q_OS_UNIX)
+        // The packaged service runs as a user of its own, who cannot read root's file.
+        if (::faccessat(AT_FDCWD, name.constData(), R_OK, AT_EACCESS) != 0 && errno == EACCES)
+            hint = QStringLiteral("; a service with a user of its own gets it as a credential (password-credential)");
+#endif
+        return QStringLiteral("%1: cannot read it (%2)%3").arg(quoted(path), file.errorString(), hint);
+    }
+    const QByteArray bytes = file.read(kLargestPasswordFile + 1);
+    const qsizetype end = bytes.indexOf('\n');
+    if (end < 0 && bytes.size() > kLargestPasswordFile)
+        return QStringLiteral("%1: the first line is longer than %2 bytes").arg(quoted(path)).arg(kLargestPasswordFile);
+    QByteArray line = end < 0 ? bytes : bytes.left(end); // the only line may end without a line feed
     if (line.endsWith('\r'))
         line.chop(1);
     if (line.isEmpty())
         return QStringLiteral("%1 holds no password on its first line").arg(quoted(path));
     password = line;
-    return {};
-}
-
-QString readableFileProblem(const QString &path)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return QStringLiteral("%1 does not exist").arg(quoted(path));
-    if (!info.isFile())
-        return QStringLiteral("%1 is not a file").arg(quoted(path));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("%1: cannot read it (%2)").arg(quoted(path), file.errorString());
     return {};
 }
 
@@ -292,7 +368,9 @@ QStringList mqttEventSections()
 
 std::optional<QString> MqttEventDraft::take(const MqttEventOption &option, const QString &value, const QString &origin)
 {
-    const QString problem = option.apply(mqtt, events, value);
+    QString problem = controlCharacterProblem(value);
+    if (problem.isEmpty())
+        problem = option.apply(mqtt, events, value);
     if (!problem.isEmpty())
         return QStringLiteral("%1: %2").arg(origin, problem);
     origins.insert(QLatin1String(option.name), origin);
@@ -326,19 +404,37 @@ std::optional<QString> MqttEventDraft::takeEntry(const ConfigEntry &entry, const
         .arg(where, entry.section, known.join(QLatin1String(", ")));
 }
 
-std::optional<QString> MqttEventDraft::finish(const QString &hostName)
+std::optional<QString> MqttEventDraft::finish(const QString &hostName, const QString &credentialsFolder)
 {
     const auto problem = [this](const char *option, const QString &text) -> std::optional<QString> {
         if (text.isEmpty())
             return std::nullopt;
         return QStringLiteral("%1: %2").arg(origins.value(QLatin1String(option)), text);
     };
-    if (!mqtt.passwordFile.isEmpty()) {
+    if (!mqtt.passwordCredential.isEmpty()) {
+        if (!mqtt.passwordFile.isEmpty())
+            return problem("mqtt-password-credential", QStringLiteral("give it or password-file (%1), not both")
+                                                           .arg(origins.value(QStringLiteral("mqtt-password-file"))));
+        if (credentialsFolder.isEmpty())
+            return problem("mqtt-password-credential",
+                           QStringLiteral("no credentials from systemd (CREDENTIALS_DIRECTORY is not set): the "
+                                          "service's unit loads it with LoadCredential=%1")
+                               .arg(mqtt.passwordCredential));
+        const QString path = credentialsFolder + u'/' + mqtt.passwordCredential;
+        if (!QFileInfo::exists(path))
+            return problem("mqtt-password-credential",
+                           QStringLiteral("systemd handed over no credential %1 (%2 is not there): the unit "
+                                          "must load it (LoadCredential=) and its file exist")
+                               .arg(quoted(mqtt.passwordCredential), quoted(path)));
+        if (auto error = problem("mqtt-password-credential", readPassword(path, mqtt.password)))
+            return error;
+    } else if (!mqtt.passwordFile.isEmpty()) {
         if (auto error = problem("mqtt-password-file", readPassword(mqtt.passwordFile, mqtt.password)))
             return error;
     }
     if (!mqtt.caFile.isEmpty()) {
-        if (auto error = problem("mqtt-ca", readableFileProblem(mqtt.caFile)))
+        const QString why = caFileProblem(mqtt.caFile);
+        if (auto error = problem("mqtt-ca", why.isEmpty() ? why : quoted(mqtt.caFile) + u' ' + why))
             return error;
     }
     if (!events.onEvent.isEmpty()) {
@@ -357,7 +453,7 @@ QString stationNameFromHost(const QString &hostName)
         if (!isNameCharacter(c))
             c = u'_';
     }
-    return name.isEmpty() ? QStringLiteral("halvern") : name;
+    return name.isEmpty() ? QStringLiteral("halvern") : name.left(kLongestStation);
 }
 
 QString mqttEventUsage(int column)
@@ -379,9 +475,10 @@ QString mqttEventUsage(int column)
 QString mqttEventConfigUsage()
 {
     return QStringLiteral("The MQTT options can also be set in the [mqtt] section of the config file,\n"
-                          "each key named as the option without \"--mqtt-\" (url, user, password-file, ca,\n"
-                          "prefix, and station for --station); the event options in [events] (on-event,\n"
-                          "silent-after, receiver-silent-after); and a transmitter's own silent time in\n"
-                          "[silent-after] as \"NUMBER = MINUTES\" (74565 = 180). Without --mqtt (url) the\n"
-                          "other MQTT options are checked but unused.\n");
+                          "each key named as the option without \"--mqtt-\" (url, user, password-file,\n"
+                          "password-credential, ca, prefix, and station for --station); the event options\n"
+                          "in [events] (on-event, silent-after, receiver-silent-after); and a transmitter's\n"
+                          "own silent time in [silent-after] as \"NUMBER = MINUTES\" (74565 = 180). Without\n"
+                          "--mqtt (url) the other MQTT options are checked but unused. No value may hold\n"
+                          "a control character.\n");
 }

@@ -5,7 +5,8 @@
 // sections. Each program's own parser finds these options through here.
 //
 // In the config file the [mqtt] keys are the long options without "--mqtt-"
-// (url, user, password-file, ca, prefix, and station for --station); the
+// (url, user, password-file, password-credential, ca, prefix, and station for
+// --station); the
 // [events] keys are the long options without "--" (on-event, silent-after,
 // receiver-silent-after); [silent-after] holds "<transmitter> = <minutes>".
 // Without --mqtt the other MQTT options are still checked but unused, so a
@@ -19,17 +20,26 @@
 #include <optional>
 #include <span>
 
+// The longest prefix and station name. A topic may have 65 535 bytes, but
+// these also make Home Assistant's ids ("halvern_<station>_<tx>", entity ids
+// of at most 255 characters) and every line that names them. A station name
+// fits a host name (64 on Linux, so the default always fits), and the longest
+// topic, prefix/station/tx/16777215/silent, stays under 256 bytes.
+inline constexpr qsizetype kLongestPrefix = 128;
+inline constexpr qsizetype kLongestStation = 64;
+
 struct MqttOptions {
     QString url;  // as given; empty: nothing of MQTT runs
     QString host; // without the brackets of an IPv6 address
     quint16 port = 0;
     bool tls = false; // mqtts://
     QString user;
-    QByteArray password; // the first line of passwordFile, without its line end
-    QString passwordFile;
+    QByteArray password;        // the first line of passwordFile, without its line end
+    QString passwordFile;       // as given, or $CREDENTIALS_DIRECTORY/passwordCredential
+    QString passwordCredential; // a credential systemd hands over (LoadCredential=)
     QString caFile;
-    QString prefix = QStringLiteral("halvern");
-    QString station; // letters, digits, '-' and '_'; by default from the host name
+    QString prefix = QStringLiteral("halvern"); // at most kLongestPrefix characters
+    QString station; // letters, digits, '-' and '_', at most kLongestStation; by default from the host name
 
     bool enabled() const { return !url.isEmpty(); }
 };
@@ -71,8 +81,9 @@ struct MqttEventDraft {
     std::optional<QString> take(const MqttEventOption &option, const QString &value, const QString &origin);
     std::optional<QString> takeEntry(const ConfigEntry &entry, const QString &path);
     // Once everything is read: the files named must be sound (the password is
-    // read now) and the station name defaults to the host name.
-    std::optional<QString> finish(const QString &hostName);
+    // read now, a credential from `credentialsFolder`, systemd's
+    // $CREDENTIALS_DIRECTORY) and the station name defaults to the host name.
+    std::optional<QString> finish(const QString &hostName, const QString &credentialsFolder = {});
 };
 
 // The host name reduced to a station name: letters (a-z, A-Z), digits, '-' and

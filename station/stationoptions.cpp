@@ -187,7 +187,9 @@ std::optional<StationOptionsError> take(Draft &draft, const Setting &setting)
             return StationOptionsError{*problem};
         return std::nullopt;
     }
-    const QString problem = setting.option->apply(draft.options, setting.value);
+    QString problem = controlCharacterProblem(setting.value);
+    if (problem.isEmpty())
+        problem = setting.option->apply(draft.options, setting.value);
     if (!problem.isEmpty())
         return StationOptionsError{QStringLiteral("%1: %2").arg(setting.origin, problem)};
     draft.origins.insert(QLatin1String(setting.option->name), setting.origin);
@@ -249,6 +251,9 @@ std::variant<CommandLine, StationOptionsError> readCommandLine(const QStringList
             line.version = true;
         else if (name == QLatin1String("config") && value.isEmpty())
             return StationOptionsError{QStringLiteral("%1 names no file").arg(origin)};
+        else if (const QString problem = name == QLatin1String("config") ? controlCharacterProblem(value) : QString();
+                 !problem.isEmpty())
+            return StationOptionsError{QStringLiteral("%1: %2").arg(origin, problem)};
         else if (name == QLatin1String("config"))
             line.configFile = value;
         else if (name == QLatin1String("forget")) {
@@ -347,9 +352,10 @@ QString folderProblem(QString folder)
 }
 
 // Forgetting a transmitter needs the broker and nothing of the receiver.
-std::optional<StationOptionsError> checkForget(Draft &draft)
+std::optional<StationOptionsError> checkForget(Draft &draft, const QProcessEnvironment &environment)
 {
-    if (auto problem = draft.shared.finish(QSysInfo::machineHostName()))
+    if (auto problem = draft.shared.finish(QSysInfo::machineHostName(),
+                                           environment.value(QStringLiteral("CREDENTIALS_DIRECTORY"))))
         return StationOptionsError{*problem};
     if (!draft.shared.mqtt.enabled())
         return StationOptionsError{
@@ -357,11 +363,12 @@ std::optional<StationOptionsError> checkForget(Draft &draft)
     return std::nullopt;
 }
 
-std::optional<StationOptionsError> checkComplete(Draft &draft, const QString &configFile)
+std::optional<StationOptionsError> checkComplete(Draft &draft, const QString &configFile,
+                                                 const QProcessEnvironment &environment)
 {
     const StationOptions &options = draft.options;
     if (options.forget)
-        return checkForget(draft);
+        return checkForget(draft, environment);
     if (options.port.isEmpty()) {
         const QString file = configFile.isEmpty() ? QStringLiteral("the config file") : configFile;
         return StationOptionsError{
@@ -377,7 +384,8 @@ std::optional<StationOptionsError> checkComplete(Draft &draft, const QString &co
             QStringLiteral("%1: %2 needs a log folder: give --log-folder DIR, or log-folder in the config file")
                 .arg(draft.origins.value(QStringLiteral("log")), quoted(logName(options.log)))};
     }
-    if (auto problem = draft.shared.finish(QSysInfo::machineHostName()))
+    if (auto problem = draft.shared.finish(QSysInfo::machineHostName(),
+                                           environment.value(QStringLiteral("CREDENTIALS_DIRECTORY"))))
         return StationOptionsError{*problem};
     return std::nullopt;
 }
@@ -428,7 +436,7 @@ std::variant<StationOptions, StationOptionsError> parseStationOptions(const QStr
             return *error;
     }
     draft.options.forget = line.forget;
-    if (auto error = checkComplete(draft, configFile))
+    if (auto error = checkComplete(draft, configFile, environment))
         return *error;
     draft.options.mqtt = draft.shared.mqtt;
     draft.options.events = draft.shared.events;

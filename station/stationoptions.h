@@ -43,7 +43,8 @@ struct StationOptionsError {
 
 // The arguments after the program name (decoded as app/commandline.h's
 // decodeArgument does) and the environment, which names the default config
-// file. With --help or --version no file is read and no folder checked (the
+// file and systemd's credentials folder (CREDENTIALS_DIRECTORY). No value may
+// hold a control character. With --help or --version no file is read and no folder checked (the
 // command line itself still must be sound); otherwise the result has a port,
 // and a log folder, if any, that exists and is writable; the MQTT and event
 // options are complete (mqtt/mqttoptions.h's MqttEventDraft::finish). With

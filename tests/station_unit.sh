@@ -2,7 +2,8 @@
 # Installs a built tree into a temporary prefix and checks the station's
 # systemd unit there with systemd-analyze verify (no running systemd needed):
 # the unit must parse without a single complaint, name an installed program
-# and man page, and point --config at the installed configuration file.
+# and man page, point --config at the installed configuration file, and load
+# the credential that file names for the broker's password.
 # Usage: station_unit.sh BUILD_DIR   (CMAKE may name the tool)
 set -euo pipefail
 
@@ -24,3 +25,11 @@ conf=$(sed -n 's/^ExecStart=.* --config //p' "$unit")
 [ "$conf" = "$tmp/prefix/etc/halvern/station.conf" ] && [ -f "$conf" ] \
   || { echo "FAIL: the unit's --config '$conf' is not the installed configuration file"; exit 1; }
 echo "station_unit: the installed unit verifies"
+
+# The shipped configuration's password-credential is the credential the unit
+# loads; a name without a path, so that systemd skips it when its file is
+# missing and a station without MQTT still starts.
+credential=$(sed -n 's/^;password-credential = //p' "$conf")
+[ -n "$credential" ] && grep -qx "LoadCredential=$credential" "$unit" \
+  || { echo "FAIL: the unit does not load the credential '$credential' that station.conf names"; exit 1; }
+echo "station_unit: the unit loads the credential the configuration names"

@@ -67,6 +67,15 @@ private slots:
             << QStringList{"--port", "1=/a", "-style"} << "-style wants a value";
         QTest::newRow("single-dash unknown") << QStringList{"-platformx", "offscreen"} << "-platformx";
         QTest::newRow("near a joined option") << QStringList{"-style"} << "wants a value";
+        QTest::newRow("device with a control character")
+            << QStringList{"--port", QStringLiteral("1=/dev/tty\x01USB0")}
+            << "--port 1=: the device holds a control character (U+0001 at 9)";
+        QTest::newRow("station with a control character")
+            << QStringList{"--station", QStringLiteral("desk\x1b")} << "--station: holds a control character (U+001B";
+        QTest::newRow("--config with a NUL") << QStringList{"--config", QStringLiteral("/tmp/a") + QChar(0) + u'b'}
+                                             << "--config: holds a control character (U+0000 at 7)";
+        QTest::newRow("station name of 65")
+            << QStringList{"--station", QString(65, u's')} << "--station: 65 characters, more than the 64";
     }
     void badArgumentsAreRefusedWithAReason()
     {
@@ -111,6 +120,17 @@ private slots:
                                << "error: --mqtt is given twice";
         QTest::newRow("password file 0640") << "" << QStringList{"--mqtt-password-file", "%D/pw640"}
                                             << "error: --mqtt-password-file: \"%D/pw640\" is open to others";
+        QTest::newRow("password file without a line feed") << "[mqtt]\nurl = mqtt://file\npassword-file = %D/pw600\n"
+                                                           << QStringList{} << "file:1883 halvern 5=60 pw=secret";
+        QTest::newRow("CA not PEM") << "" << QStringList{"--mqtt-ca=%D/pw600"}
+                                    << "error: --mqtt-ca: \"%D/pw600\" holds no PEM certificate OpenSSL can read";
+        QTest::newRow("a NUL in a file's value")
+            << QStringLiteral("[mqtt]\nprefix = a") + QChar(0) + QStringLiteral("b\n") << QStringList{}
+            << "error: %D/xdg/halvern/console.conf:2: prefix: holds a control "
+               "character (U+0000 at 2)";
+        QTest::newRow("a credential, none handed over")
+            << "" << QStringList{"--mqtt-password-credential", "pw"}
+            << "error: --mqtt-password-credential: no credentials from systemd";
     }
     void configFile()
     {
@@ -125,9 +145,10 @@ private slots:
             QVERIFY(out.setPermissions(QFileDevice::Permissions::fromInt(mode)));
         };
         if (!defaultFile.isEmpty())
-            write("xdg/halvern/console.conf", defaultFile, 0x6644);
+            write("xdg/halvern/console.conf", QString(defaultFile).replace(QStringLiteral("%D"), dir.path()), 0x6644);
         write("other.conf", QStringLiteral("[mqtt]\nurl = mqtt://other\n"), 0x6644);
         write("pw640", QStringLiteral("secret\n"), 0x6640);
+        write("pw600", QStringLiteral("secret"), 0x6600);
         QProcessEnvironment environment;
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("xdg")));
         arguments.replaceInStrings(QStringLiteral("%D"), dir.path());
@@ -138,12 +159,14 @@ private slots:
             actual = QStringLiteral("error: ") + error->message;
         } else {
             const CommandLine &options = std::get<CommandLine>(parsed);
-            actual = QStringLiteral("%1:%2 %3 5=%4 file=%5")
+            actual = QStringLiteral("%1:%2 %3 5=%4 %5")
                          .arg(options.mqtt.host)
                          .arg(options.mqtt.port)
                          .arg(options.mqtt.prefix)
                          .arg(options.events.silentAfterMinutesFor(5))
-                         .arg(options.configFile);
+                         .arg(options.mqtt.password.isEmpty()
+                                  ? QStringLiteral("file=") + options.configFile
+                                  : QStringLiteral("pw=") + QString::fromUtf8(options.mqtt.password));
         }
         QVERIFY2(actual.startsWith(expected.replace(QStringLiteral("%D"), dir.path())), qPrintable(actual));
     }

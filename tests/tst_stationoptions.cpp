@@ -1,16 +1,20 @@
 // The station's options: command line, config file, which one wins, which
 // file is read, and the one-line errors that stop a start.
 #include "station/stationoptions.h"
+#include "support/posixacl.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace std::literals;
 
 namespace {
 
@@ -70,6 +74,21 @@ class TestStationOptions : public QObject {
     }
 
 private slots:
+    // A CA certificate, its key, and the certificate in DER, as openssl makes them.
+    void initTestCase()
+    {
+        QVERIFY(tmp.isValid());
+        const auto openssl = [this](const QString &arguments) {
+            QProcess process;
+            process.setWorkingDirectory(tmp.path());
+            process.start(QStringLiteral("openssl"), arguments.split(u' '));
+            return process.waitForFinished(30000) && process.exitCode() == 0;
+        };
+        QVERIFY(openssl(QStringLiteral("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+                                       "-keyout ca.key -out ca.pem -subj /CN=ca")));
+        QVERIFY(openssl(QStringLiteral("x509 -in ca.pem -outform DER -out ca.der")));
+    }
+
     void init()
     {
         QVERIFY(tmp.isValid());
@@ -139,8 +158,7 @@ private slots:
             {"log from file", "[station]\nport=p\nlog = snapshot\n", "",
              "error: %F:3: log: \"snapshot\" needs a log folder"},
             {"not UTF-8", "[station]\nport = \xff\n", "", "error: %F:2: not UTF-8 text"},
-            {"a device", "", "--port=p --config=/dev/zero",
-             "error: /dev/zero: more than 1048576 bytes, not a config file"},
+            {"a device", "", "--port=p --config=/dev/zero", "error: /dev/zero: not a regular file, not a config file"},
             // clang-format on
         };
         for (const Row &row : rows)
@@ -185,7 +203,7 @@ private slots:
             {"mqtts, default port", "", "--mqtt=mqtts://b", "b:8883 tls=1"},
             {"port given", "", "--mqtt mqtts://b:1", "b:1 tls=1"},
             {"IPv6", "", "--mqtt mqtt://[::1]:65535", "::1:65535 tls=0"},
-            {"everything", "", "--mqtt mqtt://h --mqtt-user u --mqtt-password-file %D/pw600 --mqtt-ca %D/text "
+            {"everything", "", "--mqtt mqtt://h --mqtt-user u --mqtt-password-file %D/pw600 --mqtt-ca %D/ca.pem "
              "--mqtt-prefix a/b-c/d_E --station Pump-2_b --on-event %D/hook --silent-after 525600 "
              "--receiver-silent-after 1",
              "h:1883 tls=0 user=u pw=secret prefix=a/b-c/d_E station=Pump-2_b hook=%D/hook silent=525600 rx=1"},
@@ -212,7 +230,8 @@ private slots:
             {"minutes 0", "", "--silent-after 0", "error: --silent-after: \"0\" is not a whole number of minutes"},
             {"minutes, a year and one", "", "--receiver-silent-after=525601", "error: --receiver-silent-after: \"525601\""},
             {"unknown [mqtt] key", "[mqtt]\nhost = h\n", "",
-             "error: %F:2: host: unknown key in [mqtt] (known: url, user, password-file, ca, prefix, station)"},
+             "error: %F:2: host: unknown key in [mqtt] (known: url, user, password-file, password-credential, ca, prefix, "
+             "station)"},
             {"option name as key", "[events]\nsilent-after = 5\nmqtt-user = u\n", "", "error: %F:3: mqtt-user: unknown key in [events]"},
             {"transmitter 0", "[silent-after]\n1 = 5\n0 = 5\n", "",
              "error: %F:3: 0: not a transmitter number from 1 to 16777215"},
@@ -227,6 +246,27 @@ private slots:
             {"password a folder", "", "--mqtt-password-file %D", "error: --mqtt-password-file: \"%D\" is not a regular file"},
             {"password empty", "", "--mqtt-password-file %D/empty600", "error: --mqtt-password-file: \"%D/empty600\" holds no password"},
             {"CA missing", "", "--mqtt-ca %D/none", "error: --mqtt-ca: \"%D/none\" does not exist"},
+            // The CA file is loaded as the TLS connection loads it.
+            {"CA, PEM", "[mqtt]\nca = %D/ca.pem\n", "", ":0 tls=0"},
+            {"CA, DER", "", "--mqtt-ca %D/ca.der",
+             "error: --mqtt-ca: \"%D/ca.der\" holds no PEM certificate OpenSSL can read (no certificate or crl found)"},
+            {"CA, empty", "", "--mqtt-ca %D/empty", "error: --mqtt-ca: \"%D/empty\" holds no PEM certificate"},
+            {"CA, text", "[mqtt]\nca = %D/text\n", "", "error: %F:2: ca: \"%D/text\" holds no PEM certificate"},
+            {"CA, a key", "", "--mqtt-ca %D/ca.key", "error: --mqtt-ca: \"%D/ca.key\" holds no PEM certificate"},
+            {"CA, a folder", "", "--mqtt-ca %D", "error: --mqtt-ca: \"%D\" is not a regular file"},
+            {"password, no line feed", "", "--mqtt-password-file %D/pw600nolf", ":0 tls=0 user= pw=secret prefix"},
+            {"password, a line too long", "", "--mqtt-password-file %D/pwlong",
+             "error: --mqtt-password-file: \"%D/pwlong\": the first line is longer than 4096 bytes"},
+            // A station name fits a host name, a prefix keeps the longest topic short.
+            {"station, 64", "", "--station S234567890123456789012345678901234567890123456789012345678901234",
+             ":0 tls=0 user= pw= prefix=halvern station=S234567890123456789012345678901234567890123456789012345678901234"},
+            {"station, 65", "", "--station S2345678901234567890123456789012345678901234567890123456789012345",
+             "error: --station: 65 characters, more than the 64 a station name may have"},
+            {"prefix, 128", "", "--mqtt-prefix P234567890123456789012345678901234567890123456789012345678901234/"
+             "P23456789012345678901234567890123456789012345678901234567890123", ":0 tls=0 user= pw= prefix=P2"},
+            {"prefix, 129", "[mqtt]\nprefix = P234567890123456789012345678901234567890123456789012345678901234/"
+             "P234567890123456789012345678901234567890123456789012345678901234\n", "",
+             "error: %F:2: prefix: 129 characters, more than the 128 a prefix may have"},
             {"hook not executable", "[events]\non-event = %D/text\n", "",
              "error: %F:2: on-event: \"%D/text\" is not executable (Permission denied)"},
             {"hook a folder", "", "--on-event %D", "error: --on-event: \"%D\" is not a file"},
@@ -248,9 +288,11 @@ private slots:
             QByteArray text;
             mode_t mode;
         };
-        for (const Made &made : {Made{"pw600", "secret\r\nnot this\n", 0600}, Made{"pw640", "secret\n", 0640},
-                                 Made{"pw604", "secret", 0604}, Made{"empty600", "\nsecret\n", 0600},
-                                 Made{"hook", "#!/bin/sh\n", 0755}, Made{"text", "text\n", 0644}}) {
+        for (const Made &made :
+             {Made{"pw600", "secret\r\nnot this\n", 0600}, Made{"pw640", "secret\n", 0640},
+              Made{"pw604", "secret", 0604}, Made{"empty600", "\nsecret\n", 0600}, Made{"hook", "#!/bin/sh\n", 0755},
+              Made{"text", "text\n", 0644}, Made{"pw600nolf", "secret", 0600},
+              Made{"pwlong", QByteArray(4097, 'x'), 0600}, Made{"empty", "", 0644}}) {
             const QString path = tmp.filePath(QLatin1String(made.name));
             writeFile(path, made.text);
             QVERIFY(::chmod(QFile::encodeName(path).constData(), made.mode) == 0);
@@ -263,6 +305,153 @@ private slots:
         const QString actual = mqttSummary(parseStationOptions(list, {}));
         expected = expand(expected).replace(QStringLiteral("%H"), ::stationNameFromHost(QSysInfo::machineHostName()));
         QVERIFY2(actual.startsWith(expected), qPrintable(actual));
+    }
+
+    // No value a path, file name or topic is made of may hold a control
+    // character (a NUL in base-name cut every day's file name short): on the
+    // command line or in the file, one line naming the option or file:line: key.
+    void controlCharacters_data()
+    {
+        QTest::addColumn<QString>("where"); // "--option", or "section/key" in the config file
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+        struct Row {
+            const char *where;
+            std::u16string_view value;
+            const char *expected;
+        };
+        const Row rows[] = {
+            {"--port", u"/dev/tty\nUSB0"sv, "--port: holds a control character (U+000A at 9)"},
+            {"--log-folder", u"/var/log\x01"sv, "--log-folder: holds a control character (U+0001 at 9)"},
+            {"--base-name", u"log\x7f"sv, "--base-name: holds a control character (U+007F at 4)"},
+            {"--mqtt-password-file", u"/pw\x1b"sv, "--mqtt-password-file: holds a control character (U+001B at 4)"},
+            {"--mqtt-password-credential", u"pw\r"sv, "--mqtt-password-credential: holds a control character (U+000D"},
+            {"--mqtt-ca", u"\x9f/ca"sv, "--mqtt-ca: holds a control character (U+009F at 1)"},
+            {"--on-event", u"/bin/true\x80"sv, "--on-event: holds a control character (U+0080 at 10)"},
+            {"--mqtt-prefix", u"a\x85"sv, "--mqtt-prefix: holds a control character (U+0085 at 2)"},
+            {"--station", u"pump\0house"sv, "--station: holds a control character (U+0000 at 5)"},
+            {"--mqtt-user", u"u\ts"sv, "--mqtt-user: holds a control character (U+0009 at 2)"},
+            {"--config", u"/etc/x\0.conf"sv, "--config: holds a control character (U+0000 at 7)"},
+            {"station/base-name", u"day\0x"sv, "%F:2: base-name: holds a control character (U+0000 at 4)"},
+            {"station/port", u"/dev/\x9b"sv, "%F:2: port: holds a control character (U+009B at 6)"},
+            {"station/log-folder", u"\"/var/\tlog\""sv, "%F:2: log-folder: holds a control character (U+0009 at 6)"},
+            {"mqtt/station", u"a\x1f"sv, "%F:2: station: holds a control character (U+001F at 2)"},
+            {"mqtt/prefix", u"p\x7f/q"sv, "%F:2: prefix: holds a control character (U+007F at 2)"},
+            {"mqtt/password-file", u"/p\x0bw"sv, "%F:2: password-file: holds a control character (U+000B at 3)"},
+            {"events/on-event", u"/bin/\x01true"sv, "%F:2: on-event: holds a control character (U+0001 at 6)"},
+            {"station/ba\x01se-name", u"x"sv, "%F:2: the key holds a control character (U+0001 at 3)"},
+        };
+        for (const Row &row : rows)
+            QTest::newRow(row.where) << QString::fromLatin1(row.where) << QStringView(row.value).toString()
+                                     << QString::fromLatin1(row.expected);
+    }
+    void controlCharacters()
+    {
+        QFETCH(QString, where);
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        QStringList arguments;
+        if (where != QLatin1String("--port"))
+            arguments << QStringLiteral("--port=p");
+        if (where.startsWith(QLatin1String("--"))) {
+            arguments << where << value;
+        } else {
+            writeFile(conf, QStringLiteral("[%1]\n%2 = %3\n")
+                                .arg(where.section(u'/', 0, 0), where.section(u'/', 1), value)
+                                .toUtf8());
+            arguments << QStringLiteral("--config") << conf;
+        }
+        const QString actual = summary(parseStationOptions(arguments, {}));
+        QVERIFY2(actual.startsWith(QStringLiteral("error: ") + expand(expected)), qPrintable(actual));
+        QVERIFY(!actual.contains(u'\n'));
+    }
+
+    // The password as systemd hands it over (LoadCredential=): a file in
+    // $CREDENTIALS_DIRECTORY, here root's with an ACL for the reader, so its
+    // mode shows 0440, as systemd 252 makes it on a file system with ACLs.
+    void credentials_data()
+    {
+        QTest::addColumn<bool>("handedOver"); // CREDENTIALS_DIRECTORY set
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("expected");
+        struct Row {
+            const char *name;
+            bool handedOver;
+            const char *file, *arguments, *expected;
+        };
+        const Row rows[] = {
+            // clang-format off
+            {"by name", true, "", "--mqtt-password-credential mqtt-pw", ":0 tls=0 user= pw=secret prefix"},
+            {"by name, in the file", true, "[mqtt]\npassword-credential = mqtt-pw\n", "", ":0 tls=0 user= pw=secret"},
+            {"by its path", false, "[mqtt]\npassword-file = %D/creds/mqtt-pw\n", "", ":0 tls=0 user= pw=secret"},
+            {"an ACL for another user", false, "", "--mqtt-password-file %D/other-user",
+             "error: --mqtt-password-file: \"%D/other-user\" is open to others than its owner (mode 0440)"},
+            {"an ACL for a group", false, "", "--mqtt-password-file %D/group",
+             "error: --mqtt-password-file: \"%D/group\" is open to others than its owner (mode 0440)"},
+            {"nothing handed over", false, "", "--mqtt-password-credential mqtt-pw",
+             "error: --mqtt-password-credential: no credentials from systemd (CREDENTIALS_DIRECTORY is not set): "
+             "the service's unit loads it with LoadCredential=mqtt-pw"},
+            {"not this one", true, "[mqtt]\npassword-credential = other\n", "",
+             "error: %F:2: password-credential: systemd handed over no credential \"other\" (\"%D/creds/other\" is"},
+            {"both", true, "[mqtt]\npassword-file = %D/creds/mqtt-pw\n", "--mqtt-password-credential mqtt-pw",
+             "error: --mqtt-password-credential: give it or password-file (%F:2: password-file), not both"},
+            {"a path", true, "", "--mqtt-password-credential ../mqtt-pw",
+             "error: --mqtt-password-credential: \"../mqtt-pw\" is not a credential's name"},
+            // clang-format on
+        };
+        for (const Row &row : rows)
+            QTest::newRow(row.name) << row.handedOver << QByteArray(row.file) << QString::fromLatin1(row.arguments)
+                                    << QString::fromLatin1(row.expected);
+    }
+    void credentials()
+    {
+        QFETCH(bool, handedOver);
+        QFETCH(QByteArray, file);
+        QFETCH(QString, arguments);
+        QFETCH(QString, expected);
+        QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("creds")));
+        const quint32 reader = ::geteuid();
+        struct Made {
+            const char *name;
+            QList<AclEntry> acl;
+        };
+        const Made made[] = {
+            {"creds/mqtt-pw",
+             {{AclEntry::Owner, 4},
+              {AclEntry::User, 4, reader},
+              {AclEntry::OwningGroup, 0},
+              {AclEntry::Mask, 4},
+              {AclEntry::Other, 0}}},
+            {"other-user",
+             {{AclEntry::Owner, 4},
+              {AclEntry::User, 4, reader + 1},
+              {AclEntry::OwningGroup, 0},
+              {AclEntry::Mask, 4},
+              {AclEntry::Other, 0}}},
+            {"group",
+             {{AclEntry::Owner, 4},
+              {AclEntry::OwningGroup, 0},
+              {AclEntry::Group, 4, 100},
+              {AclEntry::Mask, 4},
+              {AclEntry::Other, 0}}},
+        };
+        for (const Made &one : made) {
+            const QString path = tmp.filePath(QLatin1String(one.name));
+            writeFile(path, "secret\n");
+            QVERIFY(setAccessAcl(path, one.acl));
+            QCOMPARE(QFileInfo(path).permissions() & QFileDevice::ReadGroup, QFileDevice::ReadGroup);
+        }
+        QStringList list = QStringList{QStringLiteral("--port=p")} + expand(arguments).split(u' ', Qt::SkipEmptyParts);
+        if (!file.isEmpty()) {
+            writeFile(conf, expand(QString::fromLatin1(file)).toLatin1());
+            list << QStringLiteral("--config") << conf;
+        }
+        QProcessEnvironment environment;
+        if (handedOver)
+            environment.insert(QStringLiteral("CREDENTIALS_DIRECTORY"), tmp.filePath(QStringLiteral("creds")));
+        const QString actual = mqttSummary(parseStationOptions(list, environment));
+        QVERIFY2(actual.startsWith(expand(expected)), qPrintable(actual));
     }
 
     void stationNameFromHost_data()

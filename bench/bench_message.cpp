@@ -52,6 +52,7 @@
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -347,20 +348,33 @@ void BM_MqttMessageOff(benchmark::State &state)
     publishedMessageCost(state, false);
 }
 
+// Under bench/run-all --smoke (HALVERN_BENCH_SMOKE set) each benchmark runs
+// once for a fixed few iterations: that it runs, not what it costs. Left to
+// itself Google Benchmark runs it again and again with ever more iterations,
+// each run building the console (and for MQTT starting a broker) anew.
+void fewIterationsInSmoke(benchmark::internal::Benchmark *benchmark)
+{
+    if (std::getenv("HALVERN_BENCH_SMOKE") != nullptr)
+        benchmark->Iterations(100);
+}
+
 } // namespace
 
-BENCHMARK(BM_MessageOneRow)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Message42Rows)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_MessageTwoRowsOneTx)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_MessageSameFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_MessageMonitorClosed)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_PaintAfterMessage)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_PaintAfterMessageMonitorClosed)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_DrawChart)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_MqttMessageOn)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_MqttMessageOff)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ReadCommsIdle)->Unit(benchmark::kNanosecond);
-BENCHMARK(BM_ReadCommsIdleRealPort)->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_MessageOneRow)->UseManualTime()->Unit(benchmark::kMicrosecond)->Apply(fewIterationsInSmoke);
+BENCHMARK(BM_Message42Rows)->UseManualTime()->Unit(benchmark::kMicrosecond)->Apply(fewIterationsInSmoke);
+BENCHMARK(BM_MessageTwoRowsOneTx)->UseManualTime()->Unit(benchmark::kMicrosecond)->Apply(fewIterationsInSmoke);
+BENCHMARK(BM_MessageSameFrame)->UseManualTime()->Unit(benchmark::kMicrosecond)->Apply(fewIterationsInSmoke);
+BENCHMARK(BM_MessageMonitorClosed)->UseManualTime()->Unit(benchmark::kMicrosecond)->Apply(fewIterationsInSmoke);
+BENCHMARK(BM_PaintAfterMessage)->UseManualTime()->Unit(benchmark::kMicrosecond)->Apply(fewIterationsInSmoke);
+BENCHMARK(BM_PaintAfterMessageMonitorClosed)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Apply(fewIterationsInSmoke);
+BENCHMARK(BM_DrawChart)->UseManualTime()->Unit(benchmark::kMicrosecond)->Apply(fewIterationsInSmoke);
+BENCHMARK(BM_MqttMessageOn)->UseManualTime()->Unit(benchmark::kMicrosecond)->Apply(fewIterationsInSmoke);
+BENCHMARK(BM_MqttMessageOff)->UseManualTime()->Unit(benchmark::kMicrosecond)->Apply(fewIterationsInSmoke);
+BENCHMARK(BM_ReadCommsIdle)->Unit(benchmark::kNanosecond)->Apply(fewIterationsInSmoke);
+BENCHMARK(BM_ReadCommsIdleRealPort)->Unit(benchmark::kNanosecond)->Apply(fewIterationsInSmoke);
 
 int main(int argc, char *argv[])
 {

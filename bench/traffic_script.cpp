@@ -2,8 +2,10 @@
 //   halvern-bench-script [--baud RATE] PHASE...   with PHASE = valid:SECONDS or flood:SECONDS
 // valid: well-formed frames of all five types from eight transmitters, each
 //        after 30 ms of silence, the shortest the console frames reliably.
-// flood: random bytes with no silence, in lines of one minute of line time
-//        each (the simulator keeps 30 ms between lines, its least gap).
+// flood: random bytes with no silence, in bursts of one minute of line time
+//        each (the simulator keeps 30 ms between bursts, its least gap); a
+//        burst is written over lines led by "...", as the simulator reads at
+//        most 4096 bytes a line.
 // Prints the script on stdout and "frames=N" on stderr: the valid frames in it.
 #include "reception/crc16.h"
 #include "reception/frame.h"
@@ -20,6 +22,8 @@ namespace {
 
 constexpr int kGapMs = 30;
 constexpr int kBitsPerByte = 10;
+// Bytes a line of a flood burst: 3 characters each, well inside the 4096 a line.
+constexpr qsizetype kBytesPerLine = 1024;
 
 struct Transmitter {
     std::uint8_t type;
@@ -57,9 +61,16 @@ QByteArray frame(const Transmitter &tx, QRandomGenerator &random)
     return bytes;
 }
 
-void printLine(const QByteArray &bytes)
+// One message after the least silence, spread over as many lines as it needs.
+void printMessage(const QByteArray &bytes)
 {
-    std::printf("+%dms %s\n", kGapMs, bytes.toHex(' ').constData());
+    for (qsizetype at = 0; at < bytes.size(); at += kBytesPerLine) {
+        if (at == 0)
+            std::printf("+%dms ", kGapMs);
+        else
+            std::fputs("... ", stdout);
+        std::printf("%s\n", bytes.mid(at, kBytesPerLine).toHex(' ').constData());
+    }
 }
 
 } // namespace
@@ -87,15 +98,15 @@ int main(int argc, char *argv[])
             const double perFrame = kTelemetryFrameLength / bytesPerSecond + kGapMs / 1000.0;
             const long count = long(seconds / perFrame);
             for (long i = 0; i < count; ++i, ++frames)
-                printLine(frame(kTransmitters[std::size_t(frames) % kTransmitters.size()], random));
+                printMessage(frame(kTransmitters[std::size_t(frames) % kTransmitters.size()], random));
         } else {
             const long total = long(seconds * bytesPerSecond);
-            const long perLine = long(60 * bytesPerSecond);
-            for (long done = 0; done < total; done += perLine) {
-                QByteArray bytes(qsizetype(std::min(perLine, total - done)), '\0');
+            const long perBurst = long(60 * bytesPerSecond);
+            for (long done = 0; done < total; done += perBurst) {
+                QByteArray bytes(qsizetype(std::min(perBurst, total - done)), '\0');
                 for (char &b : bytes)
                     b = char(random.bounded(256));
-                printLine(bytes);
+                printMessage(bytes);
             }
         }
     }

@@ -80,6 +80,7 @@ class TestReceiverSim : public QObject {
 private slots:
     void initTestCase();
     void scriptIsPlayedThenTheSimExits();
+    void burstGoesOnOverLines();
     void replayIsPlayedAtItsTimes();
     void badFileLineIsNamed_data();
     void badFileLineIsNamed();
@@ -118,6 +119,28 @@ void TestReceiverSim::scriptIsPlayedThenTheSimExits()
     QCOMPARE(sim.process.exitCode(), 0);
     QVERIFY(sim.lines.contains("line: opened at 19200 baud"));
     QVERIFY(sim.lines.contains("done: 2 messages played"));
+}
+
+// A burst longer than a line may be is written over several: "..." lines
+// add to the message before, which leaves as one.
+void TestReceiverSim::burstGoesOnOverLines()
+{
+    const QByteArray tail = "..." + QByteArray(" 2b 00 70 a8 7c").repeated(150) + "\n"; // 150 frame ends a line
+    QTemporaryFile script;
+    const QString path = writeScript(script, "+30ms 82 01 23 45\n... 03 00 # the reading\n\n" + tail + tail
+                                                 + "+30ms f3 00 02 00 84 2d c8 00 3a 9b 54\n");
+    QVERIFY(!path.isEmpty());
+    Sim sim;
+    const QString device = sim.start({"--script", path});
+    QVERIFY2(!device.isEmpty(), qPrintable(sim.lines.join('\n')));
+
+    Listener listener;
+    QVERIFY2(listener.open(device), qPrintable(listener.port.errorString()));
+    QTRY_COMPARE(listener.received,
+                 temperatureFrame.first(6) + temperatureFrame.sliced(6).repeated(300) + gullyPotFrame);
+    QTRY_COMPARE(sim.process.state(), QProcess::NotRunning);
+    QCOMPARE(sim.process.exitCode(), 0);
+    QVERIFY2(sim.lines.contains("done: 2 messages played"), qPrintable(sim.lines.join('\n')));
 }
 
 // At 100 times the pace, the records are due 100 and 400 ms after playing begins.
@@ -161,6 +184,14 @@ void TestReceiverSim::badFileLineIsNamed_data()
         << "--script" << QByteArray("+1s 53 07\n") << "1: pause '+1s' is not +<milliseconds>ms";
     QTest::newRow("script: pause alone") << "--script" << QByteArray("53 07\n+50ms # wait\n")
                                          << "2: a pause without bytes";
+    QTest::newRow("script: goes on with nothing before")
+        << "--script" << QByteArray("# first\n... 53 07\n") << "2: '...' with no burst before it to go on with";
+    QTest::newRow("script: pause in a line that goes on")
+        << "--script" << QByteArray("53\n... +50ms 07\n") << "2: pause '+50ms' in a line led by '...'";
+    QTest::newRow("script: goes on without bytes")
+        << "--script" << QByteArray("53 07\n... # more\n") << "2: '...' without bytes";
+    QTest::newRow("script: a line that goes on is not hex")
+        << "--script" << QByteArray("53\n... 07 ...\n") << "2: '...' is not a hex byte";
     QTest::newRow("replay: not hex") << "--replay" << QByteArray("0.5 53 07\n# note\n1.25 82 0G\n")
                                      << "3: '0G' is not a hex byte";
     QTest::newRow("replay: time goes back")

@@ -53,10 +53,15 @@ Profiles:
 Script files (--script, replaces the profile): one message per line as hex byte
 pairs separated by blanks, optionally led by the silence to keep before it as
 +<milliseconds>ms (30 or more; lines without one keep --gap, default 1000).
-'#' starts a comment; blank lines are skipped. Bytes meant as one burst go on one line.
+'#' starts a comment; blank lines are skipped. Bytes meant as one burst go on one
+line; a line led by "..." goes on with the burst of the line before, with no
+silence between, for bursts too long for one line.
   # temperature 21.5 from transmitter 74565, then a scanning message at level 7
   +250ms 82 01 23 45 03 00 2B 00 70 A8 7C
   +100ms 53 07
+  # the same frame again, as one burst written on two lines
+  +250ms 82 01 23 45 03
+  ... 00 2B 00 70 A8 7C
 A bad line is reported as "script FILE:LINE: <what is wrong>", exit status 2,
 with bytes other than printable ASCII shown as \xNN; so is a line longer than
 4096 bytes.

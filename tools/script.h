@@ -1,8 +1,10 @@
 #pragma once
 // Script files for the simulator: one message per line, written as hex byte
 // pairs separated by blanks, optionally preceded by the silence to keep
-// before it, e.g. "+250ms 82 01 23 45 03 00 2B 00 70 A8 7C". '#' starts a
-// comment; blank lines are skipped.
+// before it, e.g. "+250ms 82 01 23 45 03 00 2B 00 70 A8 7C". A line led by
+// "..." goes on with the message of the line before, with no silence between:
+// a burst longer than a line may be (longestLine) spreads over several. '#'
+// starts a comment; blank lines are skipped.
 #include "hexlines.h"
 #include "traffic.h"
 
@@ -12,6 +14,9 @@
 
 // Silences shorter than this merge two messages into one burst at the console.
 inline constexpr int shortestGapMs = 30;
+
+// Leads a line that goes on with the burst of the line before.
+inline constexpr char continuationMark[] = "...";
 
 // The messages of a script; a line without a pause keeps `defaultPauseMs`.
 std::variant<QList<Message>, LineError> parseScript(QIODevice &source, int defaultPauseMs);

@@ -143,6 +143,8 @@ private slots:
         const auto published = [&] { return everything.lines().filter(reading).size(); };
         QTRY_COMPARE_WITH_TIMEOUT(published(), kFrames, 10000);
         const qint64 endKb = residentKb(station.process.processId());
+        qInfo("resident memory %lld kB before the births, %lld kB after; %lld discovery configs published", startKb,
+              endKb, qlonglong(everything.lines().filter(u"/config "_qs).size()));
         QVERIFY2(endKb - startKb < 4096, qPrintable(QStringLiteral("%1 kB, then %2 kB").arg(startKb).arg(endKb)));
 
         // Each config once when its transmitter was first heard (the

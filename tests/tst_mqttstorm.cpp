@@ -1,9 +1,14 @@
-// A flood of Home Assistant births while the receiver is busy: the real
+// Home Assistant's births asked for every config again: once at a time, at
+// most once a minute on the console's tick, a birth in between served once
+// the minute is up. And a flood of births while the receiver is busy: the real
 // station on the receiver simulator's pseudo-terminal, a real Mosquitto, 500
 // "online" messages on homeassistant/status. Every frame must still become a
 // reading, on the JSON stream and on the broker, the station's memory must
 // stay where it was, and the discovery configs go again once, not 500 times.
+#include "support/consolefixture.h"
 #include "support/mosquittobroker.h"
+
+#include "app/uplink.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -77,11 +82,63 @@ QHash<QString, int> configCounts(const QStringList &lines)
     return configs;
 }
 
+// The console's second tick, as its timer gives it.
+void tick(Console &console, int seconds)
+{
+    for (int i = 0; i < seconds; ++i)
+        QMetaObject::invokeMethod(console.w().tmrpctime, "timeout");
+}
+
 } // namespace
 
 class TestMqttStorm : public QObject {
     Q_OBJECT
 private slots:
+    void reannounceAtMostOnceAMinute()
+    {
+        Broker broker(QStringLiteral("allow_anonymous true"));
+        QVERIFY(broker.start());
+        const QString presence = QStringLiteral("halvern/coalesce/presence");
+        const QString temperature = QStringLiteral("homeassistant/sensor/halvern_coalesce_100/temperature/config");
+        Subscriber live(broker.port(), temperature, {QStringLiteral("-t"), presence});
+        Console console;
+        console.openPort1();
+        MqttOptions mqtt;
+        mqtt.url = broker.url();
+        mqtt.host = QStringLiteral("127.0.0.1");
+        mqtt.port = broker.port();
+        mqtt.station = QStringLiteral("coalesce");
+        Uplink uplink(console.w(), console.clock, mqtt, EventOptions{});
+        uplink.start();
+        QTRY_VERIFY(!live.lines().filter(presence).isEmpty()); // connected
+        const auto configs = [&] { return live.lines().filter(temperature).size(); };
+        // Births before `id`, a presence id answered at once, have all been read
+        // once the answer is back: the configs they caused are ahead of it.
+        const auto settled = [&](const QByteArray &id) {
+            return publish(broker.port(), presence, id) && QTest::qWaitFor([&] {
+                       const QStringList lines = live.lines();
+                       const qsizetype marker =
+                           lines.indexOf(presence + QStringLiteral(" 0 1 ") + QString::fromLatin1(id));
+                       return marker >= 0 && lines.mid(marker + 1).filter(presence).size() > 0;
+                   });
+        };
+
+        console.receive(telemetryFrame(kTemperatureCode, 100, 0x03, 0, 40, 0, 5));
+        QTRY_COMPARE(configs(), 1); // first heard
+        QVERIFY(publish(broker.port(), QStringLiteral("homeassistant/status"), "online"));
+        QTRY_COMPARE(configs(), 2); // at once
+        QVERIFY(publish(broker.port(), QStringLiteral("homeassistant/status"), "online"));
+        QVERIFY(publish(broker.port(), QStringLiteral("homeassistant/status"), "online"));
+        tick(console, 59);
+        QVERIFY(settled("0000fee1"));
+        QCOMPARE(configs(), 2); // within the minute: waiting
+        tick(console, 1);
+        QTRY_COMPARE(configs(), 3); // the two births in it, once
+        tick(console, 70);
+        QVERIFY(settled("0000fee2"));
+        QCOMPARE(configs(), 3);
+    }
+
     void birthFloodDuringBusyTraffic()
     {
         Broker broker(QStringLiteral("allow_anonymous true\nmax_queued_messages 0"));

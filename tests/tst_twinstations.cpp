@@ -19,6 +19,8 @@
 
 namespace {
 
+using Heard = QList<QPair<QByteArray, int>>; // announcements: (id, the second heard)
+
 // A datagram socket where a station's notify messages arrive, as systemd's.
 class NotifySocket {
 public:
@@ -104,6 +106,46 @@ private slots:
         QCOMPARE(mqttClientId(station, "0badcafe"), expected);
         QVERIFY(mqttClientId(station, newInstanceId()).toUtf8().size() <= 23);
         QVERIFY(newInstanceId() != newInstanceId());
+    }
+
+    // Announcements as (id, second heard); what is answered, and whether
+    // another program counts as present at the last second given.
+    void presenceHeard_data()
+    {
+        QTest::addColumn<Heard>("heard");
+        QTest::addColumn<QList<bool>>("answered");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<bool>("shared");
+        QTest::newRow("own only") << Heard{{"0000aaaa", 1}, {"0000aaaa", 60}} << QList<bool>{false, false} << 60
+                                  << false;
+        QTest::newRow("another, answered once") << Heard{{"0000bbbb", 1}, {"0000bbbb", 2}, {"0000bbbb", 61}}
+                                                << QList<bool>{true, false, false} << 61 << true;
+        QTest::newRow("still there a minute on") << Heard{{"0000bbbb", 1}} << QList<bool>{true} << 149 << true;
+        QTest::newRow("gone quiet") << Heard{{"0000bbbb", 1}} << QList<bool>{true} << 151 << false;
+        QTest::newRow("back after quiet, answered again")
+            << Heard{{"0000bbbb", 1}, {"0000bbbb", 200}} << QList<bool>{true, true} << 200 << true;
+        QTest::newRow("empty or overlong: no id")
+            << Heard{{"", 1}, {QByteArray(65, 'f'), 2}} << QList<bool>{false, false} << 2 << false;
+        Heard flood;
+        QList<bool> floodAnswered;
+        for (int i = 0; i < 20; ++i) {
+            flood.append({QByteArray::number(i, 16).rightJustified(8, '0'), 5});
+            floodAnswered.append(i < StationPresence::kRemembered);
+        }
+        QTest::newRow("flood of ids: answers bounded") << flood << floodAnswered << 5 << true;
+    }
+    void presenceHeard()
+    {
+        QFETCH(Heard, heard);
+        QFETCH(QList<bool>, answered);
+        QFETCH(int, at);
+        QFETCH(bool, shared);
+        StationPresence presence("0000aaaa");
+        QList<bool> answers;
+        for (const auto &[id, second] : heard)
+            answers.append(presence.heard(id, second));
+        QCOMPARE(answers, answered);
+        QCOMPARE(presence.shared(at), shared);
     }
 
     void oneNameTwoStations()

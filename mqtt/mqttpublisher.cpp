@@ -22,6 +22,9 @@ constexpr qint64 kPresenceEverySeconds = 60;
 // A re-announce goes on only while fewer than this wait to leave: a slow
 // or absent broker holds the configs back, not the readings.
 constexpr qsizetype kReannounceBacklog = 200;
+// A few transmitters' configs a step (9 at most each), so the receive tick
+// keeps its pace.
+constexpr int kTransmittersPerStep = 3;
 constexpr int kReannounceStepMs = 10;
 } // namespace
 

@@ -41,11 +41,6 @@ public:
     // Another running program was heard on this station name lately.
     bool nameShared() const { return m_nameShared; }
 
-    // Transmitters whose configs go in one step of a re-announce, and the
-    // time between steps.
-    static constexpr int kTransmittersPerStep = 3;
-    int reannounceStepMs() const { return m_reannounceStep.interval(); }
-
 signals:
     void nameSharedChanged(bool shared);
 

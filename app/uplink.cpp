@@ -8,6 +8,7 @@
 #include "mqtt/mqttclient.h"
 #include "mqtt/mqttpublisher.h"
 #include "mqtt/savedmessages.h"
+#include "mqtt/presence.h"
 #include "reception/jsontext.h"
 
 #include <QTimer>
@@ -56,13 +57,23 @@ Uplink::Uplink(Mainscreen &window, const Clock &clock, const MqttOptions &mqtt, 
         settings.caFile = mqtt.caFile;
         settings.user = mqtt.user;
         settings.password = mqtt.password;
-        settings.clientId = QStringLiteral("halvern-") + mqtt.station;
+        // Unique per running program: two stations of one name must not take
+        // each other's session over again and again.
+        const QByteArray instanceId = newInstanceId();
+        settings.clientId = mqttClientId(mqtt.station, instanceId);
         m_client = std::make_unique<MqttClient>(settings);
         connect(m_client.get(), &MqttClient::statusChanged, this, [this](const QString &line) {
             m_state = line;
             emit diagnostic(QStringLiteral("MQTT: ") + line);
         });
-        m_publisher = std::make_unique<MqttPublisher>(*m_client, window, mqtt.prefix, mqtt.station);
+        m_publisher = std::make_unique<MqttPublisher>(*m_client, window, mqtt.prefix, mqtt.station, instanceId);
+        connect(m_publisher.get(), &MqttPublisher::nameSharedChanged, this, [this](bool shared) {
+            emit diagnostic(
+                shared ? QStringLiteral("MQTT: another station uses the name \"%1\" on this broker; give "
+                                        "each station its own name (--station)")
+                             .arg(m_station)
+                       : QStringLiteral("MQTT: no other station uses the name \"%1\" any more").arg(m_station));
+        });
         connect(m_events.get(), &EventSource::raised, m_publisher.get(), &MqttPublisher::eventRaised);
         connect(window.tmrpctime, &QTimer::timeout, this, &Uplink::everySecond);
     }
@@ -131,5 +142,7 @@ QString Uplink::notice() const
         text += QStringLiteral(", %1 messages waiting").arg(m_client->waiting());
     if (m_client->dropped() > 0)
         text += QStringLiteral(", %1 dropped").arg(m_client->dropped());
+    if (m_publisher->nameShared())
+        text += QStringLiteral(", another station uses the name \"%1\"").arg(m_station);
     return text;
 }

@@ -38,14 +38,16 @@ public:
     // saved for the next start.
     void finish();
 
-    // One line on the broker's state and anything dropped, for the console's
-    // notice and the station's STATUS=; empty without MQTT.
+    // One line on the broker's state, anything dropped and another station
+    // heard using this name, for the console's notice and the station's
+    // STATUS=; empty without MQTT.
     QString notice() const;
 
 signals:
     void eventRaised(const StationEvent &event);
     // One line when something changes that a user must know (the broker
-    // connection, messages dropped, a failing hook).
+    // connection, messages dropped, another station using this name, a
+    // failing hook).
     void diagnostic(const QString &line);
 
 private:

@@ -10,23 +10,38 @@
 
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 constexpr int kAtMostOnce = 0;
 constexpr int kAtLeastOnce = 1;
 constexpr bool kRetained = true;
 const QByteArray kHomeAssistantStatus = QByteArrayLiteral("homeassistant/status");
+constexpr qint64 kReannounceEverySeconds = 60;
+constexpr qint64 kPresenceEverySeconds = 60;
+// A re-announce goes on only while fewer than this wait to leave: a slow
+// or absent broker holds the configs back, not the readings.
+constexpr qsizetype kReannounceBacklog = 200;
+// A few transmitters' configs a step (9 at most each), so the receive tick
+// keeps its pace.
+constexpr int kTransmittersPerStep = 3;
+constexpr int kReannounceStepMs = 10;
 } // namespace
 
 MqttPublisher::MqttPublisher(MqttClient &client, Mainscreen &window, const QString &prefix, const QString &station,
-                             QObject *parent)
-    : QObject(parent), m_client(client), m_window(window), m_prefix(prefix), m_station(station)
+                             const QByteArray &instanceId, QObject *parent)
+    : QObject(parent), m_client(client), m_window(window), m_prefix(prefix), m_station(station), m_presence(instanceId)
 {
     m_client.setWill(statusTopic(m_prefix, m_station), "offline", kRetained);
     m_client.subscribe(kHomeAssistantStatus);
+    m_client.subscribe(presenceTopic(m_prefix, m_station));
+    m_reannounceStep.setInterval(kReannounceStepMs);
+    connect(&m_reannounceStep, &QTimer::timeout, this, &MqttPublisher::reannounceStep);
     connect(&m_client, &MqttClient::connected, this, &MqttPublisher::connected);
     connect(&m_client, &MqttClient::messageReceived, this, &MqttPublisher::messageReceived);
     connect(&window.feed(), &MessageFeed::handled, this, &MqttPublisher::messageHandled);
     connect(window.tmrpctime, &QTimer::timeout, this, &MqttPublisher::everySecond);
+    connect(window.tmrpctime, &QTimer::timeout, this, &MqttPublisher::countSecond);
 }
 
 // After every connect: the broker may have restarted without its retained
@@ -37,6 +52,7 @@ void MqttPublisher::connected()
     for (const DiscoveryMessage &config : stationDiscovery(m_prefix, m_station, QStringLiteral(HALVERN_VERSION)))
         m_client.publish(config.topic, config.payload, kAtLeastOnce, kRetained);
     publishState();
+    announcePresence();
 }
 
 void MqttPublisher::messageHandled(const HandledMessage &message)
@@ -67,15 +83,77 @@ void MqttPublisher::eventRaised(const StationEvent &event)
 }
 
 // Home Assistant announces itself after a restart: it has forgotten every
-// device that was not retained, and wants them all again.
+// device that was not retained, and wants them all again. Only its exact
+// birth payload counts.
 void MqttPublisher::messageReceived(const QByteArray &topic, const QByteArray &payload)
 {
-    if (topic != kHomeAssistantStatus || payload != "online")
+    if (topic == presenceTopic(m_prefix, m_station)) {
+        if (m_presence.heard(payload, m_second))
+            announcePresence(); // at once, so a program that just started hears of us too
+        updateNameShared();
         return;
+    }
+    if (topic != kHomeAssistantStatus || payload != kStatusOnline)
+        return;
+    m_reannounceWanted = true;
+    if (mayReannounce())
+        beginReannounce();
+}
+
+bool MqttPublisher::mayReannounce() const
+{
+    return !m_reannounceStep.isActive()
+           && (m_reannouncedAt < 0 || m_second - m_reannouncedAt >= kReannounceEverySeconds);
+}
+
+void MqttPublisher::beginReannounce()
+{
+    m_reannounceWanted = false;
+    m_reannouncedAt = m_second;
     for (const DiscoveryMessage &config : stationDiscovery(m_prefix, m_station, QStringLiteral(HALVERN_VERSION)))
         m_client.publish(config.topic, config.payload, kAtLeastOnce, kRetained);
-    for (const Reading &reading : std::as_const(m_heard))
-        publishDiscovery(reading);
+    m_toReannounce = m_heard.keys();
+    std::sort(m_toReannounce.begin(), m_toReannounce.end());
+    if (!m_toReannounce.isEmpty())
+        m_reannounceStep.start();
+}
+
+void MqttPublisher::reannounceStep()
+{
+    if (m_client.waiting() >= kReannounceBacklog)
+        return;
+    for (int i = 0; i < kTransmittersPerStep && !m_toReannounce.isEmpty(); ++i) {
+        const auto reading = m_heard.constFind(m_toReannounce.takeFirst());
+        if (reading != m_heard.cend())
+            publishDiscovery(*reading);
+    }
+    if (m_toReannounce.isEmpty())
+        m_reannounceStep.stop();
+}
+
+void MqttPublisher::countSecond()
+{
+    ++m_second;
+    if (m_client.isConnected() && m_second - m_presenceAnnouncedAt >= kPresenceEverySeconds)
+        announcePresence();
+    updateNameShared();
+    if (m_reannounceWanted && mayReannounce())
+        beginReannounce();
+}
+
+void MqttPublisher::announcePresence()
+{
+    m_presenceAnnouncedAt = m_second;
+    m_client.publish(presenceTopic(m_prefix, m_station), m_presence.ownId(), kAtLeastOnce, !kRetained);
+}
+
+void MqttPublisher::updateNameShared()
+{
+    const bool shared = m_presence.shared(m_second);
+    if (shared != m_nameShared) {
+        m_nameShared = shared;
+        emit nameSharedChanged(shared);
+    }
 }
 
 void MqttPublisher::publishDiscovery(const Reading &reading)

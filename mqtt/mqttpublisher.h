@@ -3,12 +3,25 @@
 // offline as its will), every reading under its transmitter, raw messages,
 // events, the silent flag of each transmitter, its own state, and the Home
 // Assistant discovery configs of itself and every transmitter heard.
+//
+// Home Assistant asks for every config again by publishing "online" on
+// homeassistant/status; anyone allowed to publish there can ask as often as
+// they like, so re-announcing is coalesced: one at a time, at most one a
+// minute (a request in between is served once the minute is up), a few
+// transmitters a step and only while the queue is short, so the readings
+// never wait behind hundreds of configs.
+//
+// It also announces the program's instance id on P/S/presence and listens
+// there: another id heard means another station uses the name.
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <optional>
+#include <QTimer>
 
+#include "mqtt/presence.h"
 #include "reception/telemetry.h"
 
 class Mainscreen;
@@ -20,11 +33,17 @@ class MqttPublisher : public QObject {
     Q_OBJECT
 public:
     MqttPublisher(MqttClient &client, Mainscreen &window, const QString &prefix, const QString &station,
-                  QObject *parent = nullptr);
+                  const QByteArray &instanceId, QObject *parent = nullptr);
 
     void eventRaised(const StationEvent &event);
     // On a clean exit: "offline", then the connection closed.
     void finish();
+
+    // Another running program was heard on this station name lately.
+    bool nameShared() const { return m_nameShared; }
+
+signals:
+    void nameSharedChanged(bool shared);
 
 private:
     void connected();
@@ -33,6 +52,12 @@ private:
     void everySecond();
     void publishDiscovery(const Reading &reading);
     void publishState();
+    void countSecond();
+    bool mayReannounce() const;
+    void beginReannounce();
+    void reannounceStep();
+    void announcePresence();
+    void updateNameShared();
 
     MqttClient &m_client;
     Mainscreen &m_window;
@@ -43,4 +68,13 @@ private:
     int m_messagesThisMinute = 0;
     std::optional<int> m_messagesLastMinute; // none until a whole minute is counted
     bool m_portOpen = false;
+
+    qint64 m_second = 0; // seconds of the window's tick so far: wall clock jumps do not matter
+    StationPresence m_presence;
+    qint64 m_presenceAnnouncedAt = 0;
+    bool m_nameShared = false;
+    QList<std::int32_t> m_toReannounce; // transmitters the running re-announce has still to send
+    qint64 m_reannouncedAt = -1;        // the second the last one began; -1: never
+    bool m_reannounceWanted = false;    // asked for while one ran or within its minute
+    QTimer m_reannounceStep;
 };

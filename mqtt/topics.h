@@ -13,6 +13,9 @@
 //                          "silent" entity in Home Assistant
 //   P/S/events             every event, JSON, QoS 1, not retained
 //   P/S/raw                raw, scanning and overlong messages, QoS 0
+//   P/S/presence           the random instance id of each running program
+//                          with this station name, on connect and every
+//                          minute, QoS 1, not retained (mqtt/presence.h)
 //   homeassistant/status   Home Assistant's own birth ("online") and will
 //   homeassistant/<component>/<node>/<object>/config   discovery, mqtt/discovery.h
 #include <QByteArray>
@@ -51,6 +54,11 @@ inline QByteArray eventsTopic(const QString &prefix, const QString &station)
 inline QByteArray rawTopic(const QString &prefix, const QString &station)
 {
     return stationTopic(prefix, station, "raw");
+}
+
+inline QByteArray presenceTopic(const QString &prefix, const QString &station)
+{
+    return stationTopic(prefix, station, "presence");
 }
 
 inline QByteArray txTopic(const QString &prefix, const QString &station, std::int32_t txno)

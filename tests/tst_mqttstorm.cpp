@@ -1,0 +1,223 @@
+// Home Assistant's births asked for every config again: once at a time, at
+// most once a minute on the console's tick, a birth in between served once
+// the minute is up. And a flood of births while the receiver is busy: the real
+// station on the receiver simulator's pseudo-terminal, a real Mosquitto, 500
+// "online" messages on homeassistant/status. Every frame must still become a
+// reading, on the JSON stream and on the broker, the station's memory must
+// stay where it was, and the discovery configs go again once, not 500 times.
+#include "support/consolefixture.h"
+#include "support/mosquittobroker.h"
+
+#include "app/uplink.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+
+constexpr int kFrames = 250; // about 10 s of busy traffic
+constexpr int kBirths = 500;
+
+// Resident memory in kB, from /proc.
+qint64 residentKb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QRegularExpression vmRss(QStringLiteral("^VmRSS:\\s+(\\d+) kB"), QRegularExpression::MultilineOption);
+    return vmRss.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
+}
+
+// A program whose standard output is split into lines as they come.
+struct LineProcess {
+    QProcess process;
+    QStringList lines;
+    QByteArray partial;
+
+    void start(const QString &program, const QStringList &arguments)
+    {
+        QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] {
+            partial += process.readAllStandardOutput();
+            for (qsizetype end; (end = partial.indexOf('\n')) >= 0; partial.remove(0, end + 1))
+                lines << QString::fromUtf8(partial.left(end));
+        });
+        process.start(program, arguments);
+    }
+    qsizetype count(const QString &text) const
+    {
+        return std::count_if(lines.cbegin(), lines.cend(), [&](const QString &line) { return line.contains(text); });
+    }
+    ~LineProcess()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+};
+
+// One message, QoS 1, by mosquitto_pub: handed to the broker once it returns.
+bool publish(quint16 port, const QString &topic, const QByteArray &payload)
+{
+    QProcess pub;
+    pub.start(QStringLiteral("mosquitto_pub"),
+              {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port),
+               QStringLiteral("-q"), QStringLiteral("1"), QStringLiteral("-t"), topic, QStringLiteral("-m"),
+               QString::fromUtf8(payload)});
+    return pub.waitForFinished(10000) && pub.exitStatus() == QProcess::NormalExit && pub.exitCode() == 0;
+}
+
+// How often each discovery config was published.
+QHash<QString, int> configCounts(const QStringList &lines)
+{
+    QHash<QString, int> configs;
+    for (const QString &line : lines) {
+        const QString topic = line.section(u' ', 0, 0);
+        if (topic.startsWith(QLatin1String("homeassistant/")) && topic.endsWith(u"/config"))
+            ++configs[topic];
+    }
+    return configs;
+}
+
+// The console's second tick, as its timer gives it.
+void tick(Console &console, int seconds)
+{
+    for (int i = 0; i < seconds; ++i)
+        QMetaObject::invokeMethod(console.w().tmrpctime, "timeout");
+}
+
+} // namespace
+
+class TestMqttStorm : public QObject {
+    Q_OBJECT
+private slots:
+    void reannounceAtMostOnceAMinute()
+    {
+        Broker broker(QStringLiteral("allow_anonymous true"));
+        QVERIFY(broker.start());
+        const QString presence = QStringLiteral("halvern/coalesce/presence");
+        const QString temperature = QStringLiteral("homeassistant/sensor/halvern_coalesce_100/temperature/config");
+        Subscriber live(broker.port(), temperature, {QStringLiteral("-t"), presence});
+        Console console;
+        console.openPort1();
+        MqttOptions mqtt;
+        mqtt.url = broker.url();
+        mqtt.host = QStringLiteral("127.0.0.1");
+        mqtt.port = broker.port();
+        mqtt.station = QStringLiteral("coalesce");
+        Uplink uplink(console.w(), console.clock, mqtt, EventOptions{});
+        uplink.start();
+        QTRY_VERIFY(!live.lines().filter(presence).isEmpty()); // connected
+        const auto configs = [&] { return live.lines().filter(temperature).size(); };
+        // Births before `id`, a presence id answered at once, have all been read
+        // once the answer is back: the configs they caused are ahead of it.
+        const auto settled = [&](const QByteArray &id) {
+            return publish(broker.port(), presence, id) && QTest::qWaitFor([&] {
+                       const QStringList lines = live.lines();
+                       const qsizetype marker =
+                           lines.indexOf(presence + QStringLiteral(" 0 1 ") + QString::fromLatin1(id));
+                       return marker >= 0 && lines.mid(marker + 1).filter(presence).size() > 0;
+                   });
+        };
+
+        console.receive(telemetryFrame(kTemperatureCode, 100, 0x03, 0, 40, 0, 5));
+        QTRY_COMPARE(configs(), 1); // first heard
+        QVERIFY(publish(broker.port(), QStringLiteral("homeassistant/status"), "online"));
+        QTRY_COMPARE(configs(), 2); // at once
+        QVERIFY(publish(broker.port(), QStringLiteral("homeassistant/status"), "online"));
+        QVERIFY(publish(broker.port(), QStringLiteral("homeassistant/status"), "online"));
+        tick(console, 59);
+        QVERIFY(settled("0000fee1"));
+        QCOMPARE(configs(), 2); // within the minute: waiting
+        tick(console, 1);
+        QTRY_COMPARE(configs(), 3); // the two births in it, once
+        tick(console, 70);
+        QVERIFY(settled("0000fee2"));
+        QCOMPARE(configs(), 3);
+    }
+
+    void birthFloodDuringBusyTraffic()
+    {
+        Broker broker(QStringLiteral("allow_anonymous true\nmax_queued_messages 0"));
+        QVERIFY(broker.start());
+        Subscriber everything(broker.port(), QStringLiteral("#"));
+
+        LineProcess sim;
+        sim.start(qEnvironmentVariable("HALVERN_SIM"),
+                  {QStringLiteral("--profile"), QStringLiteral("busy"), QStringLiteral("--count"),
+                   QString::number(kFrames), QStringLiteral("--seed"), QStringLiteral("7"),
+                   QStringLiteral("--whole-messages")});
+        QTRY_VERIFY(!sim.lines.isEmpty());
+        QVERIFY(sim.lines[0].startsWith(QLatin1String("device: ")));
+
+        LineProcess station;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QDir::tempPath() + QStringLiteral("/no-station-config"));
+        station.process.setProcessEnvironment(environment);
+        station.process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        station.start(qEnvironmentVariable("HALVERN_STATION"),
+                      {QStringLiteral("--port"), sim.lines[0].mid(8), QStringLiteral("--baud"), QStringLiteral("19200"),
+                       QStringLiteral("--json"), QStringLiteral("--mqtt"), broker.url(), QStringLiteral("--station"),
+                       QStringLiteral("storm")});
+        const auto readings = [&] { return station.count(QStringLiteral("\"kind\":\"reading\"")); };
+        QTRY_VERIFY_WITH_TIMEOUT(readings() >= 50, 10000);
+        const qint64 startKb = residentKb(station.process.processId());
+        QVERIFY(startKb > 0);
+
+        // Only Home Assistant's exact birth counts. A presence id of another
+        // program, answered at once, marks when the station has read them all.
+        for (const char *payload : {"Online", "ONLINE", "online ", " online", "online\n", "\"online\"", "offline"})
+            QVERIFY(publish(broker.port(), QStringLiteral("homeassistant/status"), payload));
+        QVERIFY(publish(broker.port(), QStringLiteral("halvern/storm/presence"), "feedface"));
+        const auto answers = [&] {
+            const QStringList presence = everything.lines().filter(QRegularExpression(u"^halvern/storm/presence "_qs));
+            return presence.size() - presence.filter(u"feedface"_qs).size();
+        };
+        QTRY_COMPARE(answers(), 2); // on connect, then the answer
+        const QList<int> firstTimes = configCounts(everything.lines()).values();
+        QVERIFY(!firstTimes.isEmpty());
+        QCOMPARE(*std::max_element(firstTimes.cbegin(), firstTimes.cend()), 1);
+
+        QProcess births;
+        births.start(QStringLiteral("mosquitto_pub"),
+                     {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                      QString::number(broker.port()), QStringLiteral("-t"), QStringLiteral("homeassistant/status"),
+                      QStringLiteral("-q"), QStringLiteral("1"), QStringLiteral("-l")});
+        QVERIFY(births.waitForStarted());
+        births.write(QByteArray("online\n").repeated(kBirths));
+        births.closeWriteChannel();
+        QTRY_COMPARE_WITH_TIMEOUT(births.state(), QProcess::NotRunning, 10000);
+        QCOMPARE(births.exitCode(), 0);
+
+        // Every frame a reading: on the JSON stream, and on the broker.
+        const QString done = QStringLiteral("done: %1 messages played").arg(kFrames);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.lines.contains(done), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(readings(), kFrames, 5000);
+        const QRegularExpression reading(QStringLiteral("^halvern/storm/tx/\\d+ "));
+        const auto published = [&] { return everything.lines().filter(reading).size(); };
+        QTRY_COMPARE_WITH_TIMEOUT(published(), kFrames, 10000);
+        const qint64 endKb = residentKb(station.process.processId());
+        qInfo("resident memory %lld kB before the births, %lld kB after; %lld discovery configs published", startKb,
+              endKb, qlonglong(everything.lines().filter(u"/config "_qs).size()));
+        QVERIFY2(endKb - startKb < 4096, qPrintable(QStringLiteral("%1 kB, then %2 kB").arg(startKb).arg(endKb)));
+
+        // Each config once when its transmitter was first heard (the
+        // station's on connect), and once more for the births: the first
+        // asks for them again, the rest wait for the minute to be up.
+        const QHash<QString, int> configs = configCounts(everything.lines());
+        QVERIFY(!configs.isEmpty());
+        int again = 0;
+        for (auto config = configs.cbegin(); config != configs.cend(); ++config) {
+            QVERIFY2(config.value() <= 2, qPrintable(QStringLiteral("%1: %2 times").arg(config.key()).arg(*config)));
+            again += config.value() == 2;
+        }
+        QCOMPARE(configs.value(QStringLiteral("homeassistant/sensor/halvern_storm/port/config")), 2);
+        QVERIFY2(again > 100, qPrintable(QString::number(again))); // the transmitters heard before the births
+    }
+};
+
+QTEST_MAIN(TestMqttStorm)
+#include "tst_mqttstorm.moc"

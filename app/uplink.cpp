@@ -7,8 +7,9 @@
 #include "logging/recovery.h"
 #include "mqtt/mqttclient.h"
 #include "mqtt/mqttpublisher.h"
-#include "mqtt/savedmessages.h"
 #include "mqtt/presence.h"
+#include "mqtt/savedmessages.h"
+#include "mqtt/topics.h"
 #include "reception/jsontext.h"
 
 #include <QTimer>
@@ -39,7 +40,7 @@ EventSettings eventSettings(const EventOptions &options)
 
 Uplink::Uplink(Mainscreen &window, const Clock &clock, const MqttOptions &mqtt, const EventOptions &events,
                QObject *parent)
-    : QObject(parent), m_url(mqtt.url), m_station(mqtt.station)
+    : QObject(parent), m_url(mqtt.url), m_prefix(mqtt.prefix), m_station(mqtt.station)
 {
     m_events = std::make_unique<EventSource>(window, clock, eventSettings(events));
     connect(m_events.get(), &EventSource::raised, this, &Uplink::eventRaised);
@@ -112,7 +113,12 @@ void Uplink::finish()
     m_publisher->finish();
     if (!m_saved)
         return;
-    const QString line = m_saved->save(m_client->takeWaiting());
+    std::vector<OutgoingMessage> waiting = m_client->takeWaiting();
+    // An announcement of this run's instance, sent at the next start, would
+    // be heard there as another station of the same name.
+    const QByteArray presence = presenceTopic(m_prefix, m_station);
+    std::erase_if(waiting, [&presence](const OutgoingMessage &message) { return message.topic == presence; });
+    const QString line = m_saved->save(std::move(waiting));
     m_saved.reset(); // once: a second call would find nothing and remove the file
     if (!line.isEmpty())
         emit diagnostic(QStringLiteral("MQTT: ") + line);

@@ -54,6 +54,7 @@ private:
     void everySecond();
 
     QString m_url;
+    QString m_prefix;
     QString m_station;
     std::unique_ptr<EventSource> m_events;
     std::unique_ptr<EventHook> m_hook;

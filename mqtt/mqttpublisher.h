@@ -18,8 +18,8 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <optional>
 #include <QTimer>
+#include <optional>
 
 #include "mqtt/presence.h"
 #include "reception/telemetry.h"

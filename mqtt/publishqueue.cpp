@@ -89,8 +89,10 @@ void PublishQueue::popTaken()
 
 void PublishQueue::preload(std::vector<OutgoingMessage> messages)
 {
-    // Behind the handed ones only, where the connection's bookkeeping is
-    // not disturbed: that is the front before any connection.
+    Q_ASSERT(m_handed == 0); // before any connection
+    // Called later all the same: behind the handed ones, where the
+    // connection's bookkeeping is not disturbed, and room made the usual way,
+    // so no handed message is dropped.
     std::for_each(messages.begin(), messages.end(), [](OutgoingMessage &message) {
         message.mid = 0;
         message.done = false;
@@ -98,14 +100,7 @@ void PublishQueue::preload(std::vector<OutgoingMessage> messages)
     });
     m_messages.insert(m_messages.begin() + m_handed, std::make_move_iterator(messages.begin()),
                       std::make_move_iterator(messages.end()));
-    while (size() > m_limit) {
-        if (m_handed > 0) {
-            --m_handed;
-            --m_inFlight;
-        }
-        m_messages.pop_front();
-        ++m_dropped;
-    }
+    while (size() > m_limit && makeRoom()) {}
 }
 
 bool PublishQueue::holdsPreloaded() const

@@ -51,9 +51,10 @@ public:
     qsizetype inFlight() const { return m_inFlight; }
     qint64 dropped() const { return m_dropped; }
 
-    // Messages an earlier run left, oldest first, ahead of everything not
-    // yet handed (before a connection: ahead of everything). Past the limit
-    // the oldest are dropped and counted as usual.
+    // Before the first connection only (nothing handed yet): messages an
+    // earlier run left, oldest first, ahead of everything. Past the limit the
+    // oldest are dropped and counted as usual. (Called with messages handed,
+    // which asserts, they go right behind those, none of which is dropped.)
     void preload(std::vector<OutgoingMessage> messages);
     // Whether any preloaded message still waits to be taken.
     bool holdsPreloaded() const;

@@ -4,10 +4,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QLockFile>
 #include <QtEndian>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -88,6 +93,18 @@ bool makeFolder(const QString &folder)
            && QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
+// Whether anything, a dangling symbolic link too, has this name.
+bool nameTaken(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+QString errorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 QString countOf(qsizetype count)
 {
     return count == 1 ? QStringLiteral("1 message") : QStringLiteral("%1 messages").arg(count);
@@ -162,11 +179,45 @@ SavedMessages::SavedMessages(const QString &folder, const QString &station, cons
     : m_folder(folder), m_stem(savedMessagesStem(station, host, port))
 {}
 
+SavedMessages::~SavedMessages() = default;
+
+QString SavedMessages::pathNumbered(int n) const
+{
+    return m_folder + QLatin1Char('/') + m_stem + (n == 1 ? QString() : QLatin1Char('.') + QString::number(n))
+           + kSuffix;
+}
+
+// False only when another running program holds the lock. A lock that cannot
+// be made at all (a read-only folder) leaves the files to this program as
+// before: nothing can be saved there anyway.
+bool SavedMessages::takeLock(QStringList *report)
+{
+    if (!makeFolder(m_folder))
+        return true;
+    const QString path = m_folder + QLatin1Char('/') + m_stem + QStringLiteral(".lock");
+    m_lock = std::make_unique<QLockFile>(path);
+    m_lock->setStaleLockTime(0); // held for the program's lifetime: stale only when its process is gone
+    if (m_lock->tryLock(0) || m_lock->error() != QLockFile::LockFailedError)
+        return true;
+    qint64 pid = 0;
+    QString host;
+    QString program;
+    m_lock->getLockInfo(&pid, &host, &program);
+    report->append(QStringLiteral("%1 is held by another running program (PID %2) of this station name and "
+                                  "broker: the messages saved there are left to it, and this one's are saved "
+                                  "beside them at exit; give each program its own --station")
+                       .arg(path)
+                       .arg(pid));
+    return false;
+}
+
 // "<stem>.mqtt" first, then "<stem>.2.mqtt" and on by number.
 QStringList SavedMessages::existingFiles() const
 {
     QList<std::pair<int, QString>> found;
-    const QStringList names = QDir(m_folder).entryList({m_stem + QStringLiteral("*") + kSuffix}, QDir::Files);
+    // System: a dangling symbolic link is listed too, to be named and kept.
+    const QStringList names =
+        QDir(m_folder).entryList({m_stem + QStringLiteral("*") + kSuffix}, QDir::Files | QDir::System);
     for (const QString &name : names) {
         const QString middle = name.mid(m_stem.size(), name.size() - m_stem.size() - kSuffix.size());
         bool number = false;
@@ -184,11 +235,16 @@ QStringList SavedMessages::existingFiles() const
 std::vector<OutgoingMessage> SavedMessages::load(QStringList *report)
 {
     std::vector<OutgoingMessage> all;
+    m_lockedOut = !takeLock(report);
+    if (m_lockedOut)
+        return all;
     for (const QString &path : existingFiles()) {
         QFile file(path);
         QString why;
         std::optional<std::vector<OutgoingMessage>> messages;
-        if (!file.open(QIODevice::ReadOnly))
+        if (QFileInfo(path).isSymLink())
+            why = QStringLiteral("a symbolic link");
+        else if (!file.open(QIODevice::ReadOnly))
             why = file.errorString();
         else
             messages = parseSavedMessages(file.readAll(), &why);
@@ -210,16 +266,59 @@ void SavedMessages::delivered()
     m_loaded.clear();
 }
 
+// A program locked out of the files never takes the first name: the lock
+// holder's next save writes there.
 QString SavedMessages::nextPath() const
 {
     if (!m_loaded.isEmpty())
         return m_loaded.first();
-    for (int n = 1;; ++n) {
-        const QString path = m_folder + QLatin1Char('/') + m_stem
-                             + (n == 1 ? QString() : QLatin1Char('.') + QString::number(n)) + kSuffix;
-        if (!m_kept.contains(path) && !QFileInfo::exists(path))
+    for (int n = m_lockedOut ? 2 : 1;; ++n) {
+        const QString path = pathNumbered(n);
+        if (!m_kept.contains(path) && !nameTaken(path))
             return path;
     }
+}
+
+// Into a new file of mode 0600 (mkostemp's), then renamed to `path`: over it
+// when `replace` (a file this object loaded), else only while the name is
+// free, so a program saving beside the lock holder never writes over another.
+bool SavedMessages::write(const QString &path, const QByteArray &bytes, bool replace, QString *why) const
+{
+    QByteArray temporary = QFile::encodeName(path) + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        *why = errorText(errno);
+        return false;
+    }
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += qsizetype(n);
+    }
+    int error = written == bytes.size() ? 0 : errno != 0 ? errno : EIO;
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    const QByteArray target = QFile::encodeName(path);
+    if (error == 0) {
+        // link() fails on a taken name; a file system without hard links
+        // (FAT, some FUSE) gets the rename after a last look at the name.
+        const bool placed = replace ? ::rename(temporary.constData(), target.constData()) == 0
+                                    : ::link(temporary.constData(), target.constData()) == 0
+                                          || (errno != EEXIST && !nameTaken(path)
+                                              && ::rename(temporary.constData(), target.constData()) == 0);
+        if (!placed)
+            error = errno;
+    }
+    ::unlink(temporary.constData()); // after link(); gone already after rename()
+    if (error != 0)
+        *why = errorText(error);
+    return error == 0;
 }
 
 QString SavedMessages::save(const std::vector<OutgoingMessage> &messages)
@@ -228,11 +327,20 @@ QString SavedMessages::save(const std::vector<OutgoingMessage> &messages)
         delivered();
         return {};
     }
-    const QString path = nextPath();
-    QSaveFile file(path);
-    const bool folderMade = makeFolder(m_folder);
-    if (folderMade && file.open(QIODevice::WriteOnly) && file.write(savedMessagesBytes(messages)) >= 0
-        && file.commit()) {
+    const QByteArray bytes = savedMessagesBytes(messages);
+    QString path = nextPath();
+    QString why = QStringLiteral("cannot make the folder");
+    bool saved = false;
+    if (makeFolder(m_folder)) {
+        // A name taken meanwhile (by a program saving beside this one): the next.
+        for (int tries = 0; tries < 100 && !saved; ++tries) {
+            saved = write(path, bytes, m_loaded.contains(path), &why);
+            if (saved || !nameTaken(path) || m_loaded.contains(path))
+                break;
+            path = nextPath();
+        }
+    }
+    if (saved) {
         // What the other loaded files held is in this one now.
         for (const QString &loaded : std::as_const(m_loaded)) {
             if (loaded != path)
@@ -243,6 +351,5 @@ QString SavedMessages::save(const std::vector<OutgoingMessage> &messages)
             .arg(countOf(qsizetype(messages.size())), path);
     }
     return QStringLiteral("%1 the broker has not acknowledged could not be saved in %2 (%3); they are lost")
-        .arg(countOf(qsizetype(messages.size())), path,
-             folderMade ? file.errorString() : QStringLiteral("cannot make the folder"));
+        .arg(countOf(qsizetype(messages.size())), path, why);
 }

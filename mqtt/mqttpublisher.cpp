@@ -16,7 +16,6 @@ namespace {
 constexpr int kAtMostOnce = 0;
 constexpr int kAtLeastOnce = 1;
 constexpr bool kRetained = true;
-const QByteArray kHomeAssistantStatus = QByteArrayLiteral("homeassistant/status");
 constexpr qint64 kReannounceEverySeconds = 60;
 constexpr qint64 kPresenceEverySeconds = 60;
 // A re-announce goes on only while fewer than this wait to leave: a slow
@@ -26,14 +25,17 @@ constexpr qsizetype kReannounceBacklog = 200;
 // keeps its pace.
 constexpr int kTransmittersPerStep = 3;
 constexpr int kReannounceStepMs = 10;
+// While the backlog is too long (the broker away, maybe for days), the step
+// looks again this seldom: the queue drains in seconds once it is back.
+constexpr int kReannounceRetryMs = 1000;
 } // namespace
 
 MqttPublisher::MqttPublisher(MqttClient &client, Mainscreen &window, const QString &prefix, const QString &station,
                              const QByteArray &instanceId, QObject *parent)
     : QObject(parent), m_client(client), m_window(window), m_prefix(prefix), m_station(station), m_presence(instanceId)
 {
-    m_client.setWill(statusTopic(m_prefix, m_station), "offline", kRetained);
-    m_client.subscribe(kHomeAssistantStatus);
+    m_client.setWill(statusTopic(m_prefix, m_station), kStatusOffline, kRetained);
+    m_client.subscribe(kHomeAssistantStatusTopic);
     m_client.subscribe(presenceTopic(m_prefix, m_station));
     m_reannounceStep.setInterval(kReannounceStepMs);
     connect(&m_reannounceStep, &QTimer::timeout, this, &MqttPublisher::reannounceStep);
@@ -48,7 +50,9 @@ MqttPublisher::MqttPublisher(MqttClient &client, Mainscreen &window, const QStri
 // messages, so the status, the station's own configs and state go again.
 void MqttPublisher::connected()
 {
-    m_client.publish(statusTopic(m_prefix, m_station), "online", kAtLeastOnce, kRetained);
+    if (m_finishing)
+        return;
+    m_client.publish(statusTopic(m_prefix, m_station), kStatusOnline, kAtLeastOnce, kRetained);
     for (const DiscoveryMessage &config : stationDiscovery(m_prefix, m_station, QStringLiteral(HALVERN_VERSION)))
         m_client.publish(config.topic, config.payload, kAtLeastOnce, kRetained);
     publishState();
@@ -87,13 +91,15 @@ void MqttPublisher::eventRaised(const StationEvent &event)
 // birth payload counts.
 void MqttPublisher::messageReceived(const QByteArray &topic, const QByteArray &payload)
 {
+    if (m_finishing)
+        return; // nothing answers after "offline"
     if (topic == presenceTopic(m_prefix, m_station)) {
         if (m_presence.heard(payload, m_second))
             announcePresence(); // at once, so a program that just started hears of us too
         updateNameShared();
         return;
     }
-    if (topic != kHomeAssistantStatus || payload != kStatusOnline)
+    if (topic != kHomeAssistantStatusTopic || payload != kStatusOnline)
         return;
     m_reannounceWanted = true;
     if (mayReannounce())
@@ -120,8 +126,13 @@ void MqttPublisher::beginReannounce()
 
 void MqttPublisher::reannounceStep()
 {
-    if (m_client.waiting() >= kReannounceBacklog)
+    if (m_client.waiting() >= kReannounceBacklog) {
+        if (m_reannounceStep.interval() != kReannounceRetryMs)
+            m_reannounceStep.setInterval(kReannounceRetryMs);
         return;
+    }
+    if (m_reannounceStep.interval() != kReannounceStepMs)
+        m_reannounceStep.setInterval(kReannounceStepMs);
     for (int i = 0; i < kTransmittersPerStep && !m_toReannounce.isEmpty(); ++i) {
         const auto reading = m_heard.constFind(m_toReannounce.takeFirst());
         if (reading != m_heard.cend())
@@ -133,6 +144,8 @@ void MqttPublisher::reannounceStep()
 
 void MqttPublisher::countSecond()
 {
+    if (m_finishing)
+        return;
     ++m_second;
     if (m_client.isConnected() && m_second - m_presenceAnnouncedAt >= kPresenceEverySeconds)
         announcePresence();
@@ -166,6 +179,8 @@ void MqttPublisher::publishDiscovery(const Reading &reading)
 // has passed, the state says null (unknown in Home Assistant), not 0.
 void MqttPublisher::everySecond()
 {
+    if (m_finishing)
+        return;
     const bool open = m_window.port().portOpen();
     bool changed = open != m_portOpen;
     m_portOpen = open;
@@ -186,7 +201,14 @@ void MqttPublisher::publishState()
                      kAtLeastOnce, kRetained);
 }
 
+// The final wait runs the event loop: the re-announce, the tick's state and
+// presence, and answers to what arrives all stop first, so nothing follows
+// "offline" (nor lands in the saved file behind it).
 void MqttPublisher::finish()
 {
-    m_client.finish(statusTopic(m_prefix, m_station), "offline", kRetained, 2000);
+    m_finishing = true;
+    m_reannounceStep.stop();
+    m_toReannounce.clear();
+    m_reannounceWanted = false;
+    m_client.finish(statusTopic(m_prefix, m_station), kStatusOffline, kRetained, 2000);
 }

@@ -9,7 +9,8 @@
 // they like, so re-announcing is coalesced: one at a time, at most one a
 // minute (a request in between is served once the minute is up), a few
 // transmitters a step and only while the queue is short, so the readings
-// never wait behind hundreds of configs.
+// never wait behind hundreds of configs; while it is long (the broker away)
+// the step looks again once a second, not every 10 ms.
 //
 // It also announces the program's instance id on P/S/presence and listens
 // there: another id heard means another station uses the name.
@@ -41,6 +42,9 @@ public:
 
     // Another running program was heard on this station name lately.
     bool nameShared() const { return m_nameShared; }
+    // The pace of the running re-announce in ms (slower while the backlog is
+    // long), -1 when none runs.
+    int reannounceStepMs() const { return m_reannounceStep.isActive() ? m_reannounceStep.interval() : -1; }
 
 signals:
     void nameSharedChanged(bool shared);
@@ -77,4 +81,5 @@ private:
     qint64 m_reannouncedAt = -1;        // the second the last one began; -1: never
     bool m_reannounceWanted = false;    // asked for while one ran or within its minute
     QTimer m_reannounceStep;
+    bool m_finishing = false; // finish() began: nothing more is published
 };

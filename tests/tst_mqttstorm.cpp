@@ -5,10 +5,15 @@
 // "online" messages on homeassistant/status. Every frame must still become a
 // reading, on the JSON stream and on the broker, the station's memory must
 // stay where it was, and the discovery configs go again once, not 500 times.
+// A re-announce stops at the clean exit, and waits for an absent broker
+// without waking every 10 ms.
 #include "support/consolefixture.h"
 #include "support/mosquittobroker.h"
 
 #include "app/uplink.h"
+#include "mqtt/mqttclient.h"
+#include "mqtt/mqttpublisher.h"
+#include "mqtt/topics.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -89,11 +94,76 @@ void tick(Console &console, int seconds)
         QMetaObject::invokeMethod(console.w().tmrpctime, "timeout");
 }
 
+// The console's publisher on a client of `port`, where no broker need be.
+struct Publishing {
+    Console console;
+    MqttClient client;
+    MqttPublisher publisher;
+
+    explicit Publishing(quint16 port)
+        : client(settings(port)), publisher(client, console.w(), u"halvern"_qs, u"away"_qs, "0000beef")
+    {
+        console.openPort1();
+        client.start();
+    }
+    static MqttSettings settings(quint16 port)
+    {
+        MqttSettings settings;
+        settings.host = QStringLiteral("127.0.0.1");
+        settings.port = port;
+        return settings;
+    }
+    // Each of `count` transmitters heard once, its configs queued.
+    bool hear(int count)
+    {
+        for (int tx = 1; tx <= count; ++tx) {
+            const qsizetype before = client.waiting();
+            console.receive(telemetryFrame(kTemperatureCode, 100 + tx, 0x03, 0, 40, 0, 5));
+            if (!QTest::qWaitFor([&] { return client.waiting() > before; }))
+                return false;
+        }
+        return true;
+    }
+    void homeAssistantBirth() { emit client.messageReceived(kHomeAssistantStatusTopic, kStatusOnline); }
+};
+
 } // namespace
 
 class TestMqttStorm : public QObject {
     Q_OBJECT
 private slots:
+    // The final wait runs the event loop: the re-announce must not go on
+    // behind "offline", into the saved file.
+    void finishStopsTheReannounce()
+    {
+        Publishing station(freePort()); // the broker away: everything stays countable in the queue
+        QVERIFY(station.hear(10));
+        station.homeAssistantBirth();
+        QCOMPARE(station.publisher.reannounceStepMs(), 10); // under way, the transmitters to come
+        const qsizetype before = station.client.waiting();
+        station.publisher.finish();
+        QCOMPARE(station.client.waiting(), before + 1); // "offline" only
+        QCOMPARE(station.publisher.reannounceStepMs(), -1);
+        station.homeAssistantBirth(); // heard during or after the wait: not answered
+        QCOMPARE(station.client.waiting(), before + 1);
+    }
+
+    // A broker away for days costs no 10 ms wake-ups: the step looks again
+    // once a second, and goes on at its pace once the queue has drained.
+    void reannounceWaitsSlowlyForAnAbsentBroker()
+    {
+        Broker broker(QStringLiteral("allow_anonymous true"));
+        Publishing station(broker.port());
+        QVERIFY(station.hear(60));
+        QVERIFY2(station.client.waiting() >= 200, qPrintable(QString::number(station.client.waiting())));
+        station.homeAssistantBirth();
+        QTRY_COMPARE(station.publisher.reannounceStepMs(), 1000);
+        QVERIFY(broker.start());
+        QTRY_VERIFY_WITH_TIMEOUT(station.client.isConnected(), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(station.publisher.reannounceStepMs(), -1, 10000); // every transmitter sent
+        QTRY_COMPARE(station.client.waiting(), qsizetype(0));
+    }
+
     void reannounceAtMostOnceAMinute()
     {
         Broker broker(QStringLiteral("allow_anonymous true"));

@@ -189,6 +189,37 @@ private slots:
         QCOMPARE(file.readAll(), garbage);
     }
 
+    // The station and the console of one name on one machine: the first
+    // started has the saved file; the other neither sends it again nor
+    // writes over it, and any of its own go beside it.
+    void twoProgramsOfOneNameKeepTheirOwn()
+    {
+        QTemporaryDir state;
+        const quint16 port = freePort();
+        QVERIFY(QDir().mkpath(state.filePath(QStringLiteral("halvern"))));
+        const QString file = state.filePath(QStringLiteral("halvern/s1@127.0.0.1_%1.mqtt").arg(port));
+        QFile earlier(file);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write(savedMessagesBytes({{"halvern/s1/events", "earlier", 1, false}}));
+        earlier.close();
+        const QString url = QStringLiteral("mqtt://127.0.0.1:%1").arg(port);
+        Program station(state.path(), url);
+        QVERIFY(station.said("MQTT: 1 message saved at an earlier exit goes first"));
+        Program console(state.path(), url, true);
+        QVERIFY(console.said(".lock is held by another running program (PID "
+                             + QByteArray::number(station.process.processId()) + ")"));
+        QVERIFY(!console.errors.contains("saved at an earlier exit"));
+        QString consolePath;
+        console.stop(&consolePath);
+        QVERIFY(consolePath != file);
+        QVERIFY(station.send(1, 2));
+        QString stationPath;
+        const std::vector<OutgoingMessage> saved = station.stop(&stationPath);
+        QCOMPARE(stationPath, file);
+        QVERIFY(!saved.empty());
+        QCOMPARE(saved.front().payload, QByteArray("earlier"));
+    }
+
     // The console's exit goes the same way: what an earlier run left is
     // taken at the start and, the broker still away, saved again first.
     void consoleKeepsThemToo()

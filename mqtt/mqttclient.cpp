@@ -207,6 +207,10 @@ void MqttClient::publish(const QByteArray &topic, const QByteArray &payload, int
         qWarning("MQTT: not publishing to \"%s\" with QoS %d", topic.constData(), qos);
         return;
     }
+    if (m_finished) {
+        ++m_publishedLate;
+        return;
+    }
     m_queue.push({topic, payload, qos, retain});
     pump();
 }
@@ -236,7 +240,14 @@ void MqttClient::finish(const QByteArray &topic, const QByteArray &payload, bool
         QHostInfo::abortHostLookup(m_lookupId);
     m_lookupId = -1;
     if (m_mosq && m_connected) {
-        mosquitto_disconnect(m_mosq); // written at once on a healthy socket
+        // A clean DISCONNECT tells the broker to forget the will, which is
+        // right only once the last message (offline) is acknowledged. If it
+        // is not, the will must say offline: MQTT 5 asks for it, and under
+        // 3.1.1 the connection simply ends without a DISCONNECT.
+        if (m_queue.isEmpty())
+            mosquitto_disconnect(m_mosq); // written at once on a healthy socket
+        else if (!m_mqtt311)
+            mosquitto_disconnect_v5(m_mosq, MQTT_RC_DISCONNECT_WITH_WILL_MSG, nullptr);
         mosquitto_loop_write(m_mosq, 1);
     }
     closeConnection();
@@ -314,7 +325,7 @@ void MqttClient::connectTo(const QString &address)
 bool MqttClient::configure()
 {
     mosquitto_connect_callback_set(m_mosq, &MqttClient::onConnectCallback);
-    mosquitto_publish_callback_set(m_mosq, &MqttClient::onPublishCallback);
+    mosquitto_publish_v5_callback_set(m_mosq, &MqttClient::onPublishCallback);
     mosquitto_message_callback_set(m_mosq, &MqttClient::onMessageCallback);
     mosquitto_log_callback_set(m_mosq, &MqttClient::onLogCallback);
     mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, m_mqtt311 ? MQTT_PROTOCOL_V311 : MQTT_PROTOCOL_V5);
@@ -566,10 +577,19 @@ void MqttClient::onConnectCallback(mosquitto *, void *self, int code)
     static_cast<MqttClient *>(self)->m_connackCode = code;
 }
 
-void MqttClient::onPublishCallback(mosquitto *, void *self, int mid)
+void MqttClient::onPublishCallback(mosquitto *, void *self, int mid, int reasonCode, const mosquitto_property *)
 {
     auto *client = static_cast<MqttClient *>(self);
     client->m_queue.taken(mid);
+    // MQTT 5: a broker that will not take a message (not authorised, quota,
+    // topic) still acknowledges it, with a reason code of 0x80 or more.
+    if (reasonCode >= 0x80) {
+        ++client->m_refusedByBroker;
+        if (!client->m_brokerRefusalSaid)
+            qWarning("MQTT: %s refused a message (reason code 0x%02x); such messages are dropped and counted",
+                     qPrintable(client->m_settings.url()), reasonCode);
+        client->m_brokerRefusalSaid = true;
+    }
     client->checkPreloaded();
     if (client->m_queueEmptied && client->m_queue.isEmpty())
         client->m_queueEmptied();

@@ -32,6 +32,7 @@ class QHostInfo;
 class QSocketNotifier;
 struct mosquitto;
 struct mosquitto_message;
+struct mqtt5__property; // libmosquitto's mosquitto_property
 
 struct MqttSettings {
     QString host;
@@ -88,7 +89,8 @@ public:
 
     bool isConnected() const { return m_connected; }
     qsizetype waiting() const { return m_queue.size(); }
-    qint64 dropped() const { return m_queue.dropped(); }
+    // Dropped past the limit, refused by the broker, or published after finish().
+    qint64 dropped() const { return m_queue.dropped() + m_refusedByBroker + m_publishedLate; }
     int connectAttempts() const { return m_attempts; }
     // Tests shorten the minute after which a connection counts as held.
     void setStableConnectionMs(int ms) { m_stable.setInterval(ms); }
@@ -117,7 +119,7 @@ signals:
 
 private:
     static void onConnectCallback(mosquitto *, void *self, int code);
-    static void onPublishCallback(mosquitto *, void *self, int mid);
+    static void onPublishCallback(mosquitto *, void *self, int mid, int reasonCode, const mqtt5__property *);
     static void onMessageCallback(mosquitto *, void *self, const mosquitto_message *message);
     static void onLogCallback(mosquitto *, void *self, int level, const char *text);
 
@@ -162,7 +164,10 @@ private:
     bool m_finished = false;
     bool m_connected = false;
     bool m_pumping = false;
-    bool m_mqtt311 = false;     // the broker refused MQTT 5
+    bool m_mqtt311 = false;           // the broker refused MQTT 5
+    bool m_brokerRefusalSaid = false; // a refusal in an acknowledgement was warned about
+    qint64 m_refusedByBroker = 0;
+    qint64 m_publishedLate = 0; // after finish(): nothing would send or save them
     bool m_refusalSaid = false; // a message the broker's limits refuse was warned about
     QString m_lastLine;
     QString m_libraryError;               // libmosquitto's last error line on this connection

@@ -446,6 +446,19 @@ std::optional<QString> MqttEventDraft::finish(const QString &hostName, const QSt
     return std::nullopt;
 }
 
+MqttSettings mqttSettings(const MqttOptions &options, const QString &clientId)
+{
+    MqttSettings settings;
+    settings.host = options.host;
+    settings.port = options.port;
+    settings.tls = options.tls;
+    settings.caFile = options.caFile;
+    settings.user = options.user;
+    settings.password = options.password;
+    settings.clientId = clientId;
+    return settings;
+}
+
 QString stationNameFromHost(const QString &hostName)
 {
     QString name = hostName;

@@ -12,6 +12,7 @@
 // Without --mqtt the other MQTT options are still checked but unused, so a
 // config file may keep them while url is commented out.
 #include "app/configfile.h"
+#include "mqtt/mqttclient.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -85,6 +86,9 @@ struct MqttEventDraft {
     // $CREDENTIALS_DIRECTORY) and the station name defaults to the host name.
     std::optional<QString> finish(const QString &hostName, const QString &credentialsFolder = {});
 };
+
+// The broker connection the options describe, under `clientId`.
+MqttSettings mqttSettings(const MqttOptions &options, const QString &clientId);
 
 // The host name reduced to a station name: letters (a-z, A-Z), digits, '-' and
 // '_' kept, every other character (a '.' of a domain name too) becomes '_';

@@ -2,6 +2,8 @@
 
 #include "mqtt/discovery.h"
 #include "mqtt/mqttclient.h"
+#include "mqtt/mqttoptions.h"
+#include "mqtt/presence.h"
 #include "mqtt/topics.h"
 #include "station/station.h"
 
@@ -16,17 +18,10 @@ QList<QByteArray> forgottenTopics(const QString &prefix, const QString &station,
 
 int forgetTransmitter(const MqttOptions &options, qint32 txno, int waitMs)
 {
-    MqttSettings settings;
-    settings.host = options.host;
-    settings.port = options.port;
-    settings.tls = options.tls;
-    settings.caFile = options.caFile;
-    settings.user = options.user;
-    settings.password = options.password;
-    // Not the station's own "halvern-S", which the broker would take from a
-    // running station; '.' is in no station name.
-    settings.clientId =
-        QStringLiteral("halvern-%1.forget.%2").arg(options.station).arg(QCoreApplication::applicationPid());
+    // A client id of its own ('x' is no hex digit, so no running station's
+    // id), so the broker does not throw a running station off for it.
+    const MqttSettings settings = mqttSettings(
+        options, mqttClientId(options.station, 'x' + QByteArray::number(QCoreApplication::applicationPid())));
     MqttClient client(settings);
     QString lastLine = QStringLiteral("no answer from %1").arg(settings.url());
     QObject::connect(&client, &MqttClient::statusChanged, [&lastLine](const QString &line) { lastLine = line; });
@@ -38,6 +33,14 @@ int forgetTransmitter(const MqttOptions &options, qint32 txno, int waitMs)
     // The last one goes through finish(), which waits for the broker to have
     // acknowledged everything, and then leaves cleanly.
     client.finish(topics.last(), {}, true, waitMs);
+    if (client.dropped() > 0) {
+        diagnostic(QStringLiteral("--forget: the broker refused %1 of the %2 messages (retained messages not "
+                                  "allowed, or not this user's topics?): %3")
+                       .arg(client.dropped())
+                       .arg(topics.size())
+                       .arg(lastLine));
+        return 1;
+    }
     if (client.waiting() > 0) {
         diagnostic(QStringLiteral("--forget: the broker took %1 of the %2 messages within %3 s: %4")
                        .arg(topics.size() - client.waiting())

@@ -41,6 +41,8 @@ private slots:
     void tlsChecksBrokerName();
     void willAfterKill();
     void finishSaysOfflineNotWill();
+    void finishLeavesTheWillWhenOfflineIsNotTaken();
+    void refusalsInAcknowledgementsCounted();
     void subscribesAgainAfterReconnect();
     void stuckBrokerHoldsNoMoreThanTheLimit();
     void backoffGrowsWhileConnectionsDoNotLast_data();
@@ -398,6 +400,51 @@ void TestMqttClient::finishSaysOfflineNotWill()
              0);
     QTRY_COMPARE(subscriber.lines().size(), 2);
     QCOMPARE(subscriber.lines().last(), QStringLiteral("st/status 0 0 marker"));
+}
+
+// Ending before the broker has taken the last message (offline) must not
+// tell the broker to forget the will, or the retained status stays online.
+void TestMqttClient::finishLeavesTheWillWhenOfflineIsNotTaken()
+{
+    Broker broker(QStringLiteral("allow_anonymous true"));
+    QVERIFY(broker.start());
+    Subscriber subscriber(broker.port(), QStringLiteral("st/status"), {QStringLiteral("-i"), QStringLiteral("reader")});
+    QVERIFY(broker.waitForLog("Received SUBSCRIBE from reader"));
+    {
+        MqttClient client(settingsFor(broker.url()));
+        client.setWill("st/status", "died", true);
+        client.start();
+        QTRY_VERIFY(client.isConnected());
+        for (int i = 0; i < 2000; ++i) // more than one connection holds in flight
+            client.publish("st/reading", QByteArray::number(i), 1, false);
+        client.finish("st/status", "offline", true, 0);
+        const qsizetype waiting = client.waiting();
+        QVERIFY(waiting > 0);
+        const qint64 dropped = client.dropped();
+        client.publish("st/reading", "late", 1, false);
+        QCOMPARE(client.waiting(), waiting);     // nothing is queued after the end ...
+        QCOMPARE(client.dropped(), dropped + 1); // ... but it is counted
+    }
+    QTRY_VERIFY(subscriber.lines().contains(QStringLiteral("st/status 0 1 died")));
+}
+
+// MQTT 5: a broker acknowledges a message it will not take with a reason
+// code; such a message is dropped and counted, not taken for delivered.
+void TestMqttClient::refusalsInAcknowledgementsCounted()
+{
+    Broker broker(QStringLiteral("allow_anonymous true\nacl_file DIR/acl"));
+    QFile acl(broker.path(QStringLiteral("acl")));
+    QVERIFY(acl.open(QIODevice::WriteOnly));
+    acl.write("topic readwrite allowed/#\n");
+    acl.close();
+    QVERIFY(broker.start());
+    MqttClient client(settingsFor(broker.url()));
+    client.start();
+    QTRY_VERIFY(client.isConnected());
+    client.publish("denied/x", "a", 1, false);
+    client.publish("allowed/x", "b", 1, false);
+    QTRY_COMPARE(client.waiting(), 0);
+    QCOMPARE(client.dropped(), 1);
 }
 
 // Subscriptions are made again on every connect: a broker restart forgets them.

@@ -51,18 +51,10 @@ Uplink::Uplink(Mainscreen &window, const Clock &clock, const MqttOptions &mqtt, 
                 [this](const StationEvent &event) { m_hook->post(hookEvent(event, m_station)); });
     }
     if (mqtt.enabled()) {
-        MqttSettings settings;
-        settings.host = mqtt.host;
-        settings.port = mqtt.port;
-        settings.tls = mqtt.tls;
-        settings.caFile = mqtt.caFile;
-        settings.user = mqtt.user;
-        settings.password = mqtt.password;
         // Unique per running program: two stations of one name must not take
         // each other's session over again and again.
         const QByteArray instanceId = newInstanceId();
-        settings.clientId = mqttClientId(mqtt.station, instanceId);
-        m_client = std::make_unique<MqttClient>(settings);
+        m_client = std::make_unique<MqttClient>(mqttSettings(mqtt, mqttClientId(mqtt.station, instanceId)));
         connect(m_client.get(), &MqttClient::statusChanged, this, [this](const QString &line) {
             m_state = line;
             emit diagnostic(QStringLiteral("MQTT: ") + line);

@@ -23,6 +23,17 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
 namespace {
 
 constexpr int kFrames = 250; // about 10 s of busy traffic
@@ -277,7 +288,10 @@ private slots:
         const qint64 endKb = residentKb(station.process.processId());
         qInfo("resident memory %lld kB before the births, %lld kB after; %lld discovery configs published", startKb,
               endKb, qlonglong(everything.lines().filter(u"/config "_qs).size()));
-        QVERIFY2(endKb - startKb < 4096, qPrintable(QStringLiteral("%1 kB, then %2 kB").arg(startKb).arg(endKb)));
+        // Under AddressSanitizer freed memory waits in its quarantine, so the
+        // resident size says nothing about what the station holds.
+        if (!kAddressSanitizer)
+            QVERIFY2(endKb - startKb < 4096, qPrintable(QStringLiteral("%1 kB, then %2 kB").arg(startKb).arg(endKb)));
 
         // Each config once when its transmitter was first heard (the
         // station's on connect), and once more for the births: the first

@@ -62,6 +62,21 @@ QList<Piece> framesInTwoPieces(microseconds split, microseconds apart)
     }
     return traffic;
 }
+
+// Pieces of `size` bytes, the gaps before them taken in turn from `gaps`
+// (in tenths of a millisecond). Pieces as long as the message before them are
+// read at the first tick that sees them: where that tick falls decides
+// whether a piece close behind joins them.
+QList<Piece> piecesOf(int size, std::initializer_list<int> gaps)
+{
+    QList<Piece> traffic;
+    char fill = 'a';
+    for (int round = 0; round < 3; ++round) {
+        for (const int gap : gaps)
+            traffic.append({microseconds(gap * 100), QByteArray(size, fill++)});
+    }
+    return traffic;
+}
 } // namespace
 
 class TestReceiveTickPty : public QObject {
@@ -85,6 +100,9 @@ void TestReceiveTickPty::framingIsThatOfATickThatNeverSleeps_data()
     QTest::newRow("pieces 20.5 ms apart, frames 20.5 ms") << framesInTwoPieces(20500us, 20500us);
     QTest::newRow("pieces 12.2 ms apart, frames 1 s") << framesInTwoPieces(12200us, 1000000us);
     QTest::newRow("pieces 4 ms apart, frames 19.9 ms") << framesInTwoPieces(4000us, 19900us);
+    QTest::newRow("4-byte pieces, gaps around one and two steps")
+        << piecesOf(4, {250, 80, 310, 30, 195, 95, 105, 205, 60, 440, 99, 101, 199, 201, 37});
+    QTest::newRow("11-byte pieces, short and long gaps") << piecesOf(11, {63, 270, 95, 140, 105, 33, 1200, 71, 215});
 }
 
 // Deterministic by virtual time: the test plays the event loop's timer

@@ -1,26 +1,42 @@
 #pragma once
 // Where the console reads the local date and time: the system clock when it
-// runs, a clock that tests set and advance.
+// runs, a clock that tests set and advance. Beside it a monotonic time, for
+// measuring spans (the receive tick's grid) that a change of the wall clock
+// must not move.
 #include <QDateTime>
+
+#include <algorithm>
+#include <chrono>
 
 class Clock {
 public:
     virtual ~Clock() = default;
     virtual QDateTime now() const = 0;
+    virtual std::chrono::nanoseconds monotonic() const = 0;
 };
 
 class SystemClock final : public Clock {
 public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
+    std::chrono::nanoseconds monotonic() const override { return std::chrono::steady_clock::now().time_since_epoch(); }
 };
 
 class ManualClock final : public Clock {
 public:
     explicit ManualClock(QDateTime start = QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7))) : m_now(std::move(start)) {}
     QDateTime now() const override { return m_now; }
+    std::chrono::nanoseconds monotonic() const override { return m_monotonic; }
     void set(const QDateTime &when) { m_now = when; }
-    void advanceSeconds(qint64 seconds) { m_now = m_now.addSecs(seconds); }
+    void advanceSeconds(qint64 seconds)
+    {
+        m_now = m_now.addSecs(seconds);
+        m_monotonic += std::chrono::seconds(seconds);
+    }
+    // Moves the monotonic time alone (to `when`, never back), as a few
+    // milliseconds pass without a new wall clock second.
+    void setMonotonic(std::chrono::nanoseconds when) { m_monotonic = std::max(m_monotonic, when); }
 
 private:
     QDateTime m_now;
+    std::chrono::nanoseconds m_monotonic{0};
 };

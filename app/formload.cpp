@@ -1,6 +1,7 @@
 #include "app/mainscreen.h"
 
 #include "app/numbers.h"
+#include "app/receivetick.h"
 #include "comms/portmap.h"
 #include "monitor/frmmonitor.h"
 
@@ -19,6 +20,6 @@ void Mainscreen::Form_Load()
     for (int n = kLastPort; n >= kFirstPort; --n)
         optcom_Click(n);
     optoff_Click();
-    tmrcomms->start();
+    m_tick->start();
     tmrpctime->start();
 }

@@ -44,7 +44,7 @@ int main(int argc, char *argv[])
     SystemClock clock;
     Mainscreen mainscreen(commsport, clock);
     // Before the port probe: a signal from then on ends the run the ordinary way.
-    quitApplicationOnSignals(mainscreen.tmrpctime);
+    quitApplicationOnSignals();
     // Events as desktop notifications, and with --mqtt the broker; its state
     // in the window's notice.
     Uplink uplink(mainscreen, clock, options.mqtt, options.events);

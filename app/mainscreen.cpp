@@ -1,5 +1,6 @@
 #include "app/mainscreen.h"
 
+#include "app/receivetick.h"
 #include "app/widgetlook.h"
 #include "comms/commsport.h"
 #include "comms/portmap.h"
@@ -29,6 +30,7 @@ Mainscreen::Mainscreen(CommsPort &port, const Clock &clock, QWidget *parent)
     tmrcomms->setObjectName(QStringLiteral("tmrcomms"));
     tmrcomms->setInterval(10);
     tmrcomms->setTimerType(Qt::PreciseTimer);
+    m_tick = new ReceiveTick(*tmrcomms, clock, this);
     tmrpctime = new QTimer(this);
     tmrpctime->setObjectName(QStringLiteral("tmrpctime"));
     tmrpctime->setInterval(1000);
@@ -49,6 +51,9 @@ int Mainscreen::twips(int value) const
 void Mainscreen::connectHandlers()
 {
     connect(tmrcomms, &QTimer::timeout, this, &Mainscreen::tmrcomms_Timer);
+    // A loss may leave whole bytes behind for the poll: woken for them too.
+    connect(&commsport, &CommsPort::arrived, m_tick, &ReceiveTick::wake);
+    connect(&commsport, &CommsPort::lost, m_tick, &ReceiveTick::wake);
     connect(tmrpctime, &QTimer::timeout, this, &Mainscreen::tmrpctime_Timer);
     connect(tmrreopen, &QTimer::timeout, this, &Mainscreen::tmrreopen_Timer);
     // Queued: a loss seen inside a read or write waits for that procedure to
@@ -116,4 +121,7 @@ void Mainscreen::closeEvent(QCloseEvent *event)
 void Mainscreen::tmrcomms_Timer()
 {
     m_modFunctions.ReadComms();
+    // A tick called by hand (the timer stopped) leaves the timer alone.
+    if (tmrcomms->isActive())
+        m_tick->ticked(commsport.inBufferCount() == 0);
 }

@@ -22,6 +22,7 @@ class QTimer;
 class CommsPort;
 class Clock;
 class LogWriter;
+class ReceiveTick;
 
 class Mainscreen : public QWidget {
     Q_OBJECT
@@ -35,6 +36,8 @@ public:
     LogWriter &logWriter() { return *m_log; }
     // Every message the receive path handled, once handled.
     MessageFeed &feed() { return m_feed; }
+    // tmrcomms, asleep while the line is quiet: start and stop it here.
+    ReceiveTick &receiveTick() { return *m_tick; }
 
     // Twips (1/1440 inch) to pixels at the screen's logical DPI.
     int twips(int value) const;
@@ -53,8 +56,8 @@ public:
     QLineEdit *txtmask = nullptr, *txtaddfilter = nullptr, *txtinstring = nullptr;
     QLabel *lbllogqueue = nullptr; // lines waiting for the log folder
     std::array<QLineEdit *, kDisplayRows> txttx{}, txsignal{}, txtlog{}, txtcount{}, txtzero{};
-    QTimer *tmrcomms = nullptr, *tmrpctime = nullptr;
-    QTimer *tmrreopen = nullptr; // retries a lost port once a second
+    QTimer *tmrcomms = nullptr, *tmrpctime = nullptr; // tmrcomms is driven by receiveTick()
+    QTimer *tmrreopen = nullptr;                      // retries a lost port once a second
 
     // Start-up (app/formload.cpp)
     void Form_Load();
@@ -116,4 +119,5 @@ private:
     ModFunctions m_modFunctions;
     QString m_lostDevice; // the device waiting to come back, by its stable name
     QString m_uplinkNotice;
+    ReceiveTick *m_tick = nullptr;
 };

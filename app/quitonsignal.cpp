@@ -1,40 +1,26 @@
 #include "app/quitonsignal.h"
 
+#include "app/signalpipe.h"
+
 #include <QCoreApplication>
-#include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
 
-namespace {
-volatile std::sig_atomic_t signalled = 0;
-
-void onSignal(int)
+SignalPipe *quitApplicationOnSignals()
 {
-    signalled = 1;
-}
-} // namespace
-
-void quitApplicationOnSignals(const QTimer *tick)
-{
-    QObject::connect(tick, &QTimer::timeout, QCoreApplication::instance(), [] {
-        if (signalled) {
-            signalled = 0;
-            QCoreApplication::quit();
-        }
-    });
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-        struct sigaction before {};
-        sigaction(number, nullptr, &before);
-        if (number == SIGHUP && before.sa_handler == SIG_IGN)
-            continue; // started under nohup: the user asked to outlive the terminal
-        sigaction(number, &action, nullptr);
-    }
+    struct sigaction hangUp {};
+    sigaction(SIGHUP, nullptr, &hangUp);
+    // Started under nohup: the user asked to outlive the terminal.
+    const bool keepHangUp = hangUp.sa_handler == SIG_IGN;
+    auto *pipe = keepHangUp ? new SignalPipe({SIGINT, SIGTERM, SIGQUIT}, QCoreApplication::instance())
+                            : new SignalPipe({SIGINT, SIGTERM, SIGHUP, SIGQUIT}, QCoreApplication::instance());
+    QObject::connect(pipe, &SignalPipe::received, QCoreApplication::instance(), [] { QCoreApplication::quit(); });
+    return pipe;
 }
 #else
-void quitApplicationOnSignals(const QTimer *) {}
+SignalPipe *quitApplicationOnSignals()
+{
+    return new SignalPipe({}, QCoreApplication::instance());
+}
 #endif

@@ -4,10 +4,11 @@
 // device in exclusive mode and its lock file behind). SIGHUP is what closing
 // the terminal or the ssh session that started the console sends; a console
 // started with SIGHUP ignored (nohup) keeps ignoring it.
-class QTimer;
+//
+// The signal reaches the event loop through a SignalPipe (app/signalpipe.h)
+// owned by the application object: the quit follows at once, with no timer
+// to look at a note, so a program asleep on a quiet line stays asleep.
+class SignalPipe;
 
-// The signal is only noted; `tick`, a timer that runs for as long as the
-// console does, looks at the note each time it fires, and the quit follows
-// within one tick. Waiting for a signal so adds nothing to what the event
-// loop watches, and the console's clock second is a short enough wait.
-void quitApplicationOnSignals(const QTimer *tick);
+// Returns the pipe, which the application object owns.
+SignalPipe *quitApplicationOnSignals();

@@ -224,7 +224,7 @@ int main(int argc, char *argv[])
     SystemClock clock;
     Mainscreen window(port, clock);
     window.Form_Load();
-    quitApplicationOnSignals(window.tmrpctime);
+    quitApplicationOnSignals();
     window.show();
     if (!options.logFolder.isEmpty())
         logEveryMessage(window, options.logFolder);

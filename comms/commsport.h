@@ -65,6 +65,10 @@ signals:
     // inBufferCount(), input() or output() (a failed read or write): a
     // receiver that runs procedures connects queued, so they never nest.
     void lost(const QString &device);
+    // Bytes arrived while the port is open: what the sleeping receive tick
+    // wakes on. Emitted once for every piece the port takes in, possibly from
+    // inside inBufferCount().
+    void arrived();
 };
 
 // The line settings of the three rate buttons, and the one a port starts with.

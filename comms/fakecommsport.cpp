@@ -96,6 +96,8 @@ void FakeCommsPort::receive(const QByteArray &bytes)
         return; // nothing listens on a closed port
     m_backlog.append(bytes);
     refill();
+    if (!bytes.isEmpty())
+        emit arrived();
 }
 
 void FakeCommsPort::vanish()

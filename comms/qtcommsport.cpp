@@ -84,7 +84,10 @@ QtCommsPort::QtCommsPort(PortMap map, QObject *parent) : CommsPort(parent), m_ma
 {
     m_port.setReadBufferSize(kReceiveBufferBytes);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtCommsPort::onError);
-    connect(&m_port, &QSerialPort::readyRead, this, [this] { m_arrived = true; });
+    connect(&m_port, &QSerialPort::readyRead, this, [this] {
+        m_arrived = true;
+        emit arrived();
+    });
 }
 
 QtCommsPort::~QtCommsPort()

@@ -72,8 +72,8 @@ int main(int argc, char *argv[])
     // SIGHUP ends the station even when it was started with the signal
     // ignored: unlike the console's, no terminal is to be outlived here.
     std::signal(SIGHUP, SIG_DFL);
-    quitApplicationOnSignals(station.window().tmrpctime);
-    snapshotOnSignal(station.window().tmrcomms, [&station] { station.takeSnapshot(); });
+    quitApplicationOnSignals();
+    snapshotOnSignal(&station, [&station] { station.takeSnapshot(); });
     station.start();
     const int status = app.exec();
     station.finish();

@@ -1,9 +1,9 @@
 #pragma once
 // SIGUSR1 takes a snapshot of the table at once, as "Log Display data" does.
-// Like the quit signals, the signal is only noted; `tick` (the 10 ms receive
-// timer) looks at the note, so nothing is added to what the event loop watches.
+// The signal reaches the event loop through a SignalPipe owned by `owner`
+// (app/signalpipe.h), so the receive tick may sleep on a quiet line.
 #include <functional>
 
-class QTimer;
+class QObject;
 
-void snapshotOnSignal(const QTimer *tick, std::function<void()> takeSnapshot);
+void snapshotOnSignal(QObject *owner, std::function<void()> takeSnapshot);

@@ -2,6 +2,7 @@
 
 #include "app/mainscreen.h"
 #include "app/numbers.h"
+#include "app/receivetick.h"
 #include "app/uplink.h"
 #include "comms/commsport.h"
 #include "logging/logwriter.h"
@@ -69,7 +70,7 @@ void Station::start()
     g.lastlogmin = int(leadingNumber(g.minstr));
     openPort();
     m_uplink->start();
-    w.tmrcomms->start();
+    w.receiveTick().start();
     w.tmrpctime->start();
     if (m_watchdog)
         m_watchdog->start();
@@ -180,7 +181,7 @@ void Station::takeSnapshot()
 void Station::finish()
 {
     m_notifier.notify("STOPPING=1");
-    m_window->tmrcomms->stop();
+    m_window->receiveTick().stop();
     m_window->tmrpctime->stop();
     m_window->tmrreopen->stop();
     if (commsport.portOpen())

@@ -6,6 +6,7 @@
 //   --help, --version
 // and the options every Qt program takes (-platform NAME, -style NAME, -reverse, ...),
 // which are stepped over here and left to QApplication.
+#include "app/argument.h"
 #include "mqtt/mqttoptions.h"
 
 #include <QMap>
@@ -26,12 +27,6 @@ struct CommandLine {
 struct CommandLineError {
     QString message;
 };
-
-// One argument as the program received it, decoded as a file name. A device
-// path that is not valid UTF-8 cannot survive as text (decoding replaces the
-// odd bytes, so the decoded name opens nothing): in "N=DEVICE" such a device
-// is given by its canonical path, which names the same device in plain bytes.
-QString decodeArgument(const QByteArray &raw);
 
 // Parses the arguments after the program name, then reads the config file
 // (--config FILE, else the default one if it exists); the command line

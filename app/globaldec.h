@@ -2,12 +2,11 @@
 // The program-wide variables, one set for the run, owned by the main window.
 // Every procedure reads and writes them from the user-interface thread only.
 #include <QByteArray>
-#include <QPointer>
 #include <QString>
 #include <array>
 #include <cstdint>
 
-class Frmmonitor;
+class MonitorView;
 
 inline constexpr int kDisplayRows = 42; // the display table's rows
 
@@ -63,6 +62,6 @@ struct GlobalDec {
 
     // Signal monitor
     bool monfreeze = false;
-    QPointer<Frmmonitor> monform;
+    MonitorView *monform = nullptr; // the loaded monitor window, if any (monitor/monitorview.h)
     std::int32_t barwidth = 0;
 };

@@ -2,6 +2,7 @@
 #include "app/clock.h"
 #include "app/commandline.h"
 #include "app/mainscreen.h"
+#include "app/mainscreenwindow.h"
 #include "app/quitonsignal.h"
 #include "app/uplink.h"
 #include "comms/qtcommsport.h"
@@ -43,6 +44,7 @@ int main(int argc, char *argv[])
     QtCommsPort commsport{PortMap(options.ports)};
     SystemClock clock;
     Mainscreen mainscreen(commsport, clock);
+    MainscreenWindow window(mainscreen);
     // Before the port probe: a signal from then on ends the run the ordinary way.
     quitApplicationOnSignals();
     // Events as desktop notifications, and with --mqtt the broker; its state
@@ -56,7 +58,7 @@ int main(int argc, char *argv[])
                      [](const QString &line) { std::fprintf(stderr, "halvern-console: %s\n", qPrintable(line)); });
     mainscreen.Form_Load();
     uplink.start();
-    mainscreen.show();
+    window.show();
     const int status = app.exec();
     commsport.setPortOpen(false);
     uplink.finish();

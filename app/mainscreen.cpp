@@ -1,24 +1,16 @@
 #include "app/mainscreen.h"
 
 #include "app/receivetick.h"
-#include "app/widgetlook.h"
 #include "comms/commsport.h"
 #include "comms/portmap.h"
 #include "logging/logwriter.h"
 
-#include <QCheckBox>
-#include <QCloseEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMouseEvent>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTimer>
 
 #include <utility>
 
-Mainscreen::Mainscreen(CommsPort &port, const Clock &clock, QWidget *parent)
-    : QWidget(parent),
+Mainscreen::Mainscreen(CommsPort &port, const Clock &clock, QObject *parent)
+    : QObject(parent),
       commsport(port),
       m_clock(clock),
       m_log(std::make_unique<LogWriter>()),
@@ -43,11 +35,6 @@ Mainscreen::Mainscreen(CommsPort &port, const Clock &clock, QWidget *parent)
 
 Mainscreen::~Mainscreen() = default;
 
-int Mainscreen::twips(int value) const
-{
-    return twipsToPixels(this, value);
-}
-
 void Mainscreen::connectHandlers()
 {
     connect(tmrcomms, &QTimer::timeout, this, &Mainscreen::tmrcomms_Timer);
@@ -67,25 +54,25 @@ void Mainscreen::connectHandlers()
         Qt::QueuedConnection);
 
     for (int n = kFirstPort; n <= kLastPort; ++n)
-        connect(optcom[n], &QRadioButton::clicked, this, [this, n] { optcom_Click(n); });
-    connect(optoff, &QRadioButton::clicked, this, &Mainscreen::optoff_Click);
-    connect(opt4800, &QRadioButton::clicked, this, &Mainscreen::opt4800_Click);
-    connect(opt9600, &QRadioButton::clicked, this, &Mainscreen::opt9600_Click);
-    connect(opt19k2, &QRadioButton::clicked, this, &Mainscreen::opt19k2_Click);
+        connect(optcom[n], &OptionButton::clicked, this, [this, n] { optcom_Click(n); });
+    connect(optoff, &OptionButton::clicked, this, &Mainscreen::optoff_Click);
+    connect(opt4800, &OptionButton::clicked, this, &Mainscreen::opt4800_Click);
+    connect(opt9600, &OptionButton::clicked, this, &Mainscreen::opt9600_Click);
+    connect(opt19k2, &OptionButton::clicked, this, &Mainscreen::opt19k2_Click);
 
     for (int row = 0; row < kDisplayRows; ++row)
-        connect(txttx[row], &QLineEdit::textChanged, this, [this, row] { txttx_Change(row); });
-    txtmask->installEventFilter(this);
-    connect(txtaddfilter, &QLineEdit::textChanged, this, &Mainscreen::txtaddfilter_Change);
+        connect(txttx[row], &TextBox::textChanged, this, [this, row] { txttx_Change(row); });
+    connect(txtmask, &TextBox::clicked, this, &Mainscreen::txtmask_Click);
+    connect(txtaddfilter, &TextBox::textChanged, this, &Mainscreen::txtaddfilter_Change);
 
     // A folder or base name typed by the user takes effect when its editing
     // ends; a text set by the program (unmodified) at once, as at start.
     for (const auto &boxAndApply : {std::pair{txtfilepath, &Mainscreen::txtfilepath_Apply},
                                     std::pair{txtpulsefilename, &Mainscreen::txtpulsefilename_Apply}}) {
-        QLineEdit *box = boxAndApply.first;
+        TextBox *box = boxAndApply.first;
         const auto apply = boxAndApply.second;
-        connect(box, &QLineEdit::editingFinished, this, apply);
-        connect(box, &QLineEdit::textChanged, this, [this, box, apply] {
+        connect(box, &TextBox::editingFinished, this, apply);
+        connect(box, &TextBox::textChanged, this, [this, box, apply] {
             if (!box->isModified())
                 (this->*apply)();
         });
@@ -93,29 +80,12 @@ void Mainscreen::connectHandlers()
     }
     connect(m_log.get(), &LogWriter::pendingChanged, this, &Mainscreen::showLogNotice);
 
-    connect(cmdlogscreen, &QPushButton::clicked, this, &Mainscreen::cmdlogscreen_Click);
-    connect(cmdprogmode, &QPushButton::clicked, this, &Mainscreen::cmdprogmode_Click);
-    connect(cmdprogadd, &QPushButton::clicked, this, &Mainscreen::cmdprogadd_Click);
-    connect(cmdprog8chadd, &QPushButton::clicked, this, &Mainscreen::cmdprog8chadd_Click);
-    connect(cmdseqadd, &QPushButton::clicked, this, &Mainscreen::cmdseqadd_Click);
-    connect(cmdsigmon, &QPushButton::clicked, this, &Mainscreen::cmdsigmon_Click);
-}
-
-bool Mainscreen::eventFilter(QObject *watched, QEvent *event)
-{
-    // The clock box has no click signal of its own.
-    if (watched == txtmask && event->type() == QEvent::MouseButtonRelease
-        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
-        txtmask_Click();
-    return QWidget::eventFilter(watched, event);
-}
-
-void Mainscreen::closeEvent(QCloseEvent *event)
-{
-    // A port left open keeps its exclusive-access flag after the process ends.
-    if (commsport.portOpen())
-        commsport.setPortOpen(false);
-    QWidget::closeEvent(event);
+    connect(cmdlogscreen, &CommandButton::clicked, this, &Mainscreen::cmdlogscreen_Click);
+    connect(cmdprogmode, &CommandButton::clicked, this, &Mainscreen::cmdprogmode_Click);
+    connect(cmdprogadd, &CommandButton::clicked, this, &Mainscreen::cmdprogadd_Click);
+    connect(cmdprog8chadd, &CommandButton::clicked, this, &Mainscreen::cmdprog8chadd_Click);
+    connect(cmdseqadd, &CommandButton::clicked, this, &Mainscreen::cmdseqadd_Click);
+    connect(cmdsigmon, &CommandButton::clicked, this, &Mainscreen::cmdsigmon_Click);
 }
 
 void Mainscreen::tmrcomms_Timer()

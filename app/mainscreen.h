@@ -1,33 +1,32 @@
 #pragma once
-// The main window: every control but the signal monitor's, built from the
-// layout tables in mainscreen_layout.cpp. Its handlers are defined beside
-// the subsystem each belongs to; the window itself only builds and forwards.
+// The main form: every control but the signal monitor's, held without
+// widgets (app/controls.h), its timers and handlers, the program-wide
+// variables and the procedures. Its handlers are defined beside the
+// subsystem each belongs to. The console shows it in MainscreenWindow
+// (app/mainscreenwindow.h); the station runs it with no window at all.
+#include <QObject>
 #include <QStringList>
-#include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
 
+#include "app/controls.h"
 #include "app/globaldec.h"
 #include "app/modfunctions.h"
 #include "comms/portmap.h"
+#include "monitor/monitorview.h"
 #include "reception/messagefeed.h"
 
-class QCheckBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QRadioButton;
 class QTimer;
 class CommsPort;
 class Clock;
 class LogWriter;
 class ReceiveTick;
 
-class Mainscreen : public QWidget {
+class Mainscreen : public QObject {
     Q_OBJECT
 public:
-    Mainscreen(CommsPort &commsport, const Clock &clock, QWidget *parent = nullptr);
+    Mainscreen(CommsPort &commsport, const Clock &clock, QObject *parent = nullptr);
     ~Mainscreen() override;
 
     GlobalDec &state() { return m_g; }
@@ -39,28 +38,30 @@ public:
     // tmrcomms, asleep while the line is quiet: start and stop it here.
     ReceiveTick &receiveTick() { return *m_tick; }
 
-    // Twips (1/1440 inch) to pixels at the screen's logical DPI.
-    int twips(int value) const;
+    // What "Signal Monitor" opens; none (the station) leaves the button idle.
+    void setMonitorOpener(MonitorOpener opener) { m_openMonitor = std::move(opener); }
 
-    // Controls, by the names the procedures use.
-    QGroupBox *frmcomms = nullptr, *frmbaud = nullptr, *frmhalvernmode = nullptr;
-    QRadioButton *optoff = nullptr;
-    std::array<QRadioButton *, kLastPort + 1> optcom{}; // kFirstPort..kLastPort
-    QRadioButton *opt4800 = nullptr, *opt9600 = nullptr, *opt19k2 = nullptr;
-    QPushButton *cmdseqadd = nullptr, *cmdlogscreen = nullptr, *cmdsigmon = nullptr;
-    QPushButton *cmdprogadd = nullptr, *cmdprog8chadd = nullptr, *cmdprogmode = nullptr;
-    QCheckBox *chklogen = nullptr;
-    QRadioButton *opt15min = nullptr, *optall = nullptr, *opttxonly = nullptr;
-    QLineEdit *txtfilepath = nullptr, *txtpulsefilename = nullptr, *txtmode = nullptr;
-    std::array<QLineEdit *, 9> txtadd{}; // 1..8
-    QLineEdit *txtmask = nullptr, *txtaddfilter = nullptr, *txtinstring = nullptr;
-    QLabel *lbllogqueue = nullptr; // lines waiting for the log folder
-    std::array<QLineEdit *, kDisplayRows> txttx{}, txsignal{}, txtlog{}, txtcount{}, txtzero{};
+    // Controls, by the names the procedures use (children of the form under
+    // the same object names as the window's widgets).
+    OptionButton *optoff = nullptr;
+    std::array<OptionButton *, kLastPort + 1> optcom{}; // kFirstPort..kLastPort
+    OptionButton *opt4800 = nullptr, *opt9600 = nullptr, *opt19k2 = nullptr;
+    CommandButton *cmdseqadd = nullptr, *cmdlogscreen = nullptr, *cmdsigmon = nullptr;
+    CommandButton *cmdprogadd = nullptr, *cmdprog8chadd = nullptr, *cmdprogmode = nullptr;
+    CheckBox *chklogen = nullptr;
+    OptionButton *opt15min = nullptr, *optall = nullptr, *opttxonly = nullptr;
+    TextBox *txtfilepath = nullptr, *txtpulsefilename = nullptr, *txtmode = nullptr;
+    std::array<TextBox *, 9> txtadd{}; // 1..8
+    TextBox *txtmask = nullptr, *txtaddfilter = nullptr, *txtinstring = nullptr;
+    Label *lbllogqueue = nullptr; // lines waiting for the log folder
+    std::array<TextBox *, kDisplayRows> txttx{}, txsignal{}, txtlog{}, txtcount{}, txtzero{};
     QTimer *tmrcomms = nullptr, *tmrpctime = nullptr; // tmrcomms is driven by receiveTick()
     QTimer *tmrreopen = nullptr;                      // retries a lost port once a second
 
-    // Start-up (app/formload.cpp)
+    // Start-up (app/formload.cpp): the console probes ports 10 down to 1;
+    // the station opens its one device with `choosePort` instead.
     void Form_Load();
+    void Form_Load(const std::function<void()> &choosePort);
     void tmrcomms_Timer();
 
     // Port and baud rate (comms/portselection.cpp)
@@ -99,13 +100,8 @@ public:
     // Signal monitor (monitor/openmonitor.cpp)
     void cmdsigmon_Click();
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-
 private:
     void buildControls();
-    void setTabChain();
     void connectHandlers();
     void setBaud(const QString &settings);
     // The "Off" button's help, with why each port named failed the last probe.
@@ -120,4 +116,9 @@ private:
     QString m_lostDevice; // the device waiting to come back, by its stable name
     QString m_uplinkNotice;
     ReceiveTick *m_tick = nullptr;
+    MonitorOpener m_openMonitor;
 };
+
+// The log folder a new run starts with: a folder named logger in the user's
+// home on Linux, "c:\\logger\\" on Windows; always ending with its separator.
+QString defaultLogFolder();

@@ -2,9 +2,8 @@
 #include "app/globaldec.h"
 #include "app/mainscreen.h"
 #include "app/modfunctions.h"
-#include "app/widgetlook.h"
+#include "app/controls.h"
 
-#include <QLineEdit>
 
 // One reading of the clock gives every date and time text; the clock box
 // shows the time with two digits each.

@@ -180,7 +180,7 @@ QPushButton *makeButton(QWidget *parent, const char *name, const char *caption, 
     auto *button = named(new WrappingButton(QString::fromLatin1(caption), parent), QString::fromLatin1(name), at);
     QPalette palette = button->palette();
     palette.setColor(QPalette::Button, face);
-    palette.setColor(QPalette::ButtonText, kBlack);
+    palette.setColor(QPalette::ButtonText, qColor(kBlack));
     button->setPalette(palette);
     return button;
 }

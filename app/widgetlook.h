@@ -17,6 +17,11 @@ class QRadioButton;
 class QWidget;
 class QFrame;
 
+inline QColor qColor(Colour colour)
+{
+    return {colour.red, colour.green, colour.blue};
+}
+
 struct Twips {
     int left, top, width, height;
 };
@@ -55,7 +60,3 @@ QPushButton *makeButton(QWidget *parent, const char *name, const char *caption, 
 QLineEdit *makeBox(QWidget *parent, const char *name, const char *text, Twips at, const FontSpec &font);
 QLabel *makeLabel(QWidget *parent, const char *name, const char *caption, Twips at, const QColor &text,
                   const FontSpec &font);
-
-// The log folder a new run starts with: a folder named logger in the user's
-// home on Linux, "c:\logger\" on Windows; always ending with its separator.
-QString defaultLogFolder();

@@ -4,16 +4,13 @@
 #include "comms/commsport.h"
 #include "comms/portmap.h"
 
-#include <QButtonGroup>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QTimer>
 
 namespace {
 // An exclusive group will not let its checked button be unchecked directly.
-void deselect(QRadioButton *option)
+void deselect(OptionButton *option)
 {
-    QButtonGroup *group = option->group();
+    OptionGroup *group = option->group();
     if (group)
         group->setExclusive(false);
     option->setChecked(false);
@@ -30,7 +27,7 @@ void Mainscreen::optcom_Click(int n)
         commsport.setPortOpen(false);
     commsport.setCommPort(n);
     const bool opened = commsport.setPortOpen(true);
-    QRadioButton *own = optcom[n];
+    OptionButton *own = optcom[n];
     own->setToolTip(commsport.deviceName(n));
     own->setEnabled(opened);
     own->setVisible(opened);

@@ -6,7 +6,6 @@
 #include "comms/commsport.h"
 #include "reception/crc16.h"
 
-#include <QLineEdit>
 
 namespace {
 

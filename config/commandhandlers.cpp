@@ -7,7 +7,6 @@
 #include "app/numbers.h"
 #include "config/commandframe.h"
 
-#include <QLineEdit>
 #include <QStringList>
 
 namespace {

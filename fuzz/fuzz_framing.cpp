@@ -21,8 +21,7 @@
 #include "require.h"
 #include "support/consolefixture.h"
 
-#include <QApplication>
-#include <QLineEdit>
+#include <QCoreApplication>
 #include <QStringList>
 #include <algorithm>
 #include <array>
@@ -37,7 +36,7 @@ QStringList tableTexts(Mainscreen &w)
 {
     QStringList texts;
     for (int k = 0; k < kDisplayRows; ++k) {
-        for (const QLineEdit *box : {w.txttx[k], w.txsignal[k], w.txtlog[k], w.txtcount[k], w.txtzero[k]})
+        for (const TextBox *box : {w.txttx[k], w.txsignal[k], w.txtlog[k], w.txtcount[k], w.txtzero[k]})
             texts.append(box->text());
     }
     return texts;
@@ -327,20 +326,13 @@ FreshConsole *console = nullptr;
 
 } // namespace
 
-// fontconfig keeps its font lists for the whole run; they are not the console's.
-extern "C" const char *__lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}
-
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    // One application for the whole run, headless; libFuzzer's flags stay its own.
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // One application for the whole run, with no window; libFuzzer's flags stay its own.
     static int appArgc = 1;
     static char *appArgv[] = {(*argv)[0], nullptr};
     (void)argc;
-    new QApplication(appArgc, appArgv);
+    new QCoreApplication(appArgc, appArgv);
     console = new FreshConsole;
     return 0;
 }

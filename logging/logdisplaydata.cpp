@@ -6,8 +6,6 @@
 #include "logging/logfile.h"
 #include "logging/logwriter.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
 
 // A snapshot of every occupied display row, the texts as they are shown
 // (Value 2 is not logged). The Date field is the day the row's reading was

@@ -8,8 +8,6 @@
 #include "logging/logfile.h"
 #include "logging/logwriter.h"
 
-#include <QLabel>
-#include <QLineEdit>
 
 // The same text again changes nothing: a folder that is away stays away
 // rather than counting as a new choice.

@@ -5,8 +5,6 @@
 #include "logging/logfile.h"
 #include "logging/logwriter.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
 
 // One line for the current message. Its time and date are those of the last
 // clock refresh, never the system clock's. Transmitter 0 leaves the file

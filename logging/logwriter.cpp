@@ -1,9 +1,8 @@
 #include "logging/logwriter.h"
 
+#include "app/controls.h"
 #include "app/logcategories.h"
 #include "logging/logfileopen.h"
-
-#include <QLabel>
 
 #include <algorithm>
 
@@ -154,7 +153,7 @@ QString LogWriter::notice() const
     return text;
 }
 
-void LogWriter::showNoticeIn(QLabel *label)
+void LogWriter::showNoticeIn(Label *label)
 {
     const auto show = [this, label] {
         label->setText(notice());

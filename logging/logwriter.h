@@ -15,7 +15,7 @@
 #include <deque>
 #include <vector>
 
-class QLabel;
+class Label;
 
 class LogWriter : public QObject {
     Q_OBJECT
@@ -48,7 +48,7 @@ public:
     // nothing waits.
     QString notice() const;
     // Keeps the label showing notice(), hidden while nothing waits.
-    void showNoticeIn(QLabel *label);
+    void showNoticeIn(Label *label);
 
     // Hands over every waiting line, by file, and leaves nothing waiting.
     // A file that waits only for its header hands over no lines.

@@ -3,9 +3,6 @@
 #include "app/numbers.h"
 #include "logging/logwriter.h"
 
-#include <QCheckBox>
-#include <QPushButton>
-#include <QRadioButton>
 
 namespace {
 

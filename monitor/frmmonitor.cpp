@@ -2,6 +2,8 @@
 
 #include "app/globaldec.h"
 #include "app/modfunctions.h"
+#include "app/widgetlook.h"
+#include "monitor/chartparts.h"
 
 #include <QKeyEvent>
 #include <QPushButton>
@@ -12,6 +14,28 @@ Frmmonitor::Frmmonitor(GlobalDec &state, ModFunctions &procedures, QWidget *pare
     buildControls();
     connect(cmdfreeze, &QPushButton::clicked, this, &Frmmonitor::cmdfreeze_Click);
     connect(cmdexit, &QPushButton::clicked, this, &Frmmonitor::cmdexit_Click);
+}
+
+Frmmonitor::~Frmmonitor()
+{
+    if (m_g.monform == this)
+        m_g.monform = nullptr;
+}
+
+void Frmmonitor::setLevelText(int row, const QString &text)
+{
+    sig_lvl[row]->setText(text);
+}
+
+void Frmmonitor::setAddressText(int row, const QString &text)
+{
+    txtadd[row]->setText(text);
+}
+
+void Frmmonitor::setBarWidth(int row, int twips)
+{
+    ChartBar *bar = sigbar[row];
+    bar->resize(twipsToPixels(this, twips), bar->height());
 }
 
 void Frmmonitor::Form_Load()

@@ -2,6 +2,7 @@
 // The signal monitor window: the signal history's readings as rows of bars
 // against a scale S0 to S10. Built from the layout tables in
 // frmmonitor_layout.cpp; RedrawMonitor fills the rows.
+#include "monitor/monitorview.h"
 #include "reception/signalhistory.h"
 
 #include <QDialog>
@@ -18,11 +19,13 @@ class ModFunctions;
 
 inline constexpr int kMonitorRows = kHistoryLength; // one per signal history entry, oldest at the top
 
-class Frmmonitor : public QDialog {
+class Frmmonitor : public QDialog, public MonitorView {
     Q_OBJECT
 public:
     // A window of its own (Qt::Dialog) that belongs to `parent` and dies with it.
     Frmmonitor(GlobalDec &state, ModFunctions &procedures, QWidget *parent);
+    // A window that dies loaded (with its parent) leaves no monform behind.
+    ~Frmmonitor() override;
 
     // Controls, by the names the procedures use.
     QLineEdit *txtbanner = nullptr;
@@ -35,7 +38,12 @@ public:
     QPushButton *cmdfreeze = nullptr, *cmdexit = nullptr;
 
     // Runs each time the window is created: live, and the current history drawn.
-    void Form_Load();
+    void Form_Load() override;
+    // Shown modally (QDialog's own loop).
+    int exec() override { return QDialog::exec(); }
+    void setLevelText(int row, const QString &text) override;
+    void setAddressText(int row, const QString &text) override;
+    void setBarWidth(int row, int twips) override;
     // Toggles the freeze and the button's caption; un-freezing does not redraw.
     void cmdfreeze_Click();
     // "Main Menu": frozen, and the window unloaded (the next opening creates a new one).

@@ -49,8 +49,8 @@ constexpr int kGridBottom = 9720;
 struct LegendSpec {
     int left;
     int width;
-    QColor background;
-    QColor text;
+    Colour background;
+    Colour text;
 };
 const LegendSpec kLegend[] = {
     {2160, 495, kWeakRed, kWhite}, // S0
@@ -69,17 +69,17 @@ void Frmmonitor::buildControls()
     setObjectName(QStringLiteral("frmmonitor"));
     setWindowTitle(QStringLiteral("VHF Signal Strength Monitor"));
     setFixedSize(twipsToPixels(this, kClientWidth), twipsToPixels(this, kClientHeight));
-    paintBackground(this, kWindowBlue);
+    paintBackground(this, qColor(kWindowBlue));
 
     // The panel first, drawing the rows; then the grid over the bars, so the
     // scale reads across every bar; labels lie on top.
-    Shape1 = new SignalChart(this, kPaleBlue);
+    Shape1 = new SignalChart(this, qColor(kPaleBlue));
     Shape1->setObjectName(QStringLiteral("Shape1"));
     placeAt(Shape1, {240, 360, 14775, 9735});
     Shape1->setAccessibleName(QStringLiteral("Signal levels"));
     Shape1->setAccessibleDescription(QStringLiteral("The last %1 readings, oldest at the top").arg(kMonitorRows));
-    Shape1->setBoxLook(fontFor(kSmallFont), kWindowBlue, kWhite);
-    Shape1->setBarLook(kBarBlue, kWhite);
+    Shape1->setBoxLook(fontFor(kSmallFont), qColor(kWindowBlue), qColor(kWhite));
+    Shape1->setBarLook(qColor(kBarBlue), qColor(kWhite));
     std::array<ChartBox *, kMonitorRows> *columns[] = {&txtadd, &sig_lvl};
     for (int row = 0; row < kMonitorRows; ++row) {
         const int top = kRowTop + kRowPitch * row;
@@ -94,31 +94,31 @@ void Frmmonitor::buildControls()
         Shape1->addRow(txtadd[row], sig_lvl[row], sigbar[row]);
     }
     for (int n = 1; n <= 10; ++n)
-        Line[n] = makeDottedLine(this, QStringLiteral("Line%1").arg(n), kGridX[n - 1], kGridTop, kGridBottom, kWhite);
+        Line[n] = makeDottedLine(this, QStringLiteral("Line%1").arg(n), kGridX[n - 1], kGridTop, kGridBottom, qColor(kWhite));
 
     static_assert(kMonitorRows == 37, "the banner's text and the rows' places are drawn for 37 rows");
     txtbanner =
         makeBox(this, "txtbanner", "RF SIGNAL SCANNER  -  LAST 37 READINGS", {4800, 120, 6255, 360}, kBannerFont);
-    setBoxColours(txtbanner, kPaleBlue, kBarBlue);
+    setBoxColours(txtbanner, qColor(kPaleBlue), qColor(kBarBlue));
     txtbanner->setAlignment(Qt::AlignCenter);
     txtbanner->setReadOnly(true);
 
-    lbltxadd = makeLabel(this, "lbltxadd", "Tx Address", {360, 480, 975, 255}, kBlack, kSmallFont);
-    lbl_slvl = makeLabel(this, "lbl_slvl", "S Level", {1440, 480, 615, 255}, kBlack, kSmallFont);
+    lbltxadd = makeLabel(this, "lbltxadd", "Tx Address", {360, 480, 975, 255}, qColor(kBlack), kSmallFont);
+    lbl_slvl = makeLabel(this, "lbl_slvl", "S Level", {1440, 480, 615, 255}, qColor(kBlack), kSmallFont);
 
     for (int level = 0; level <= 10; ++level) {
         const LegendSpec &item = kLegend[level];
         const QByteArray name = QByteArray("lbl_s") + QByteArray::number(level);
         const QByteArray caption = QByteArray("S") + QByteArray::number(level);
         QLabel *label = makeLabel(this, name.constData(), caption.constData(),
-                                  {item.left, kLegendTop, item.width, kLegendHeight}, item.text, kSmallFont);
-        paintBackground(label, item.background);
+                                  {item.left, kLegendTop, item.width, kLegendHeight}, qColor(item.text), kSmallFont);
+        paintBackground(label, qColor(item.background));
         label->setAlignment(Qt::AlignCenter);
         lbl_s[level] = label;
     }
 
-    cmdfreeze = makeButton(this, "cmdfreeze", "Freeze Display", {7200, 10200, 2175, 495}, kPaleBlue);
-    cmdexit = makeButton(this, "cmdexit", "Main Menu", {13680, 10200, 1215, 495}, kPaleBlue);
+    cmdfreeze = makeButton(this, "cmdfreeze", "Freeze Display", {7200, 10200, 2175, 495}, qColor(kPaleBlue));
+    cmdexit = makeButton(this, "cmdexit", "Main Menu", {13680, 10200, 1215, 495}, qColor(kPaleBlue));
     // Enter in a box must not press a button behind the user's back.
     for (QPushButton *button : {cmdfreeze, cmdexit}) {
         button->setAutoDefault(false);

@@ -1,23 +1,21 @@
 // Copies the signal history into the monitor window, row i from entry i.
 #include "app/globaldec.h"
 #include "app/modfunctions.h"
-#include "app/widgetlook.h"
 #include "monitor/barwidth.h"
-#include "monitor/chartparts.h"
-#include "monitor/frmmonitor.h"
+#include "monitor/monitorview.h"
+#include "reception/signalhistory.h"
 
 void ModFunctions::RedrawMonitor()
 {
     if (m_g.monfreeze)
         return;
-    Frmmonitor *form = m_g.monform;
+    MonitorView *form = m_g.monform;
     if (!form)
         return; // no window to draw into
-    for (int i = 0; i < kMonitorRows; ++i) {
-        form->sig_lvl[i]->setText(QString::number(m_g.sighist[i]));
-        form->txtadd[i]->setText(QString::number(m_g.txhist[i]));
+    for (int i = 0; i < kHistoryLength; ++i) {
+        form->setLevelText(i, QString::number(m_g.sighist[i]));
+        form->setAddressText(i, QString::number(m_g.txhist[i]));
         m_g.barwidth = barWidthForLevel(m_g.sighist[i]);
-        ChartBar *bar = form->sigbar[i];
-        bar->resize(twipsToPixels(form, m_g.barwidth), bar->height());
+        form->setBarWidth(i, m_g.barwidth);
     }
 }

@@ -6,16 +6,14 @@
 #include "app/mainscreen.h"
 #include "app/modfunctions.h"
 #include "app/numbers.h"
-#include "app/widgetlook.h"
+#include "app/controls.h"
 #include "logging/csv.h"
 
-#include <QLineEdit>
-#include <QRadioButton>
 
 namespace {
 constexpr int kTamperBit = 16;
 
-double numericValue(const QLineEdit *box)
+double numericValue(const TextBox *box)
 {
     return leadingNumber(box->text());
 }
@@ -72,25 +70,25 @@ void ModFunctions::UpdateDisplayRows()
         const int k = m_g.rowidx;
         if (numericValue(m_ui.txttx[k]) != m_g.txno)
             continue;
-        QLineEdit *value1 = m_ui.txtcount[k];
-        QLineEdit *value2 = m_ui.txtzero[k];
+        TextBox *value1 = m_ui.txtcount[k];
+        TextBox *value2 = m_ui.txtzero[k];
         switch (type) {
         case TxType::Temperature:
-            for (QLineEdit *box : {m_ui.txttx[k], m_ui.txsignal[k], m_ui.txtlog[k], value1, value2})
+            for (TextBox *box : {m_ui.txttx[k], m_ui.txsignal[k], m_ui.txtlog[k], value1, value2})
                 setTextColour(box, kBlue);
             showText(value1, formatNumber(m_g.tempvalue));
             showText(value2, QStringLiteral("degC "));
             break;
         case TxType::Pulse:
             setTextColour(value1, (m_g.txstatus & kTamperBit) ? kRed : kBlack);
-            for (QLineEdit *box : {m_ui.txtlog[k], value2, m_ui.txsignal[k]})
+            for (TextBox *box : {m_ui.txtlog[k], value2, m_ui.txsignal[k]})
                 setTextColour(box, kBlack);
             showText(value1, formatNumber(double(m_g.logvalue) - numericValue(value2))); // Value 2 is the zero offset
             break;
         case TxType::Contact:
         case TxType::Alarm:
         case TxType::GullyPot:
-            for (QLineEdit *box : {value1, m_ui.txtlog[k], value2, m_ui.txsignal[k]})
+            for (TextBox *box : {value1, m_ui.txtlog[k], value2, m_ui.txsignal[k]})
                 setTextColour(box, kBlack);
             if (type == TxType::GullyPot) {
                 showText(value1, QString::number(m_g.lowadc));

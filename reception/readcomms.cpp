@@ -6,13 +6,12 @@
 #include "app/globaldec.h"
 #include "app/mainscreen.h"
 #include "app/modfunctions.h"
-#include "app/widgetlook.h"
+#include "app/controls.h"
 #include "comms/commsport.h"
 #include "reception/crc16.h"
 #include "reception/frame.h"
 #include "reception/messagefeed.h"
 
-#include <QLineEdit>
 
 void ModFunctions::ReadComms()
 {

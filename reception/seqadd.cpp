@@ -5,7 +5,6 @@
 #include "app/mainscreen.h"
 #include "app/numbers.h"
 
-#include <QLineEdit>
 
 void Mainscreen::cmdseqadd_Click()
 {

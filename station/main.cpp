@@ -1,8 +1,7 @@
 // The Halvern station: the console's receive, decode, table and logging path
 // without a display, for running as a service.
+#include "app/argument.h"
 #include "app/clock.h"
-#include "app/commandline.h"
-#include "app/mainscreen.h"
 #include "app/quitonsignal.h"
 #include "comms/qtcommsport.h"
 #include "station/forget.h"
@@ -11,7 +10,7 @@
 #include "station/station.h"
 #include "station/stationoptions.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QProcessEnvironment>
 #include <QTimer>
 
@@ -55,15 +54,13 @@ int main(int argc, char *argv[])
         return forgetTransmitter(options.mqtt, *options.forget);
     }
 
-    // The window is built, never shown: no display server is asked for, and
-    // no desktop's event loop integration either.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // No desktop's event loop integration: Qt's own dispatcher.
     qputenv("QT_NO_GLIB", "1");
     std::signal(SIGPIPE, SIG_IGN); // a JSON reader that goes away is an error to handle, not a death
 
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("halvern-station"));
-    QApplication::setApplicationVersion(QStringLiteral(HALVERN_VERSION));
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("halvern-station"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(HALVERN_VERSION));
 
     QtCommsPort commsport{PortMap({{1, options.port}})};
     SystemClock clock;

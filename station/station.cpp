@@ -1,22 +1,16 @@
 #include "station/station.h"
 
 #include "app/mainscreen.h"
-#include "app/numbers.h"
 #include "app/receivetick.h"
 #include "app/uplink.h"
 #include "comms/commsport.h"
 #include "logging/logwriter.h"
 #include "logging/recovery.h"
-#include "monitor/frmmonitor.h"
 #include "reception/messagejson.h"
 #include "station/linestream.h"
 #include "station/servicenotifier.h"
 
-#include <QCheckBox>
 #include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QTimer>
 
 #include <cstdio>
@@ -29,7 +23,7 @@ void diagnostic(const QString &text)
 
 Station::Station(const StationOptions &options, CommsPort &port, const Clock &clock, ServiceNotifier &notifier,
                  int jsonFd)
-    : m_options(options), commsport(port), m_notifier(notifier), m_window(std::make_unique<Mainscreen>(port, clock))
+    : m_options(options), commsport(port), m_notifier(notifier), m_form(std::make_unique<Mainscreen>(port, clock))
 {
     if (m_options.json) {
         m_json = new LineStream(jsonFd, this);
@@ -37,15 +31,15 @@ Station::Station(const StationOptions &options, CommsPort &port, const Clock &cl
             diagnostic(QStringLiteral("JSON stream ended (%1); reception and logging go on").arg(reason));
         });
     }
-    connect(&m_window->feed(), &MessageFeed::handled, this, &Station::messageHandled);
-    m_uplink = new Uplink(*m_window, clock, m_options.mqtt, m_options.events, this);
+    connect(&m_form->feed(), &MessageFeed::handled, this, &Station::messageHandled);
+    m_uplink = new Uplink(*m_form, clock, m_options.mqtt, m_options.events, this);
     connect(m_uplink, &Uplink::diagnostic, this, [](const QString &line) { diagnostic(line); });
     connect(m_uplink, &Uplink::eventRaised, this, [this](const StationEvent &event) {
         if (m_json)
             m_json->writeLine(eventJson(event));
     });
-    // After the window's own clock tick: the folder watch and retries are done.
-    connect(m_window->tmrpctime, &QTimer::timeout, this, &Station::everySecond);
+    // After the form's own clock tick: the folder watch and retries are done.
+    connect(m_form->tmrpctime, &QTimer::timeout, this, &Station::everySecond);
     const WatchdogPing ping = watchdogPing(m_notifier.watchdogInterval());
     if (!ping.note.isEmpty())
         diagnostic(ping.note);
@@ -62,16 +56,8 @@ void Station::start()
 {
     applyOptions();
     // The console's start-up, the chosen port in place of the probe.
-    Mainscreen &w = *m_window;
-    GlobalDec &g = w.state();
-    g.monform = nullptr;
-    g.monfreeze = true;
-    w.mod().UpdateClock();
-    g.lastlogmin = int(leadingNumber(g.minstr));
-    openPort();
+    m_form->Form_Load([this] { openPort(); });
     m_uplink->start();
-    w.receiveTick().start();
-    w.tmrpctime->start();
     if (m_watchdog)
         m_watchdog->start();
     m_notifier.notify("READY=1");
@@ -81,10 +67,10 @@ void Station::start()
 // Each control as a user would set it, in the order the window offers them.
 void Station::applyOptions()
 {
-    Mainscreen &w = *m_window;
+    Mainscreen &w = *m_form;
     const struct {
         const QString &settings;
-        QRadioButton *button;
+        OptionButton *button;
         void (Mainscreen::*click)();
     } rates[] = {{kSettings4800, w.opt4800, &Mainscreen::opt4800_Click},
                  {kSettings9600, w.opt9600, &Mainscreen::opt9600_Click},
@@ -115,7 +101,7 @@ void Station::applyOptions()
 
 void Station::openPort()
 {
-    Mainscreen &w = *m_window;
+    Mainscreen &w = *m_form;
     constexpr int kStationPort = 1;
     w.optcom[kStationPort]->setChecked(true);
     w.optcom_Click(kStationPort);
@@ -146,7 +132,7 @@ void Station::everySecond()
                         : QStringLiteral("%1 lost (%2); waiting for it to come back")
                               .arg(commsport.openedDevice(), commsport.errorString()));
     }
-    const QString notice = m_window->lbllogqueue->text();
+    const QString notice = m_form->lbllogqueue->text();
     if (notice != m_logNotice) {
         m_logNotice = notice;
         diagnostic(notice.isEmpty() ? QStringLiteral("log: every waiting line written")
@@ -175,21 +161,21 @@ void Station::tellStatus()
 
 void Station::takeSnapshot()
 {
-    m_window->cmdlogscreen_Click();
+    m_form->cmdlogscreen_Click();
 }
 
 void Station::finish()
 {
     m_notifier.notify("STOPPING=1");
-    m_window->receiveTick().stop();
-    m_window->tmrpctime->stop();
-    m_window->tmrreopen->stop();
+    m_form->receiveTick().stop();
+    m_form->tmrpctime->stop();
+    m_form->tmrreopen->stop();
     if (commsport.portOpen())
         commsport.setPortOpen(false);
     m_uplink->finish();
     if (m_json)
         m_json->drain(2000);
     // Log lines that still wait are written now or saved, never dropped.
-    for (const QString &line : saveWaitingLogLines(m_window->logWriter(), recoveryFolder()))
+    for (const QString &line : saveWaitingLogLines(m_form->logWriter(), recoveryFolder()))
         diagnostic(line);
 }

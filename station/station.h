@@ -1,7 +1,7 @@
 #pragma once
-// The station: the console's main window built and never shown, its controls
-// set from the options instead of by clicks, so the receive, decode, table
-// and logging path is the console's own, handler for handler. Around it what
+// The station: the console's main form with no window, its controls set
+// from the options instead of by clicks, so the receive, decode, table and
+// logging path is the console's own, handler for handler. Around it what
 // a service needs: the JSON stream, the service manager told how things
 // stand, a snapshot on request, one line on standard error per thing a user
 // of the journal must know.
@@ -28,11 +28,11 @@ public:
             int jsonFd = 1);
     ~Station() override;
 
-    Mainscreen &window() { return *m_window; }
+    Mainscreen &form() { return *m_form; }
 
-    // The options into the controls, then the console's start-up steps with
-    // the chosen port in place of the probe; READY=1 once the port is open or
-    // waited for.
+    // The options into the controls, then the console's start-up steps
+    // (Form_Load) with the chosen port in place of the probe; READY=1 once
+    // the port is open or waited for.
     void start();
     // STOPPING=1, the port closed, the JSON stream drained, waiting log lines
     // written or saved to recovery files.
@@ -52,7 +52,7 @@ private:
     StationOptions m_options;
     CommsPort &commsport;
     ServiceNotifier &m_notifier;
-    std::unique_ptr<Mainscreen> m_window;
+    std::unique_ptr<Mainscreen> m_form;
     LineStream *m_json = nullptr;
     Uplink *m_uplink = nullptr;
     QTimer *m_watchdog = nullptr;

@@ -2,8 +2,6 @@
 // leave the port byte for byte, refusals, a closed port, a failing write.
 #include "support/consolefixture.h"
 
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -327,5 +325,5 @@ void TestCommands::workingVariablesKeepLastHighAddress()
     QCOMPARE(c.port.writes.size(), 3);
 }
 
-QTEST_MAIN(TestCommands)
+QTEST_GUILESS_MAIN(TestCommands)
 #include "tst_commands.moc"

@@ -5,7 +5,6 @@
 #include "comms/qtcommsport.h"
 #include "support/ptypair.h"
 
-#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 
@@ -67,5 +66,5 @@ void TestCommandsPty::framesReachTheReceiver()
     w.optoff_Click();
 }
 
-QTEST_MAIN(TestCommandsPty)
+QTEST_GUILESS_MAIN(TestCommandsPty)
 #include "tst_commands_pty.moc"

@@ -6,11 +6,8 @@
 
 #include "comms/qtcommsport.h"
 
-#include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -79,7 +76,7 @@ private slots:
         const QByteArray first = hexBytes("82 01 23 45 03 00 2B 00 70 A8 7C");
         const QByteArray next = hexBytes("81 00 00 07 90 00 01 00 A0 D0 19");
         bool begun = false;
-        QObject::connect(c.w().txttx[0], &QLineEdit::textChanged, [&] {
+        QObject::connect(c.w().txttx[0], &TextBox::textChanged, [&] {
             begun = c.pty.write(next.left(4));
             QDeadlineTimer deadline(5000);
             while (c.pty.waitingAtConsole() < 4 && !deadline.hasExpired()) {}
@@ -158,5 +155,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestEndToEnd)
+QTEST_GUILESS_MAIN(TestEndToEnd)
 #include "tst_e2e_pty.moc"

@@ -8,10 +8,7 @@
 #include "logging/logwriter.h"
 #include "logging/recovery.h"
 
-#include <QCheckBox>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -90,5 +87,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestExitRecovery)
+QTEST_GUILESS_MAIN(TestExitRecovery)
 #include "tst_exitrecovery.moc"

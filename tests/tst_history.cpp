@@ -2,7 +2,6 @@
 // scanning messages arriving through the receive poll.
 #include "support/consolefixture.h"
 
-#include <QLineEdit>
 #include <QtTest>
 
 namespace {
@@ -91,5 +90,5 @@ void TestHistory::scanningMessageTouchesNothingElse()
         QCOMPARE(c.w().txttx[row]->text(), QStringLiteral("0"));
 }
 
-QTEST_MAIN(TestHistory)
+QTEST_GUILESS_MAIN(TestHistory)
 #include "tst_history.moc"

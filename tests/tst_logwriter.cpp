@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -225,7 +224,7 @@ void TestLogWriter::boundDropsOldestAndCounts()
 void TestLogWriter::noticeLabelFollowsQueue()
 {
     LogWriter writer;
-    QLabel label;
+    Label label;
     label.show();
     writer.showNoticeIn(&label);
     QVERIFY(label.isHidden());
@@ -414,5 +413,5 @@ void TestLogWriter::refusalAndRecoveryLoggedOncePerSpell()
     QVERIFY2(messages.caught.last().startsWith(QLatin1String("wrote 2 ")), qPrintable(messages.caught.last()));
 }
 
-QTEST_MAIN(TestLogWriter)
+QTEST_GUILESS_MAIN(TestLogWriter)
 #include "tst_logwriter.moc"

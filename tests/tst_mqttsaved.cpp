@@ -249,5 +249,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMqttSaved)
+QTEST_GUILESS_MAIN(TestMqttSaved)
 #include "tst_mqttsaved.moc"

@@ -308,5 +308,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMqttStorm)
+QTEST_GUILESS_MAIN(TestMqttStorm)
 #include "tst_mqttstorm.moc"

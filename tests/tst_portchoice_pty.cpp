@@ -9,8 +9,6 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -140,7 +138,7 @@ private slots:
         PtyPair receiver;
         QVERIFY(receiver.isOpen());
         LiveConsole c({}, {{1, receiver.devicePath()}}, QString());
-        QRadioButton *button = rate == "4800" ? c.w().opt4800 : rate == "19200" ? c.w().opt19k2 : c.w().opt9600;
+        OptionButton *button = rate == "4800" ? c.w().opt4800 : rate == "19200" ? c.w().opt19k2 : c.w().opt9600;
 
         button->click(); // while "Off"
         c.w().optcom[1]->click();
@@ -260,5 +258,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPortChoicePty)
+QTEST_GUILESS_MAIN(TestPortChoicePty)
 #include "tst_portchoice_pty.moc"

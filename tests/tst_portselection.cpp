@@ -2,8 +2,6 @@
 // rate, and waiting for a port that vanished.
 #include "support/consolefixture.h"
 
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -180,5 +178,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPortSelection)
+QTEST_GUILESS_MAIN(TestPortSelection)
 #include "tst_portselection.moc"

@@ -4,17 +4,15 @@
 #include "app/colours.h"
 #include "reception/frame.h"
 
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTimer>
 #include <QtTest>
 
 namespace {
 const char *kTemperature = "82 01 23 45 03 00 2B 00 70 A8 7C";
-QColor textColour(const QLineEdit *box)
+// The colour the box shows: the layout's black until the program sets one.
+Colour textColour(const TextBox *box)
 {
-    return box->palette().color(QPalette::Text);
+    return box->textColour().value_or(kBlack);
 }
 } // namespace
 
@@ -57,7 +55,7 @@ private slots:
     {
         QTest::addColumn<int>("length");
         QTest::addColumn<QString>("shown");
-        QTest::addColumn<QColor>("colour");
+        QTest::addColumn<Colour>("colour");
         QTest::newRow("13 bytes") << 13 << QString(13, QLatin1Char('A')) << kBlack;
         QTest::newRow("14 bytes") << 14 << QString(14, QLatin1Char('A')) << kRed;
         QTest::newRow("250 bytes") << 250 << QString(250, QLatin1Char('A')) << kRed;
@@ -67,7 +65,7 @@ private slots:
     {
         QFETCH(int, length);
         QFETCH(QString, shown);
-        QFETCH(QColor, colour);
+        QFETCH(Colour, colour);
         Console c;
         c.openPort1();
         c.receive(QByteArray(length, 'A'));
@@ -82,7 +80,7 @@ private slots:
         c.openPort1();
         const QByteArray next = telemetryFrame(kPulseCode, 7, 0x01, 0, 0, 1, 9);
         // The next frame begins while the first is being handled.
-        QObject::connect(c.w().txttx[0], &QLineEdit::textChanged, [&] { c.port.receive(next.left(4)); });
+        QObject::connect(c.w().txttx[0], &TextBox::textChanged, [&] { c.port.receive(next.left(4)); });
         c.receive(hexBytes(kTemperature));
         QCOMPARE(c.w().txttx[0]->text(), QStringLiteral("74565"));
         QCOMPARE(c.port.inBufferCount(), 4);
@@ -119,7 +117,7 @@ private slots:
         QTest::addColumn<QByteArray>("burst");
         QTest::addColumn<QStringList>("rows");
         QTest::addColumn<QString>("shown");
-        QTest::addColumn<QColor>("colour");
+        QTest::addColumn<Colour>("colour");
         QTest::newRow("two frames") << a + b << QStringList{"11", "22"} << "Pulse Tx: 22," << kBlack;
         QTest::newRow("three frames") << a + b + c << QStringList{"11", "22", "33"} << "Gully Pot Tx: 33," << kBlack;
         QTest::newRow("second CRC broken") << a + bBroken << QStringList{"11"} << "Temperature Tx: 11," << kRed;
@@ -133,12 +131,12 @@ private slots:
         QFETCH(QByteArray, burst);
         QFETCH(QStringList, rows);
         QFETCH(QString, shown);
-        QFETCH(QColor, colour);
+        QFETCH(Colour, colour);
         Console c;
         c.openPort1();
         c.receive(burst);
         QStringList occupied;
-        for (QLineEdit *tx : c.w().txttx) {
+        for (TextBox *tx : c.w().txttx) {
             if (!tx->text().isEmpty() && tx->text() != QLatin1String("0"))
                 occupied << tx->text();
         }
@@ -249,5 +247,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestReadComms)
+QTEST_GUILESS_MAIN(TestReadComms)
 #include "tst_readcomms.moc"

@@ -5,7 +5,6 @@
 
 #include "app/receivetick.h"
 
-#include <QRadioButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -102,5 +101,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestReceiveTick)
+QTEST_GUILESS_MAIN(TestReceiveTick)
 #include "tst_receivetick.moc"

@@ -9,8 +9,6 @@
 #include "comms/qtcommsport.h"
 
 #include <QDeadlineTimer>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -217,5 +215,5 @@ void TestReceiveTickPty::portBackAfterALossWakesTheTick()
     QTRY_COMPARE(c.framed, QList<QByteArray>{kFrame});
 }
 
-QTEST_MAIN(TestReceiveTickPty)
+QTEST_GUILESS_MAIN(TestReceiveTickPty)
 #include "tst_receivetick_pty.moc"

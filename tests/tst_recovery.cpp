@@ -118,5 +118,5 @@ private:
     QString state;
 };
 
-QTEST_MAIN(TestRecovery)
+QTEST_GUILESS_MAIN(TestRecovery)
 #include "tst_recovery.moc"

@@ -3,8 +3,6 @@
 #include "app/numbers.h"
 #include "support/consolefixture.h"
 
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 
 namespace {
@@ -161,5 +159,5 @@ void TestSeqAdd::sendsNothing()
     QVERIFY(c.port.writes.isEmpty());
 }
 
-QTEST_MAIN(TestSeqAdd)
+QTEST_GUILESS_MAIN(TestSeqAdd)
 #include "tst_seqadd.moc"

@@ -335,5 +335,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestServiceNotifier)
+QTEST_GUILESS_MAIN(TestServiceNotifier)
 #include "tst_servicenotifier.moc"

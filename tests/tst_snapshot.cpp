@@ -5,13 +5,9 @@
 #include "comms/fakecommsport.h"
 #include "support/consolefixture.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -234,5 +230,5 @@ void TestSnapshot::rowsKeepTheDayOfTheirReading()
                    "1003,5,3,00:00:05,9/12/2026\r\n");
 }
 
-QTEST_MAIN(TestSnapshot)
+QTEST_GUILESS_MAIN(TestSnapshot)
 #include "tst_snapshot.moc"

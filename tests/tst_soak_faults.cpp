@@ -18,13 +18,10 @@
 #include "logging/logwriter.h"
 #include "logging/recovery.h"
 
-#include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -357,5 +354,5 @@ void TestSoakFaults::everyDecodedReadingIsLoggedOnce()
         QCOMPARE(found.value(it.key()), it.value()); // each reading once, in order
 }
 
-QTEST_MAIN(TestSoakFaults)
+QTEST_GUILESS_MAIN(TestSoakFaults)
 #include "tst_soak_faults.moc"

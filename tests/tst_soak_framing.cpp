@@ -16,7 +16,6 @@
 #include "comms/commsport.h"
 #include "reception/frame.h"
 
-#include <QLineEdit>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -159,5 +158,5 @@ void TestSoakFraming::everyFrameThatArrivedWholeIsDecoded()
           line.framesCut);
 }
 
-QTEST_MAIN(TestSoakFraming)
+QTEST_GUILESS_MAIN(TestSoakFraming)
 #include "tst_soak_framing.moc"

@@ -11,12 +11,8 @@
 
 #include "logging/logwriter.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -172,5 +168,5 @@ void TestSoakLogFolder::everyOwedLineIsWrittenOnceInOrder()
     QCOMPARE(soak.logged(), soak.owed);
 }
 
-QTEST_MAIN(TestSoakLogFolder)
+QTEST_GUILESS_MAIN(TestSoakLogFolder)
 #include "tst_soak_logfolder.moc"

@@ -9,10 +9,7 @@
 #include "app/receivetick.h"
 #include "comms/qtcommsport.h"
 
-#include <QCheckBox>
 #include <QFile>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -163,5 +160,5 @@ void TestSoakVanish::frameTakenInJustBeforeTheDeviceVanishesIsLogged()
     QCOMPARE(c.port.inBufferCount(), 0);
 }
 
-QTEST_MAIN(TestSoakVanish)
+QTEST_GUILESS_MAIN(TestSoakVanish)
 #include "tst_soak_vanish.moc"

@@ -9,13 +9,10 @@
 #include "station/servicenotifier.h"
 #include "station/station.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLineEdit>
 #include <QProcess>
-#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -152,7 +149,7 @@ private slots:
         console.Form_Load();
         console.optcom[1]->click();
         console.txtfilepath->setText(consoleFolder.path() + u'/');
-        console.findChild<QRadioButton *>(option)->click();
+        console.findChild<OptionButton *>(option)->click();
         console.chklogen->click();
 
         StationOptions options;
@@ -168,9 +165,9 @@ private slots:
 
         int consoleHandled = 0, stationHandled = 0;
         connect(&console.feed(), &MessageFeed::handled, this, [&] { ++consoleHandled; });
-        connect(&station.window().feed(), &MessageFeed::handled, this, [&] { ++stationHandled; });
-        for (Mainscreen *window : {&console, &station.window()})
-            window->tmrpctime->stop(); // the clock ticks by hand, below
+        connect(&station.form().feed(), &MessageFeed::handled, this, [&] { ++stationHandled; });
+        for (Mainscreen *form : {&console, &station.form()})
+            form->tmrpctime->stop(); // the clock ticks by hand, below
         const QList<QByteArray> messages = traffic();
         for (const QByteArray &message : messages) {
             const int before = consoleHandled;
@@ -179,7 +176,7 @@ private slots:
             QTRY_VERIFY(consoleHandled > before && stationHandled == consoleHandled);
             clock.advanceSeconds(250); // past a quarter hour now and then
             console.tmrpctime_Timer();
-            station.window().tmrpctime_Timer();
+            station.form().tmrpctime_Timer();
         }
         console.cmdlogscreen_Click();
         station.takeSnapshot();
@@ -327,5 +324,5 @@ private:
     std::unique_ptr<QtCommsPort> m_stationPort;
 };
 
-QTEST_MAIN(TestStation)
+QTEST_GUILESS_MAIN(TestStation)
 #include "tst_station.moc"

@@ -181,5 +181,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTwinStations)
+QTEST_GUILESS_MAIN(TestTwinStations)
 #include "tst_twinstations.moc"

@@ -168,5 +168,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestUplink)
+QTEST_GUILESS_MAIN(TestUplink)
 #include "tst_uplink.moc"

@@ -4,7 +4,6 @@
 #include "reception/frame.h"
 
 #include <QFile>
-#include <QRadioButton>
 #include <QTimer>
 
 Console::Console()
@@ -26,6 +25,11 @@ void Console::receive(const QByteArray &bytes)
     port.receive(bytes);
     window->tmrcomms_Timer();
     window->tmrcomms_Timer();
+}
+
+char *toString(const Colour &colour)
+{
+    return qstrdup(colourName(colour).toLatin1().constData());
 }
 
 QByteArray hexBytes(const char *hex)

@@ -1,7 +1,9 @@
 #pragma once
-// A main window on a fake port and a manual clock, started as the console
-// starts, with its timers stopped so a test drives every tick itself.
+// The main form on a fake port and a manual clock, started as the console
+// starts, with its timers stopped so a test drives every tick itself. No
+// widgets: tests of the window add one (support/windowfixture.h).
 #include "app/clock.h"
+#include "app/colours.h"
 #include "app/mainscreen.h"
 #include "comms/fakecommsport.h"
 
@@ -23,6 +25,9 @@ struct Console {
     // second tick, once the count has stood still.
     void receive(const QByteArray &bytes);
 };
+
+// A colour in a failed comparison, as "#rrggbb".
+char *toString(const Colour &colour);
 
 // Bytes from hex pairs separated by blanks: "82 01 23".
 QByteArray hexBytes(const char *hex);

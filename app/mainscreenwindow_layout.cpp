@@ -1,12 +1,12 @@
-// The main window's controls, laid out in twips as tables: name, caption or
-// text, geometry, colours and font. Frames' children are placed relative to
-// their frame.
-#include "app/mainscreen.h"
+// The main window's widgets, laid out in twips as tables: name, caption,
+// geometry, colours and font. Frames' children are placed relative to their
+// frame. What the boxes hold and which options are chosen is the form's
+// (app/mainscreen_controls.cpp), shown once the widgets are bound.
+#include "app/mainscreenwindow.h"
 #include "app/widgetlook.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +17,9 @@ namespace {
 
 const QColor kTableOrange(255, 192, 128);
 const QColor kTablePale(255, 224, 192);
+const QColor kBackground = qColor(kWindowBlue);
+const QColor kPanel = qColor(kPaleBlue);
+const QColor kCaption = qColor(kWhite);
 
 struct OptionSpec {
     const char *name;
@@ -31,7 +34,6 @@ struct ButtonSpec {
 };
 struct BoxSpec {
     const char *name;
-    const char *text;
     Twips at;
     FontSpec font;
     const char *spoken;
@@ -48,7 +50,6 @@ struct ColumnSpec {
     const char *heading;
     int boxLeft[2];
     int width;
-    const char *text;
     QColor background;
     int headingLeft[2];
     int headingWidth;
@@ -78,45 +79,45 @@ const OptionSpec kLogOptions[] = {
 const ButtonSpec kButtons[] = {
     {"cmdseqadd", "Sequential Address", {240, 1680, 1575, 375}, QColor(255, 255, 0)},
     {"cmdlogscreen", "Log Display data", {5760, 240, 1695, 375}, QColor(224, 224, 224)},
-    {"cmdprogadd", "Set 3ch Add", {10440, 360, 1215, 375}, kWindowBlue},
-    {"cmdprogmode", "Set Mode", {10440, 1440, 1215, 255}, kWindowBlue},
+    {"cmdprogadd", "Set 3ch Add", {10440, 360, 1215, 375}, kBackground},
+    {"cmdprogmode", "Set Mode", {10440, 1440, 1215, 255}, kBackground},
     {"cmdsigmon", "Signal Monitor", {13920, 1200, 975, 495}, QColor(255, 128, 128)},
 };
 
 const BoxSpec kBoxes[] = {
-    {"txtfilepath", "", {5040, 720, 2415, 285}, kDefaultFont, "File Path"}, // text set from the platform's log folder
-    {"txtpulsefilename", "halvernlog", {5400, 1080, 1695, 285}, kDefaultFont, "File Name"},
-    {"txtadd1", "0", {11760, 360, 975, 285}, kSansSerif, "Address 1"},
-    {"txtadd2", "0", {12840, 360, 975, 285}, kSansSerif, "Address 2"},
-    {"txtadd3", "0", {13920, 360, 975, 285}, kSansSerif, "Address 3"},
-    {"txtmode", "0", {11760, 1440, 975, 285}, kSansSerif, "Mode"},
-    {"txtaddfilter", "0", {3240, 10200, 1215, 420}, kSansSerif12, "Address Filter"},
-    {"txtinstring", "", {4680, 10200, 10335, 405}, kSansSerif12, "Message Received"},
+    {"txtfilepath", {5040, 720, 2415, 285}, kDefaultFont, "File Path"},
+    {"txtpulsefilename", {5400, 1080, 1695, 285}, kDefaultFont, "File Name"},
+    {"txtadd1", {11760, 360, 975, 285}, kSansSerif, "Address 1"},
+    {"txtadd2", {12840, 360, 975, 285}, kSansSerif, "Address 2"},
+    {"txtadd3", {13920, 360, 975, 285}, kSansSerif, "Address 3"},
+    {"txtmode", {11760, 1440, 975, 285}, kSansSerif, "Mode"},
+    {"txtaddfilter", {3240, 10200, 1215, 420}, kSansSerif12, "Address Filter"},
+    {"txtinstring", {4680, 10200, 10335, 405}, kSansSerif12, "Message Received"},
 };
 
 // Address boxes 4 to 8 sit in frmhalvernmode (at 10320, 120); given here
 // relative to the window, as the layout states them.
 const BoxSpec kFramedAddressBoxes[] = {
-    {"txtadd4", "0", {11760, 720, 975, 285}, kSansSerif, "Address 4"},
-    {"txtadd5", "0", {12840, 720, 975, 285}, kSansSerif, "Address 5"},
-    {"txtadd6", "0", {13920, 720, 975, 285}, kSansSerif, "Address 6"},
-    {"txtadd7", "0", {11760, 1080, 975, 285}, kSansSerif, "Address 7"},
-    {"txtadd8", "0", {12840, 1080, 975, 285}, kSansSerif, "Address 8"},
+    {"txtadd4", {11760, 720, 975, 285}, kSansSerif, "Address 4"},
+    {"txtadd5", {12840, 720, 975, 285}, kSansSerif, "Address 5"},
+    {"txtadd6", {13920, 720, 975, 285}, kSansSerif, "Address 6"},
+    {"txtadd7", {11760, 1080, 975, 285}, kSansSerif, "Address 7"},
+    {"txtadd8", {12840, 1080, 975, 285}, kSansSerif, "Address 8"},
 };
 
 const LabelSpec kLabels[] = {
-    {"lblfilepath", "File Path", {4200, 720, 735, 255}, kWhite, kDefaultFont},
-    {"lblfilename", "File Name", {4440, 1080, 855, 255}, kWhite, kDefaultFont},
+    {"lblfilepath", "File Path", {4200, 720, 735, 255}, kCaption, kDefaultFont},
+    {"lblfilename", "File Name", {4440, 1080, 855, 255}, kCaption, kDefaultFont},
     {"lbladdfilter", "Address Filter", {3000, 9960, 1575, 255}, Qt::black, kSansSerifBold},
     {"lblinstring", "Message Received", {4680, 9960, 2535, 255}, Qt::black, kSansSerifBold},
 };
 
 const ColumnSpec kColumns[] = {
-    {"txttx", "Tx. No", {480, 7920}, 1095, "0", kTableOrange, {480, 7920}, 1215},
-    {"txsignal", "S Level", {1680, 9120}, 855, "0", kTableOrange, {1680, 9120}, 855},
-    {"txtlog", "Received Time", {2640, 10080}, 1575, "", kTableOrange, {2520, 9960}, 1815},
-    {"txtcount", "Value 1", {4320, 11760}, 1575, "", kTableOrange, {4200, 11640}, 1695},
-    {"txtzero", "Value 2", {6000, 13440}, 1215, "", kTablePale, {6000, 13440}, 1215},
+    {"txttx", "Tx. No", {480, 7920}, 1095, kTableOrange, {480, 7920}, 1215},
+    {"txsignal", "S Level", {1680, 9120}, 855, kTableOrange, {1680, 9120}, 855},
+    {"txtlog", "Received Time", {2640, 10080}, 1575, kTableOrange, {2520, 9960}, 1815},
+    {"txtcount", "Value 1", {4320, 11760}, 1575, kTableOrange, {4200, 11640}, 1695},
+    {"txtzero", "Value 2", {6000, 13440}, 1215, kTablePale, {6000, 13440}, 1215},
 };
 constexpr const char *kHeadingNames[] = {"lbltxno", "lbl_signal", "lbllogtime", "lblplsecnt", "lblzero"};
 
@@ -132,7 +133,7 @@ Twips relativeTo(Twips at, Twips frame)
 
 } // namespace
 
-void Mainscreen::buildControls()
+void MainscreenWindow::buildControls()
 {
     setObjectName(QStringLiteral("Mainscreen"));
     setWindowTitle(QStringLiteral("Halvern VHF Receiver  V13"));
@@ -140,59 +141,56 @@ void Mainscreen::buildControls()
     QFont small = font(); // controls without a font of their own
     small.setPointSizeF(7.5);
     setFont(small);
-    paintBackground(this, kWindowBlue);
+    paintBackground(this, kBackground);
 
     // Panels behind the table and the outline of the logging area come first,
     // so every other control lies above them.
     for (int half = 0; half < 2; ++half)
-        makeRectangle(this, QStringLiteral("Shape1_%1").arg(half), {half == 0 ? 240 : 7680, 1920, 7215, 8055}, kWhite);
-    makeOutline(this, QStringLiteral("Shape_logging"), {4080, 120, 6135, 1335}, kWhite);
+        makeRectangle(this, QStringLiteral("Shape1_%1").arg(half), {half == 0 ? 240 : 7680, 1920, 7215, 8055}, kCaption);
+    makeOutline(this, QStringLiteral("Shape_logging"), {4080, 120, 6135, 1335}, kCaption);
 
     // Communications port frame and its option group.
-    frmcomms = makeFrame(this, "frmcomms", "Communications Port", {120, 0, 3855, 855}, kWindowBlue, kWhite);
+    frmcomms = makeFrame(this, "frmcomms", "Communications Port", {120, 0, 3855, 855}, kBackground, kCaption);
     auto *comms = new QButtonGroup(this);
-    optoff = makeOption(frmcomms, "optoff", "Off", {120, 240, 615, 255}, kWindowBlue, kWhite);
+    optoff = makeOption(frmcomms, "optoff", "Off", {120, 240, 615, 255}, kBackground, kCaption);
     comms->addButton(optoff);
     for (int n = kFirstPort; n <= kLastPort; ++n) {
         const Twips at{kPortColumns[(n - 1) / 2], n % 2 ? 240 : 480, 495, 255};
         optcom[n] = makeOption(frmcomms, QStringLiteral("optcom%1").arg(n).toLatin1().constData(),
-                               QByteArray::number(n).constData(), at, kWindowBlue, kWhite);
+                               QByteArray::number(n).constData(), at, kBackground, kCaption);
         comms->addButton(optcom[n]);
     }
-    optoff->setChecked(true);
-    optoff->setToolTip(offToolTip({}));
 
-    frmbaud = makeFrame(this, "frmbaud", "Baudrate", {120, 960, 3495, 615}, kWindowBlue, kWhite);
+    frmbaud = makeFrame(this, "frmbaud", "Baudrate", {120, 960, 3495, 615}, kBackground, kCaption);
     auto *baud = new QButtonGroup(this);
     for (const OptionSpec &item : kBaudOptions)
-        baud->addButton(makeOption(frmbaud, item.name, item.caption, item.at, kWindowBlue, kWhite));
+        baud->addButton(makeOption(frmbaud, item.name, item.caption, item.at, kBackground, kCaption));
     opt4800 = findChild<QRadioButton *>(QStringLiteral("opt4800"));
     opt9600 = findChild<QRadioButton *>(QStringLiteral("opt9600"));
     opt19k2 = findChild<QRadioButton *>(QStringLiteral("opt19k2"));
-    opt9600->setChecked(true);
 
     // Logging options: one group of their own, none chosen at start.
-    chklogen = makeCheck(this, "chklogen", "Enable Logging", {4200, 240, 1575, 375}, kWindowBlue, kWhite);
+    chklogen = makeCheck(this, "chklogen", "Enable Logging", {4200, 240, 1575, 375}, kBackground, kCaption);
     auto *logging = new QButtonGroup(this);
     for (const OptionSpec &item : kLogOptions)
-        logging->addButton(makeOption(this, item.name, item.caption, item.at, kWindowBlue, kWhite));
+        logging->addButton(makeOption(this, item.name, item.caption, item.at, kBackground, kCaption));
     opt15min = findChild<QRadioButton *>(QStringLiteral("opt15min"));
     optall = findChild<QRadioButton *>(QStringLiteral("optall"));
     opttxonly = findChild<QRadioButton *>(QStringLiteral("opttxonly"));
 
     // Receiver configuration frame, under the controls that sit over it.
     const Twips frameAt{10320, 120, 4695, 1695};
-    frmhalvernmode = makeFrame(this, "frmhalvernmode", "Halvern Receiver Configuration", frameAt, kPaleBlue, Qt::black);
+    frmhalvernmode = makeFrame(this, "frmhalvernmode", "Halvern Receiver Configuration", frameAt, kPanel, Qt::black);
     cmdprog8chadd = makeButton(frmhalvernmode, "cmdprog8chadd", "Set 8ch Add",
-                               relativeTo({10440, 840, 1215, 375}, frameAt), kWindowBlue);
+                               relativeTo({10440, 840, 1215, 375}, frameAt), kBackground);
     for (const BoxSpec &item : kFramedAddressBoxes)
-        makeBox(frmhalvernmode, item.name, item.text, relativeTo(item.at, frameAt), item.font)
+        makeBox(frmhalvernmode, item.name, "", relativeTo(item.at, frameAt), item.font)
             ->setAccessibleName(QString::fromLatin1(item.spoken));
 
     for (const ButtonSpec &item : kButtons)
         makeButton(this, item.name, item.caption, item.at, item.face);
     for (const BoxSpec &item : kBoxes)
-        makeBox(this, item.name, item.text, item.at, item.font)->setAccessibleName(QString::fromLatin1(item.spoken));
+        makeBox(this, item.name, "", item.at, item.font)->setAccessibleName(QString::fromLatin1(item.spoken));
     for (const LabelSpec &item : kLabels)
         makeLabel(this, item.name, item.caption, item.at, item.text, item.font);
 
@@ -208,7 +206,6 @@ void Mainscreen::buildControls()
     txtinstring = findChild<QLineEdit *>(QStringLiteral("txtinstring"));
     for (int n = 1; n <= 8; ++n)
         txtadd[n] = findChild<QLineEdit *>(QStringLiteral("txtadd%1").arg(n));
-    txtfilepath->setText(defaultLogFolder());
 
     // Transmitter display table: five columns of 42 boxes, rows 0-20 on the
     // left half, 21-41 on the right, each half with its headings.
@@ -224,7 +221,7 @@ void Mainscreen::buildControls()
             const Twips at{item.boxLeft[half], kTableTop + kRowPitch * (row % kRowsPerBlock), item.width, kRowHeight};
             QLineEdit *box =
                 makeBox(this, QStringLiteral("%1_%2").arg(QLatin1String(item.name)).arg(row).toLatin1().constData(),
-                        item.text, at, kArialBold);
+                        "", at, kArialBold);
             setBoxColours(box, item.background, Qt::black);
             box->setAccessibleName(QStringLiteral("%1, row %2").arg(QLatin1String(item.heading)).arg(row + 1));
             (*columns[c])[row] = box;
@@ -232,23 +229,22 @@ void Mainscreen::buildControls()
     }
 
     // The clock, and below the logging area the notice of lines waiting to be logged.
-    txtmask = makeBox(this, "txtmask", "00:00:00", {720, 10200, 2055, 480}, {"Times New Roman", 24, false});
-    setBoxColours(txtmask, kWindowBlue, kWhite);
+    txtmask = makeBox(this, "txtmask", "", {720, 10200, 2055, 480}, {"Times New Roman", 24, false});
+    setBoxColours(txtmask, kBackground, kCaption);
     txtmask->setFrame(false);
     // It changes every second: filling its own background spares the window
     // beneath it a repaint each time.
-    paintBackground(txtmask, kWindowBlue);
+    paintBackground(txtmask, kBackground);
     txtmask->setAccessibleName(QStringLiteral("Clock"));
     txtmask->setAccessibleDescription(QStringLiteral("Click to clear the display table"));
     lbllogqueue = makeLabel(this, "lbllogqueue", "", {4080, 1500, 6135, 300}, Qt::yellow, kSansSerifBold);
-    lbllogqueue->hide();
 
     setTabChain();
 }
 
 // Tab order: ports, baud rate, logging, receiver configuration, the table
 // row by row, then the clock, the filter and "Message Received".
-void Mainscreen::setTabChain()
+void MainscreenWindow::setTabChain()
 {
     QList<QWidget *> chain{optoff};
     for (int n = kFirstPort; n <= kLastPort; ++n)
@@ -265,11 +261,3 @@ void Mainscreen::setTabChain()
         setTabOrder(chain[i - 1], chain[i]);
 }
 
-QString defaultLogFolder()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("c:\\logger\\");
-#else
-    return QDir::homePath() + QStringLiteral("/logger/");
-#endif
-}

@@ -1,0 +1,9 @@
+#pragma once
+// The console's main window on the fixture's form: the widgets built from
+// the layout and bound to the form's controls, as the console shows them.
+#include "app/mainscreenwindow.h"
+#include "support/consolefixture.h"
+
+struct ConsoleWindow : Console {
+    MainscreenWindow window{w()};
+};

@@ -27,6 +27,7 @@
 
 #include "app/clock.h"
 #include "app/mainscreen.h"
+#include "app/mainscreenwindow.h"
 #include "app/quitonsignal.h"
 #include "comms/qtcommsport.h"
 #include "monitor/frmmonitor.h"
@@ -183,7 +184,7 @@ private:
         const double late = double(m_sinceProbe.nsecsElapsed()) / 1e6 - m_probe.interval();
         QElapsedTimer took;
         took.start();
-        Frmmonitor *form = m_window.state().monform;
+        auto *form = static_cast<Frmmonitor *>(m_window.state().monform);
         bool ok = false;
         if (form && form->isVisible()) {
             QTest::mouseClick(form->cmdfreeze, Qt::LeftButton);
@@ -223,9 +224,10 @@ int main(int argc, char *argv[])
     QtCommsPort port{PortMap({{1, device}})};
     SystemClock clock;
     Mainscreen window(port, clock);
+    MainscreenWindow view(window);
     window.Form_Load();
     quitApplicationOnSignals();
-    window.show();
+    view.show();
     if (!options.logFolder.isEmpty())
         logEveryMessage(window, options.logFolder);
     if (options.monitor)

@@ -1,13 +1,10 @@
 #include "consolesetup.h"
 
 #include "app/mainscreen.h"
+#include "app/mainscreenwindow.h"
 #include "comms/commsport.h"
 #include "monitor/frmmonitor.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTimer>
 
 bool openPort1(Mainscreen &window, const QString &settings)
@@ -27,15 +24,16 @@ void logEveryMessage(Mainscreen &window, const QString &folder)
     window.optall->setChecked(true);
 }
 
-Frmmonitor &showMonitorLive(Mainscreen &window)
+Frmmonitor &showMonitorLive(MainscreenWindow &window)
 {
-    GlobalDec &g = window.state();
+    GlobalDec &g = window.form().state();
     if (!g.monform) {
-        g.monform = new Frmmonitor(g, window.mod(), &window);
+        g.monform = new Frmmonitor(g, window.form().mod(), &window);
         g.monform->Form_Load();
     }
-    g.monform->show();
-    return *g.monform;
+    auto *form = static_cast<Frmmonitor *>(g.monform);
+    form->show();
+    return *form;
 }
 
 void clickSignalMonitorSoon(Mainscreen &window)

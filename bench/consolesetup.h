@@ -4,6 +4,7 @@
 #include <QString>
 
 class Mainscreen;
+class MainscreenWindow;
 class Frmmonitor;
 
 // Opens port 1 as a click on its button does, at the given line settings
@@ -16,7 +17,7 @@ void logEveryMessage(Mainscreen &window, const QString &folder);
 
 // Opens the signal monitor as "Signal Monitor" does, but shown without its
 // modal loop, for callers that drive the ticks themselves.
-Frmmonitor &showMonitorLive(Mainscreen &window);
+Frmmonitor &showMonitorLive(MainscreenWindow &window);
 
 // Clicks "Signal Monitor" once the event loop runs: the modal window opens,
 // and the main window's timers go on inside its loop.

@@ -3,13 +3,11 @@
 // cannot be written or their folder is away, and folder and base name texts
 // that take effect when the user has finished typing them.
 #include "logging/logwriter.h"
-#include "support/consolefixture.h"
+#include "support/windowfixture.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,7 +38,7 @@ private slots:
     void unsafeBaseNameRefused();
 
 private:
-    std::unique_ptr<Console> console;
+    std::unique_ptr<ConsoleWindow> console; // the window for the typed tests
     std::unique_ptr<QTemporaryDir> tmp;
     QString folder; // with its final separator
 
@@ -56,7 +54,7 @@ private:
 
 void TestLogging::init()
 {
-    console = std::make_unique<Console>(); // clock at 09:05:07 on 8 December 2026
+    console = std::make_unique<ConsoleWindow>(); // clock at 09:05:07 on 8 December 2026
     tmp = std::make_unique<QTemporaryDir>();
     QVERIFY(tmp->isValid());
     folder = tmp->path() + u'/';
@@ -230,7 +228,7 @@ void TestLogging::typedFolderTakesEffectWhenEditingEnds()
     for (const char *name : {"a", "b"})
         QVERIFY(QDir(tmp->path()).mkdir(QString::fromLatin1(name)));
     w().txtfilepath->setText(tmp->filePath(QStringLiteral("a/")));
-    QLineEdit *box = w().txtfilepath;
+    QLineEdit *box = console->window.txtfilepath;
     box->end(false);
     int n = 0;
     const auto messageAfter = [&](auto keystroke) {
@@ -270,9 +268,10 @@ void TestLogging::unsafeBaseNameRefused()
     const QString logs = tmp->filePath(QStringLiteral("logs"));
     QVERIFY(QDir(logs).mkpath(QStringLiteral("sub")));
     w().txtfilepath->setText(logs + u'/');
-    w().txtpulsefilename->selectAll();
-    QTest::keyClicks(w().txtpulsefilename, base);
-    QTest::keyClick(w().txtpulsefilename, Qt::Key_Return);
+    QLineEdit *box = console->window.txtpulsefilename;
+    box->selectAll();
+    QTest::keyClicks(box, base);
+    QTest::keyClick(box, Qt::Key_Return);
     setMessage(1234, 7, 22);
     w().mod().LogMessage();
     w().mod().LogDisplayData();

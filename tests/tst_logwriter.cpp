@@ -224,7 +224,7 @@ void TestLogWriter::boundDropsOldestAndCounts()
 void TestLogWriter::noticeLabelFollowsQueue()
 {
     LogWriter writer;
-    Label label;
+    Label label(nullptr, QStringLiteral("lbllogqueue"));
     label.show();
     writer.showNoticeIn(&label);
     QVERIFY(label.isHidden());

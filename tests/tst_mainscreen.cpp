@@ -1,5 +1,6 @@
-// The main window as it opens: captions, defaults, groups and the table.
-#include "support/consolefixture.h"
+// The main window as it opens: captions, defaults, groups and the table,
+// each box showing what the form holds.
+#include "support/windowfixture.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -34,33 +35,36 @@ class TestMainscreen : public QObject {
 private slots:
     void captionAndSize()
     {
-        Console c;
-        QCOMPARE(c.w().windowTitle(), QStringLiteral("Halvern VHF Receiver  V13"));
-        QCOMPARE(c.w().logicalDpiX(), 96);
-        QCOMPARE(c.w().size(), QSize(15210 / 15, 10740 / 15));
-        QCOMPARE(c.w().txtinstring->geometry(), QRect(4680 / 15, 10200 / 15, 10335 / 15, 405 / 15));
+        ConsoleWindow c;
+        QCOMPARE(c.window.windowTitle(), QStringLiteral("Halvern VHF Receiver  V13"));
+        QCOMPARE(c.window.logicalDpiX(), 96);
+        QCOMPARE(c.window.size(), QSize(15210 / 15, 10740 / 15));
+        QCOMPARE(c.window.txtinstring->geometry(), QRect(4680 / 15, 10200 / 15, 10335 / 15, 405 / 15));
     }
 
     void onlyOffAnd9600AreSelectedAtStart()
     {
-        Console c;
+        ConsoleWindow c;
         QStringList checked;
-        for (QRadioButton *option : c.w().findChildren<QRadioButton *>())
+        for (QRadioButton *option : c.window.findChildren<QRadioButton *>())
             if (option->isChecked())
                 checked.append(option->objectName());
         checked.sort();
         QCOMPARE(checked, (QStringList{"opt9600", "optoff"}));
-        QVERIFY(!c.w().chklogen->isChecked());
+        QVERIFY(!c.window.chklogen->isChecked());
     }
 
     void optionGroupsAreExclusivePerContainer()
     {
-        Console c;
-        c.w().optall->click();
-        c.w().opttxonly->click();
-        QVERIFY(!c.w().optall->isChecked());
-        QVERIFY(c.w().optoff->isChecked()); // another group, untouched
-        QVERIFY(c.w().opt9600->isChecked());
+        ConsoleWindow c;
+        c.window.optall->click();
+        c.window.opttxonly->click();
+        QVERIFY(!c.window.optall->isChecked());
+        QVERIFY(c.window.optoff->isChecked()); // another group, untouched
+        QVERIFY(c.window.opt9600->isChecked());
+        // The form's options as the window shows them.
+        QVERIFY(c.w().opttxonly->isChecked() && !c.w().optall->isChecked());
+        QVERIFY(c.w().optoff->isChecked() && c.w().opt9600->isChecked());
     }
 
     void defaultTexts_data()
@@ -88,16 +92,16 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, text);
-        Console c;
-        auto *box = c.w().findChild<QLineEdit *>(name);
+        ConsoleWindow c;
+        auto *box = c.window.findChild<QLineEdit *>(name);
         QVERIFY(box);
         QCOMPARE(box->text(), text);
     }
 
     void logFolderEndsWithASeparator()
     {
-        Console c;
-        QVERIFY(c.w().txtfilepath->text().endsWith(QLatin1Char('/')));
+        ConsoleWindow c;
+        QVERIFY(c.window.txtfilepath->text().endsWith(QLatin1Char('/')));
     }
 
     void captions_data()
@@ -129,8 +133,8 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, caption);
-        Console c;
-        QObject *control = c.w().findChild<QObject *>(name);
+        ConsoleWindow c;
+        QObject *control = c.window.findChild<QObject *>(name);
         QVERIFY2(control, qPrintable(name));
         const QString shown = control->property("title").isValid() ? control->property("title").toString()
                                                                    : control->property("text").toString();
@@ -139,23 +143,23 @@ private slots:
 
     void tableHas42RowsInTwoHalves()
     {
-        Console c;
+        ConsoleWindow c;
         for (const char *column : {"txttx", "txsignal", "txtlog", "txtcount", "txtzero"}) {
             int boxes = 0;
-            for (QLineEdit *box : c.w().findChildren<QLineEdit *>())
+            for (QLineEdit *box : c.window.findChildren<QLineEdit *>())
                 boxes += box->objectName().startsWith(QLatin1String(column) + QLatin1Char('_'));
             QCOMPARE(boxes, kDisplayRows);
         }
-        QCOMPARE(c.w().txttx[0]->y(), c.w().txttx[21]->y());
-        QCOMPARE(c.w().txttx[20]->y(), c.w().txttx[41]->y());
-        QVERIFY(c.w().txttx[21]->x() > c.w().txtzero[0]->x());
-        QCOMPARE(c.w().txttx[1]->y() - c.w().txttx[0]->y(), 360 / 15);
+        QCOMPARE(c.window.txttx[0]->y(), c.window.txttx[21]->y());
+        QCOMPARE(c.window.txttx[20]->y(), c.window.txttx[41]->y());
+        QVERIFY(c.window.txttx[21]->x() > c.window.txtzero[0]->x());
+        QCOMPARE(c.window.txttx[1]->y() - c.window.txttx[0]->y(), 360 / 15);
     }
 
     void tabOrderGoesAreaByAreaAndRowByRow()
     {
-        Console c;
-        Mainscreen &w = c.w();
+        ConsoleWindow c;
+        MainscreenWindow &w = c.window;
         QCOMPARE(w.opt19k2->nextInFocusChain(), static_cast<QWidget *>(w.cmdseqadd));
         QCOMPARE(nextTabStop(w.txtadd[3]), static_cast<QWidget *>(w.cmdprog8chadd));
         QCOMPARE(nextTabStop(w.cmdsigmon), static_cast<QWidget *>(w.txttx[0]));
@@ -167,18 +171,18 @@ private slots:
 
     void boxesAreNamedByTheirCaptionOrHeading()
     {
-        Console c;
-        QCOMPARE(c.w().txttx[2]->accessibleName(), QStringLiteral("Tx. No, row 3"));
-        QCOMPARE(c.w().txtzero[41]->accessibleName(), QStringLiteral("Value 2, row 42"));
-        QCOMPARE(c.w().txtaddfilter->accessibleName(), QStringLiteral("Address Filter"));
-        QCOMPARE(c.w().txtinstring->accessibleName(), QStringLiteral("Message Received"));
-        QCOMPARE(c.w().txtadd[5]->accessibleName(), QStringLiteral("Address 5"));
+        ConsoleWindow c;
+        QCOMPARE(c.window.txttx[2]->accessibleName(), QStringLiteral("Tx. No, row 3"));
+        QCOMPARE(c.window.txtzero[41]->accessibleName(), QStringLiteral("Value 2, row 42"));
+        QCOMPARE(c.window.txtaddfilter->accessibleName(), QStringLiteral("Address Filter"));
+        QCOMPARE(c.window.txtinstring->accessibleName(), QStringLiteral("Message Received"));
+        QCOMPARE(c.window.txtadd[5]->accessibleName(), QStringLiteral("Address 5"));
     }
 
     void clockShowsTheTimeOfStartUp()
     {
-        Console c;
-        QCOMPARE(c.w().txtmask->text(), QStringLiteral("09:05:07"));
+        ConsoleWindow c;
+        QCOMPARE(c.window.txtmask->text(), QStringLiteral("09:05:07"));
         QCOMPARE(c.g().hourstr, QStringLiteral("9"));
         QCOMPARE(c.g().minstr, QStringLiteral("5"));
         QCOMPARE(c.g().daystr, QStringLiteral("8"));
@@ -191,20 +195,20 @@ private slots:
     // its own box may be drawn again, not the window beneath it.
     void clockTickRedrawsOnlyTheClockBox()
     {
-        Console c;
-        c.w().show();
-        QVERIFY(QTest::qWaitForWindowExposed(&c.w()));
+        ConsoleWindow c;
+        c.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c.window));
         c.w().tmrpctime_Timer(); // the first tick settles what the log folder shows
         QCoreApplication::processEvents();
         PaintCounter windowPaints, clockPaints;
-        c.w().installEventFilter(&windowPaints);
-        c.w().txtmask->installEventFilter(&clockPaints);
+        c.window.installEventFilter(&windowPaints);
+        c.window.txtmask->installEventFilter(&clockPaints);
         c.clock.advanceSeconds(1);
         c.w().tmrpctime_Timer();
         QTRY_COMPARE(clockPaints.paints, 1);
         QCoreApplication::processEvents();
         QCOMPARE(windowPaints.paints, 0);
-        QCOMPARE(c.w().txtmask->text(), QStringLiteral("09:05:08"));
+        QCOMPARE(c.window.txtmask->text(), QStringLiteral("09:05:08"));
     }
 };
 

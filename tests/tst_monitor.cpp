@@ -6,7 +6,7 @@
 #include "monitor/chartparts.h"
 #include "monitor/frmmonitor.h"
 #include "monitor/signalchart.h"
-#include "support/consolefixture.h"
+#include "support/windowfixture.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -21,14 +21,14 @@
 
 namespace {
 
-void openPort(Console &c)
+void openPort(ConsoleWindow &c)
 {
     c.port.setCommPort(1);
     c.port.setPortOpen(true);
 }
 
 // A scanning message ("S", level) received through the poll.
-void receiveScanning(Console &c, int level)
+void receiveScanning(ConsoleWindow &c, int level)
 {
     c.receive(QByteArray("S") + char(level));
 }
@@ -56,11 +56,11 @@ QList<Row> chart(const Frmmonitor &form)
 // Clicks "Signal Monitor". Once its modal loop runs, `whileShown` gets the
 // window; if the window is still up afterwards it is hidden, so the click
 // returns whatever `whileShown` did. True when the window was shown modally.
-bool showMonitor(Console &c, const std::function<void(Frmmonitor &)> &whileShown)
+bool showMonitor(ConsoleWindow &c, const std::function<void(Frmmonitor &)> &whileShown)
 {
     bool shownModally = false;
     QTimer::singleShot(0, &c.w(), [&] {
-        QPointer<Frmmonitor> form = c.g().monform;
+        QPointer<Frmmonitor> form = dynamic_cast<Frmmonitor *>(c.g().monform);
         if (!form)
             return;
         shownModally = form->isVisible() && QApplication::activeModalWidget() == form;
@@ -122,15 +122,15 @@ void TestMonitor::barWidth()
 
 void TestMonitor::window()
 {
-    Console c;
-    Frmmonitor form(c.g(), c.w().mod(), &c.w());
+    ConsoleWindow c;
+    Frmmonitor form(c.g(), c.w().mod(), &c.window);
 
     QCOMPARE(form.objectName(), QStringLiteral("frmmonitor"));
     QCOMPARE(form.windowTitle(), QStringLiteral("VHF Signal Strength Monitor"));
     QCOMPARE(form.size(), QSize(twipsToPixels(&form, 15450), twipsToPixels(&form, 10815)));
     QCOMPARE(form.palette().color(QPalette::Window), QColor(128, 128, 255));
     QVERIFY(form.windowFlags().testFlag(Qt::Dialog));
-    QCOMPARE(form.parent(), &c.w());
+    QCOMPARE(form.parent(), static_cast<QObject *>(&c.window));
     QVERIFY(form.txtbanner->text().startsWith(QStringLiteral("RF SIGNAL SCANNER")));
     QCOMPARE(form.cmdfreeze->text(), QStringLiteral("Freeze Display"));
     QCOMPARE(form.cmdexit->text(), QStringLiteral("Main Menu"));
@@ -180,8 +180,8 @@ void TestMonitor::controlGeometry()
     QFETCH(int, width);
     QFETCH(int, height);
 
-    Console c;
-    Frmmonitor form(c.g(), c.w().mod(), &c.w());
+    ConsoleWindow c;
+    Frmmonitor form(c.g(), c.w().mod(), &c.window);
     const auto matches = form.findChildren<QObject *>(name);
     QCOMPARE(matches.size(), 1);
     QRect geometry;
@@ -198,8 +198,8 @@ void TestMonitor::controlGeometry()
 // the console's text boxes: window blue, white text, the dialog font.
 void TestMonitor::rowBoxLooksLikeATextBox()
 {
-    Console c;
-    Frmmonitor form(c.g(), c.w().mod(), &c.w());
+    ConsoleWindow c;
+    Frmmonitor form(c.g(), c.w().mod(), &c.window);
     // The newest row: each row's boxes overlap the bottom of the row above.
     form.txtadd[36]->setText(QStringLiteral("16777215"));
     form.sig_lvl[36]->setText(QStringLiteral("10"));
@@ -226,8 +226,8 @@ void TestMonitor::rowBoxLooksLikeATextBox()
 
 void TestMonitor::barsAreDrawnToTheirWidth()
 {
-    Console c;
-    Frmmonitor form(c.g(), c.w().mod(), &c.w());
+    ConsoleWindow c;
+    Frmmonitor form(c.g(), c.w().mod(), &c.window);
     const int level3 = twipsToPixels(&form, 3945);
     form.sigbar[36]->resize(level3, form.sigbar[36]->height());
     form.sigbar[35]->resize(0, form.sigbar[35]->height());
@@ -245,8 +245,8 @@ void TestMonitor::barsAreDrawnToTheirWidth()
 
 void TestMonitor::chartIsReadAloudNewestFirst()
 {
-    Console c;
-    Frmmonitor form(c.g(), c.w().mod(), &c.w());
+    ConsoleWindow c;
+    Frmmonitor form(c.g(), c.w().mod(), &c.window);
     form.txtadd[36]->setText(QStringLiteral("777"));
     form.sig_lvl[36]->setText(QStringLiteral("2"));
 
@@ -261,8 +261,8 @@ void TestMonitor::chartIsReadAloudNewestFirst()
 // reader finds in them is read over the real bus by monitor_atspi.py.)
 void TestMonitor::chartRowsGoWithTheWindow()
 {
-    Console c;
-    auto *form = new Frmmonitor(c.g(), c.w().mod(), &c.w());
+    ConsoleWindow c;
+    auto *form = new Frmmonitor(c.g(), c.w().mod(), &c.window);
     QAccessibleInterface *chart = QAccessible::queryAccessibleInterface(form->Shape1);
     QVERIFY(chart);
     QCOMPARE(chart->childCount(), kMonitorRows);
@@ -283,7 +283,7 @@ void TestMonitor::chartRowsGoWithTheWindow()
 // waits at most its refresh time.
 void TestMonitor::chartRedrawsAfterAReading()
 {
-    Console c;
+    ConsoleWindow c;
     openPort(c);
     int paints = 0;
     QVERIFY(showMonitor(c, [&](Frmmonitor &form) {
@@ -308,8 +308,8 @@ void TestMonitor::chartRedrawsAfterAReading()
 
 void TestMonitor::firstOpeningDrawsTheEmptyHistory()
 {
-    Console c;
-    QVERIFY(c.g().monform.isNull());
+    ConsoleWindow c;
+    QVERIFY(!c.g().monform);
     QVERIFY(c.g().monfreeze);
 
     bool live = false;
@@ -321,10 +321,10 @@ void TestMonitor::firstOpeningDrawsTheEmptyHistory()
     }));
 
     QVERIFY(live);
-    const Row empty{QStringLiteral("0"), QStringLiteral("0"), twipsToPixels(&c.w(), 465)};
+    const Row empty{QStringLiteral("0"), QStringLiteral("0"), twipsToPixels(&c.window, 465)};
     QCOMPARE(shown, QList<Row>(kMonitorRows, empty));
     QVERIFY(c.g().monfreeze);        // "Main Menu" froze it again
-    QVERIFY(c.g().monform.isNull()); // and unloaded the window
+    QVERIFY(!c.g().monform); // and unloaded the window
 }
 
 void TestMonitor::rowShowsReading_data()
@@ -345,7 +345,7 @@ void TestMonitor::rowShowsReading()
     QFETCH(int, txno);
     QFETCH(int, widthTwips);
 
-    Console c;
+    ConsoleWindow c;
     QList<Row> shown;
     QVERIFY(showMonitor(c, [&](Frmmonitor &form) {
         c.w().mod().AddToHistory(level, txno);
@@ -355,13 +355,13 @@ void TestMonitor::rowShowsReading()
     }));
 
     QCOMPARE(shown.size(), kMonitorRows);
-    QCOMPARE(shown[36], (Row{QString::number(txno), QString::number(level), twipsToPixels(&c.w(), widthTwips)}));
+    QCOMPARE(shown[36], (Row{QString::number(txno), QString::number(level), twipsToPixels(&c.window, widthTwips)}));
     QCOMPARE(c.g().barwidth, widthTwips); // row 36 is drawn last
 }
 
 void TestMonitor::readingsArriveWhileShownModally()
 {
-    Console c;
+    ConsoleWindow c;
     openPort(c);
     c.w().mod().AddToHistory(3, 555);
 
@@ -376,14 +376,14 @@ void TestMonitor::readingsArriveWhileShownModally()
         form.cmdexit->click();
     }));
 
-    QCOMPARE(before[36], (Row{QStringLiteral("555"), QStringLiteral("3"), twipsToPixels(&c.w(), 3945)}));
+    QCOMPARE(before[36], (Row{QStringLiteral("555"), QStringLiteral("3"), twipsToPixels(&c.window, 3945)}));
     QCOMPARE(after[35], before[36]);
-    QCOMPARE(after[36], (Row{QStringLiteral("0"), QStringLiteral("5"), twipsToPixels(&c.w(), 6345)}));
+    QCOMPARE(after[36], (Row{QStringLiteral("0"), QStringLiteral("5"), twipsToPixels(&c.window, 6345)}));
 }
 
 void TestMonitor::frozenChartWaitsForTheNextReadingAfterUnfreeze()
 {
-    Console c;
+    ConsoleWindow c;
     openPort(c);
     // Reading r: level r mod 12 (some beyond the scale), transmitter 5000 + r.
     QList<std::pair<int, int>> readings;
@@ -426,14 +426,14 @@ void TestMonitor::frozenChartWaitsForTheNextReadingAfterUnfreeze()
     QCOMPARE(next.size(), kMonitorRows);
     for (int i = 0; i < kMonitorRows; ++i) {
         const auto [level, txno] = readings[readings.size() - kMonitorRows + i];
-        const int width = twipsToPixels(&c.w(), barWidthForLevel(level));
+        const int width = twipsToPixels(&c.window, barWidthForLevel(level));
         QCOMPARE(next[i], (Row{QString::number(txno), QString::number(level), width}));
     }
 }
 
 void TestMonitor::mainMenuThenSignalMonitorShowsReadingsFromWhileClosed()
 {
-    Console c;
+    ConsoleWindow c;
     openPort(c);
 
     // Frozen when "Main Menu" is pressed: the new window must start live anyway.
@@ -443,7 +443,7 @@ void TestMonitor::mainMenuThenSignalMonitorShowsReadingsFromWhileClosed()
         form.cmdfreeze->click();
         form.cmdexit->click();
     }));
-    QVERIFY(c.g().monform.isNull());
+    QVERIFY(!c.g().monform);
     QVERIFY(c.g().monfreeze);
 
     receiveScanning(c, 8);
@@ -464,19 +464,19 @@ void TestMonitor::mainMenuThenSignalMonitorShowsReadingsFromWhileClosed()
     QVERIFY(first.isNull()); // the unloaded window is gone, not hidden
     QVERIFY(live);
     QCOMPARE(caption, QStringLiteral("Freeze Display"));
-    QCOMPARE(shown[35], (Row{QStringLiteral("0"), QStringLiteral("8"), twipsToPixels(&c.w(), 9945)}));
-    QCOMPARE(shown[36], (Row{QStringLiteral("777"), QStringLiteral("2"), twipsToPixels(&c.w(), 2745)}));
+    QCOMPARE(shown[35], (Row{QStringLiteral("0"), QStringLiteral("8"), twipsToPixels(&c.window, 9945)}));
+    QCOMPARE(shown[36], (Row{QStringLiteral("777"), QStringLiteral("2"), twipsToPixels(&c.window, 2745)}));
 }
 
 void TestMonitor::escapeActsAsMainMenu()
 {
-    Console c;
+    ConsoleWindow c;
     QVERIFY(showMonitor(c, [&](Frmmonitor &form) {
         form.cmdfreeze->setFocus();
         QTest::keyClick(form.cmdfreeze, Qt::Key_Escape);
     }));
     QVERIFY(c.g().monfreeze);
-    QVERIFY(c.g().monform.isNull());
+    QVERIFY(!c.g().monform);
 }
 
 void TestMonitor::titleBarCloseKeepsWindowAndFreeze_data()
@@ -490,7 +490,7 @@ void TestMonitor::titleBarCloseKeepsWindowAndFreeze()
 {
     QFETCH(bool, frozen);
 
-    Console c;
+    ConsoleWindow c;
     openPort(c);
     QPointer<Frmmonitor> first;
     QVERIFY(showMonitor(c, [&](Frmmonitor &form) {
@@ -501,7 +501,7 @@ void TestMonitor::titleBarCloseKeepsWindowAndFreeze()
     }));
 
     QVERIFY(first);
-    QCOMPARE(c.g().monform.data(), first.data());
+    QCOMPARE(c.g().monform, static_cast<MonitorView *>(first.data()));
     QVERIFY(!first->isVisible());
     QCOMPARE(c.g().monfreeze, frozen);
 
@@ -526,10 +526,10 @@ void TestMonitor::titleBarCloseKeepsWindowAndFreeze()
 
 void TestMonitor::scanningBeforeFirstOpeningShowsOnceOpened()
 {
-    Console c;
+    ConsoleWindow c;
     openPort(c);
     receiveScanning(c, 9);
-    QVERIFY(c.g().monform.isNull());
+    QVERIFY(!c.g().monform);
     QCOMPARE(c.g().sighist[36], 9);
 
     QList<Row> shown;
@@ -537,8 +537,8 @@ void TestMonitor::scanningBeforeFirstOpeningShowsOnceOpened()
         shown = chart(form);
         form.cmdexit->click();
     }));
-    QCOMPARE(shown[36], (Row{QStringLiteral("0"), QStringLiteral("9"), twipsToPixels(&c.w(), 11145)}));
-    QCOMPARE(shown[35], (Row{QStringLiteral("0"), QStringLiteral("0"), twipsToPixels(&c.w(), 465)}));
+    QCOMPARE(shown[36], (Row{QStringLiteral("0"), QStringLiteral("9"), twipsToPixels(&c.window, 11145)}));
+    QCOMPARE(shown[35], (Row{QStringLiteral("0"), QStringLiteral("0"), twipsToPixels(&c.window, 465)}));
 }
 
 QTEST_MAIN(TestMonitor)

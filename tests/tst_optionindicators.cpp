@@ -2,7 +2,7 @@
 // rendered indicator of a selected option button (or a ticked check box)
 // stands out from an unselected one, while the captions stay white on the
 // window's blue.
-#include "support/consolefixture.h"
+#include "support/windowfixture.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -84,7 +84,7 @@ QRgb brightestCaptionPixel(QAbstractButton *button)
     return brightest;
 }
 
-QAbstractButton *button(Mainscreen &w, const QString &name)
+QAbstractButton *button(MainscreenWindow &w, const QString &name)
 {
     return w.findChild<QAbstractButton *>(name);
 }
@@ -107,9 +107,9 @@ private slots:
     void selectedStandsOut()
     {
         QFETCH(QString, name);
-        Console c;
-        c.w().show();
-        QAbstractButton *b = button(c.w(), name);
+        ConsoleWindow c;
+        c.window.show();
+        QAbstractButton *b = button(c.window, name);
         QVERIFY(b);
         const double unselected = indicatorMark(b, false);
         const double selected = indicatorMark(b, true);
@@ -123,9 +123,9 @@ private slots:
     void captionsStayWhite()
     {
         QFETCH(QString, name);
-        Console c;
-        c.w().show();
-        QAbstractButton *b = button(c.w(), name);
+        ConsoleWindow c;
+        c.window.show();
+        QAbstractButton *b = button(c.window, name);
         QVERIFY(b);
         const QRgb brightest = brightestCaptionPixel(b);
         QVERIFY2(qRed(brightest) >= 240 && qGreen(brightest) >= 240 && qBlue(brightest) >= 240,

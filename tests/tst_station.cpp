@@ -193,10 +193,18 @@ private slots:
     }
 
     // The program itself, on a line, as a pipeline reads it.
+    // On a core application: no platform named and no plugins to be found,
+    // the station still receives, logs and writes its JSON stream.
     void jsonStreamParses()
     {
+        QTemporaryDir logs, noPlugins;
+        QProcessEnvironment environment;
+        environment.insert(QStringLiteral("QT_PLUGIN_PATH"), noPlugins.path());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM_PLUGIN_PATH"), noPlugins.path());
         StationProcess station;
-        station.start({QStringLiteral("--json")});
+        station.start({QStringLiteral("--json"), QStringLiteral("--log-folder"), logs.path(), QStringLiteral("--log"),
+                       QStringLiteral("every")},
+                      environment);
         QVERIFY(station.process.waitForStarted());
         QByteArray diagnostics;
         QTRY_VERIFY((diagnostics += station.process.readAllStandardError()).contains("receiving on"));
@@ -245,6 +253,12 @@ private slots:
         station.process.terminate();
         QVERIFY(station.process.waitForFinished());
         QCOMPARE(station.process.exitCode(), 0);
+        QVERIFY(!diagnostics.contains("platform"));
+        const QStringList csv = filesIn(logs.path()).filter(QStringLiteral(".csv"));
+        QCOMPARE(csv.size(), 1);
+        const QByteArray logged = fileContents(logs.filePath(csv.first()));
+        QVERIFY(logged.contains("\n74565,7,21.5,"));
+        QVERIFY(logged.count('\n') > 5);
 
         // As a pipeline reads it: jq takes every line.
         QProcess jq;
@@ -254,6 +268,20 @@ private slots:
         QVERIFY(jq.waitForFinished());
         QCOMPARE(jq.exitCode(), 0);
         QCOMPARE(jq.readAllStandardOutput().count('\n'), station.lines.size());
+    }
+
+    // A headless box installs no desktop for the station.
+    void linksNoDesktopLibrary()
+    {
+        QProcess readelf;
+        readelf.start(QStringLiteral("readelf"), {QStringLiteral("-d"), qEnvironmentVariable("HALVERN_STATION")});
+        QVERIFY(readelf.waitForFinished());
+        QCOMPARE(readelf.exitCode(), 0);
+        const QString needed = QString::fromLatin1(readelf.readAllStandardOutput());
+        QVERIFY(needed.contains(u"libQt6Core.so"));
+        for (const char *library : {"libQt6Gui", "libQt6Widgets", "libQt6DBus", "libX11", "libxcb", "libEGL", "libGL",
+                                    "libOpenGL"})
+            QVERIFY2(!needed.contains(QLatin1String(library)), library);
     }
 
     void speaksNotifyAndAnswersSignals()

@@ -257,7 +257,7 @@ private slots:
         const QStringList csv = filesIn(logs.path()).filter(QStringLiteral(".csv"));
         QCOMPARE(csv.size(), 1);
         const QByteArray logged = fileContents(logs.filePath(csv.first()));
-        QVERIFY(logged.contains("\n74565,7,21.5,"));
+        QVERIFY(logged.contains("\n74565,7,22,")); // the first reading, its value as logged
         QVERIFY(logged.count('\n') > 5);
 
         // As a pipeline reads it: jq takes every line.

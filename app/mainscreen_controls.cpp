@@ -50,7 +50,7 @@ void Mainscreen::buildControls()
     optoff->setChecked(true);
     optoff->setToolTip(offToolTip({}));
 
-    const auto options = [this](std::initializer_list<std::pair<OptionButton *Mainscreen::*, const char *>> named) {
+    const auto options = [this](std::initializer_list<std::pair<OptionButton * Mainscreen::*, const char *>> named) {
         auto *group = new OptionGroup(this);
         for (const auto &[member, name] : named) {
             this->*member = new OptionButton(this, latin(name));
@@ -62,7 +62,8 @@ void Mainscreen::buildControls()
 
     // Logging options: one group of their own, none chosen at start.
     chklogen = new CheckBox(this, QStringLiteral("chklogen"));
-    options({{&Mainscreen::opt15min, "opt15min"}, {&Mainscreen::optall, "optall"}, {&Mainscreen::opttxonly, "opttxonly"}});
+    options(
+        {{&Mainscreen::opt15min, "opt15min"}, {&Mainscreen::optall, "optall"}, {&Mainscreen::opttxonly, "opttxonly"}});
 
     for (const auto &[member, name] : {std::pair{&Mainscreen::cmdseqadd, "cmdseqadd"},
                                        {&Mainscreen::cmdlogscreen, "cmdlogscreen"},

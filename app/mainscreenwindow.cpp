@@ -17,9 +17,7 @@ MainscreenWindow::MainscreenWindow(Mainscreen &form, QWidget *parent) : QWidget(
 {
     buildControls();
     bindControls();
-    m_form.setMonitorOpener([this]() -> MonitorView * {
-        return new Frmmonitor(m_form.state(), m_form.mod(), this);
-    });
+    m_form.setMonitorOpener([this]() -> MonitorView * { return new Frmmonitor(m_form.state(), m_form.mod(), this); });
 }
 
 MainscreenWindow::~MainscreenWindow()

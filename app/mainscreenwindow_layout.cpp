@@ -146,7 +146,8 @@ void MainscreenWindow::buildControls()
     // Panels behind the table and the outline of the logging area come first,
     // so every other control lies above them.
     for (int half = 0; half < 2; ++half)
-        makeRectangle(this, QStringLiteral("Shape1_%1").arg(half), {half == 0 ? 240 : 7680, 1920, 7215, 8055}, kCaption);
+        makeRectangle(this, QStringLiteral("Shape1_%1").arg(half), {half == 0 ? 240 : 7680, 1920, 7215, 8055},
+                      kCaption);
     makeOutline(this, QStringLiteral("Shape_logging"), {4080, 120, 6135, 1335}, kCaption);
 
     // Communications port frame and its option group.
@@ -220,8 +221,8 @@ void MainscreenWindow::buildControls()
             const int half = row / kRowsPerBlock;
             const Twips at{item.boxLeft[half], kTableTop + kRowPitch * (row % kRowsPerBlock), item.width, kRowHeight};
             QLineEdit *box =
-                makeBox(this, QStringLiteral("%1_%2").arg(QLatin1String(item.name)).arg(row).toLatin1().constData(),
-                        "", at, kArialBold);
+                makeBox(this, QStringLiteral("%1_%2").arg(QLatin1String(item.name)).arg(row).toLatin1().constData(), "",
+                        at, kArialBold);
             setBoxColours(box, item.background, Qt::black);
             box->setAccessibleName(QStringLiteral("%1, row %2").arg(QLatin1String(item.heading)).arg(row + 1));
             (*columns[c])[row] = box;
@@ -260,4 +261,3 @@ void MainscreenWindow::setTabChain()
     for (qsizetype i = 1; i < chain.size(); ++i)
         setTabOrder(chain[i - 1], chain[i]);
 }
-

@@ -1,9 +1,8 @@
 #include "app/clock.h"
+#include "app/controls.h"
 #include "app/globaldec.h"
 #include "app/mainscreen.h"
 #include "app/modfunctions.h"
-#include "app/controls.h"
-
 
 // One reading of the clock gives every date and time text; the clock box
 // shows the time with two digits each.

@@ -6,7 +6,6 @@
 #include "comms/commsport.h"
 #include "reception/crc16.h"
 
-
 namespace {
 
 // The button caption of the command in a closed frame, for the messages

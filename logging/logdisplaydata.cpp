@@ -6,7 +6,6 @@
 #include "logging/logfile.h"
 #include "logging/logwriter.h"
 
-
 // A snapshot of every occupied display row, the texts as they are shown
 // (Value 2 is not logged). The Date field is the day the row's reading was
 // received, so a reading of 23:58 yesterday keeps yesterday's date; a row

@@ -8,7 +8,6 @@
 #include "logging/logfile.h"
 #include "logging/logwriter.h"
 
-
 // The same text again changes nothing: a folder that is away stays away
 // rather than counting as a new choice.
 void Mainscreen::txtfilepath_Apply()

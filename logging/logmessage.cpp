@@ -5,7 +5,6 @@
 #include "logging/logfile.h"
 #include "logging/logwriter.h"
 
-
 // One line for the current message. Its time and date are those of the last
 // clock refresh, never the system clock's. Transmitter 0 leaves the file
 // prepared but gets no line. While the folder is away the line waits.

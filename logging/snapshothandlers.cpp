@@ -3,7 +3,6 @@
 #include "app/numbers.h"
 #include "logging/logwriter.h"
 
-
 namespace {
 
 bool isQuarterHour(int minute)

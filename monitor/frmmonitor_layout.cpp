@@ -94,7 +94,8 @@ void Frmmonitor::buildControls()
         Shape1->addRow(txtadd[row], sig_lvl[row], sigbar[row]);
     }
     for (int n = 1; n <= 10; ++n)
-        Line[n] = makeDottedLine(this, QStringLiteral("Line%1").arg(n), kGridX[n - 1], kGridTop, kGridBottom, qColor(kWhite));
+        Line[n] =
+            makeDottedLine(this, QStringLiteral("Line%1").arg(n), kGridX[n - 1], kGridTop, kGridBottom, qColor(kWhite));
 
     static_assert(kMonitorRows == 37, "the banner's text and the rows' places are drawn for 37 rows");
     txtbanner =

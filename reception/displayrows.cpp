@@ -2,13 +2,12 @@
 // takes the first free one, and shows its values there. Around the table:
 // the address filter of "Message Received" and the message log.
 #include "app/colours.h"
+#include "app/controls.h"
 #include "app/globaldec.h"
 #include "app/mainscreen.h"
 #include "app/modfunctions.h"
 #include "app/numbers.h"
-#include "app/controls.h"
 #include "logging/csv.h"
-
 
 namespace {
 constexpr int kTamperBit = 16;

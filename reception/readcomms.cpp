@@ -3,15 +3,14 @@
 // read, checked and handed on by its type code.
 #include "app/clock.h"
 #include "app/colours.h"
+#include "app/controls.h"
 #include "app/globaldec.h"
 #include "app/mainscreen.h"
 #include "app/modfunctions.h"
-#include "app/controls.h"
 #include "comms/commsport.h"
 #include "reception/crc16.h"
 #include "reception/frame.h"
 #include "reception/messagefeed.h"
-
 
 void ModFunctions::ReadComms()
 {

@@ -5,7 +5,6 @@
 #include "app/mainscreen.h"
 #include "app/numbers.h"
 
-
 void Mainscreen::cmdseqadd_Click()
 {
     for (int i = 1; i < kDisplayRows; ++i) {

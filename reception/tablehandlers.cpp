@@ -1,7 +1,6 @@
 // Handlers that edit the display table and "Message Received".
 #include "app/mainscreen.h"
 
-
 // A row given another transmitter number starts empty, with no day of
 // reading either; S Level and colours stay.
 void Mainscreen::txttx_Change(int index)

@@ -18,12 +18,12 @@ namespace {
 
 struct Case {
     const char *name;
-    const char *control;                             // object name of the control (and its widget)
-    const char *signal;                              // the change its handler hangs on
-    int changes;                                     // how often it is raised
-    std::function<void(ConsoleWindow &)> act;        // the program's change, or the user's
-    std::function<bool(ConsoleWindow &)> shown;      // widget and control agree on the outcome
-    bool byUser;                                     // an edit of the user: marked modified
+    const char *control;                        // object name of the control (and its widget)
+    const char *signal;                         // the change its handler hangs on
+    int changes;                                // how often it is raised
+    std::function<void(ConsoleWindow &)> act;   // the program's change, or the user's
+    std::function<bool(ConsoleWindow &)> shown; // widget and control agree on the outcome
+    bool byUser;                                // an edit of the user: marked modified
 };
 
 QColor textOf(const QLineEdit *box)
@@ -45,14 +45,14 @@ const Case kCases[] = {
      [](ConsoleWindow &c) { c.w().txttx[3]->setText(QStringLiteral("12")); },
      [](ConsoleWindow &c) {
          return c.window.txttx[3]->text() == QLatin1String("12") && c.window.txtlog[3]->text().isEmpty()
-             && c.w().txtlog[3]->text().isEmpty();
+                && c.w().txtlog[3]->text().isEmpty();
      },
      false},
     {"row: user types a digit, its values emptied", "txttx_3", SIGNAL(textChanged(QString)), 1,
      [](ConsoleWindow &c) { QTest::keyClicks(c.window.txttx[3], QStringLiteral("7")); },
      [](ConsoleWindow &c) {
          return c.w().txttx[3]->text() == QLatin1String("07") && c.window.txtlog[3]->text().isEmpty()
-             && c.w().txtlog[3]->text().isEmpty();
+                && c.w().txtlog[3]->text().isEmpty();
      },
      true},
     {"filter: user types, the message emptied", "txtaddfilter", SIGNAL(textChanged(QString)), 2,
@@ -66,7 +66,9 @@ const Case kCases[] = {
          QTest::keyClicks(c.window.txtfilepath, QStringLiteral("x/"));
          QTest::keyClick(c.window.txtfilepath, Qt::Key_Return);
      },
-     [](ConsoleWindow &c) { return c.g().logfolder == c.window.txtfilepath->text() && c.g().logfolder.endsWith(u"x/"); },
+     [](ConsoleWindow &c) {
+         return c.g().logfolder == c.window.txtfilepath->text() && c.g().logfolder.endsWith(u"x/");
+     },
      true},
     {"clock: user's click frees the rows", "txtmask", SIGNAL(clicked()), 1,
      [](ConsoleWindow &c) { QTest::mouseClick(c.window.txtmask, Qt::LeftButton); },
@@ -80,14 +82,14 @@ const Case kCases[] = {
      },
      [](ConsoleWindow &c) {
          return c.window.optcom[4]->isHidden() && !c.window.optcom[4]->isEnabled()
-             && c.window.optcom[4]->toolTip() == QLatin1String("/dev/none");
+                && c.window.optcom[4]->toolTip() == QLatin1String("/dev/none");
      },
      false},
     {"rate option: user's click", "opt4800", SIGNAL(clicked()), 1,
      [](ConsoleWindow &c) { QTest::mouseClick(c.window.opt4800, Qt::LeftButton, {}, QPoint(5, 5)); },
      [](ConsoleWindow &c) {
          return c.w().opt4800->isChecked() && !c.w().opt9600->isChecked() && c.window.opt4800->isChecked()
-             && !c.window.opt9600->isChecked();
+                && !c.window.opt9600->isChecked();
      },
      false},
     {"rate option: user's click on the chosen one", "opt9600", SIGNAL(clicked()), 1,
@@ -115,7 +117,8 @@ const Case kCases[] = {
          c.w().lbllogqueue->show();
      },
      [](ConsoleWindow &c) {
-         return !c.window.lbllogqueue->isHidden() && c.window.lbllogqueue->text() == QLatin1String("3 log lines waiting");
+         return !c.window.lbllogqueue->isHidden()
+                && c.window.lbllogqueue->text() == QLatin1String("3 log lines waiting");
      },
      false},
     {"button: user's click numbers the rows", "cmdseqadd", SIGNAL(clicked()), 1,

@@ -15,11 +15,21 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("checked");
         QTest::addColumn<int>("clicks");
-        QTest::newRow("click b") << "c" << "b" << "b" << 1;
-        QTest::newRow("click the checked one") << "c" << "a" << "a" << 1;
-        QTest::newRow("program checks b") << "C" << "b" << "b" << 0;
-        QTest::newRow("unchecking the checked one refused") << "u" << "a" << "a" << 0;
-        QTest::newRow("disabled: click does nothing") << "dc" << "b" << "a" << 0;
+        QTest::newRow("click b") << "c"
+                                 << "b"
+                                 << "b" << 1;
+        QTest::newRow("click the checked one") << "c"
+                                               << "a"
+                                               << "a" << 1;
+        QTest::newRow("program checks b") << "C"
+                                          << "b"
+                                          << "b" << 0;
+        QTest::newRow("unchecking the checked one refused") << "u"
+                                                            << "a"
+                                                            << "a" << 0;
+        QTest::newRow("disabled: click does nothing") << "dc"
+                                                      << "b"
+                                                      << "a" << 0;
     }
     void optionGroup()
     {

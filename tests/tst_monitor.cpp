@@ -323,8 +323,8 @@ void TestMonitor::firstOpeningDrawsTheEmptyHistory()
     QVERIFY(live);
     const Row empty{QStringLiteral("0"), QStringLiteral("0"), twipsToPixels(&c.window, 465)};
     QCOMPARE(shown, QList<Row>(kMonitorRows, empty));
-    QVERIFY(c.g().monfreeze);        // "Main Menu" froze it again
-    QVERIFY(!c.g().monform); // and unloaded the window
+    QVERIFY(c.g().monfreeze); // "Main Menu" froze it again
+    QVERIFY(!c.g().monform);  // and unloaded the window
 }
 
 void TestMonitor::rowShowsReading_data()

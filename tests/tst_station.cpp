@@ -279,8 +279,8 @@ private slots:
         QCOMPARE(readelf.exitCode(), 0);
         const QString needed = QString::fromLatin1(readelf.readAllStandardOutput());
         QVERIFY(needed.contains(u"libQt6Core.so"));
-        for (const char *library : {"libQt6Gui", "libQt6Widgets", "libQt6DBus", "libX11", "libxcb", "libEGL", "libGL",
-                                    "libOpenGL"})
+        for (const char *library :
+             {"libQt6Gui", "libQt6Widgets", "libQt6DBus", "libX11", "libxcb", "libEGL", "libGL", "libOpenGL"})
             QVERIFY2(!needed.contains(QLatin1String(library)), library);
     }
 

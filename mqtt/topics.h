@@ -22,6 +22,8 @@
 #include <QString>
 #include <cstdint>
 
+inline constexpr char kDefaultPrefix[] = "halvern";
+
 inline constexpr char kStatusOnline[] = "online";
 inline constexpr char kStatusOffline[] = "offline";
 inline constexpr char kSilentOn[] = "ON";
@@ -29,6 +31,8 @@ inline constexpr char kSilentOff[] = "OFF";
 
 inline constexpr char kDiscoveryPrefix[] = "homeassistant";
 inline constexpr char kHomeAssistantStatusTopic[] = "homeassistant/status";
+// What Home Assistant publishes there when it (re)starts: send every config again.
+inline constexpr char kHomeAssistantBirth[] = "online";
 
 // P/S/<leaf>
 inline QByteArray stationTopic(const QString &prefix, const QString &station, const char *leaf)
@@ -64,6 +68,12 @@ inline QByteArray presenceTopic(const QString &prefix, const QString &station)
 inline QByteArray txTopic(const QString &prefix, const QString &station, std::int32_t txno)
 {
     return stationTopic(prefix, station, "tx/") + QByteArray::number(txno);
+}
+
+// P/S/tx/+: every transmitter's readings, not their silent flags.
+inline QByteArray everyTxTopic(const QString &prefix, const QString &station)
+{
+    return stationTopic(prefix, station, "tx/+");
 }
 
 inline QByteArray silentTopic(const QString &prefix, const QString &station, std::int32_t txno)

@@ -3,7 +3,6 @@
 #include "app/mainscreen.h"
 #include "app/numbers.h"
 #include "app/receivetick.h"
-#include "app/uplink.h"
 #include "comms/commsport.h"
 #include "logging/logwriter.h"
 #include "logging/recovery.h"
@@ -11,6 +10,7 @@
 #include "reception/messagejson.h"
 #include "station/linestream.h"
 #include "station/servicenotifier.h"
+#include "uplink/uplink.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -38,14 +38,14 @@ Station::Station(const StationOptions &options, CommsPort &port, const Clock &cl
         });
     }
     connect(&m_window->feed(), &MessageFeed::handled, this, &Station::messageHandled);
-    m_uplink = new Uplink(*m_window, clock, m_options.mqtt, m_options.events, this);
+    m_uplink = new Uplink(m_window->outlet(), clock, m_options.mqtt, m_options.events, this);
     connect(m_uplink, &Uplink::diagnostic, this, [](const QString &line) { diagnostic(line); });
     connect(m_uplink, &Uplink::eventRaised, this, [this](const StationEvent &event) {
         if (m_json)
             m_json->writeLine(eventJson(event));
     });
-    // After the window's own clock tick: the folder watch and retries are done.
-    connect(m_window->tmrpctime, &QTimer::timeout, this, &Station::everySecond);
+    // The outlet's last step: the folder watch, the retries and the uplink's second are done.
+    m_window->outlet().everySecond(Outlet::Second::Program, this, [this] { everySecond(); });
     const WatchdogPing ping = watchdogPing(m_notifier.watchdogInterval());
     if (!ping.note.isEmpty())
         diagnostic(ping.note);

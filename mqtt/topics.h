@@ -65,15 +65,21 @@ inline QByteArray presenceTopic(const QString &prefix, const QString &station)
     return stationTopic(prefix, station, "presence");
 }
 
+// P/S/tx/: the level under which every transmitter has its topics.
+inline QByteArray txLevel(const QString &prefix, const QString &station)
+{
+    return stationTopic(prefix, station, "tx/");
+}
+
 inline QByteArray txTopic(const QString &prefix, const QString &station, std::int32_t txno)
 {
-    return stationTopic(prefix, station, "tx/") + QByteArray::number(txno);
+    return txLevel(prefix, station) + QByteArray::number(txno);
 }
 
 // P/S/tx/+: every transmitter's readings, not their silent flags.
 inline QByteArray everyTxTopic(const QString &prefix, const QString &station)
 {
-    return stationTopic(prefix, station, "tx/+");
+    return txLevel(prefix, station) + '+';
 }
 
 inline QByteArray silentTopic(const QString &prefix, const QString &station, std::int32_t txno)

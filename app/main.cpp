@@ -4,14 +4,13 @@
 #include "app/mainscreen.h"
 #include "app/mainscreenwindow.h"
 #include "app/quitonsignal.h"
-#include "app/uplink.h"
 #include "comms/qtcommsport.h"
 #include "events/desktopnotifier.h"
 #include "logging/recovery.h"
+#include "uplink/uplink.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QTimer>
 #include <cstdio>
 
 int main(int argc, char *argv[])
@@ -49,11 +48,12 @@ int main(int argc, char *argv[])
     quitApplicationOnSignals();
     // Events as desktop notifications, and with --mqtt the broker; its state
     // in the window's notice.
-    Uplink uplink(mainscreen, clock, options.mqtt, options.events);
+    Uplink uplink(mainscreen.outlet(), clock, options.mqtt, options.events);
     DesktopNotifier notifier;
     QObject::connect(&uplink, &Uplink::eventRaised, &notifier,
                      [&](const StationEvent &event) { notifier.show(hookEvent(event, options.mqtt.station)); });
-    QObject::connect(mainscreen.tmrpctime, &QTimer::timeout, [&] { mainscreen.setUplinkNotice(uplink.notice()); });
+    mainscreen.outlet().everySecond(Outlet::Second::Program, &uplink,
+                                    [&] { mainscreen.setUplinkNotice(uplink.notice()); });
     QObject::connect(&uplink, &Uplink::diagnostic,
                      [](const QString &line) { std::fprintf(stderr, "halvern-console: %s\n", qPrintable(line)); });
     mainscreen.Form_Load();

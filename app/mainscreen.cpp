@@ -14,6 +14,7 @@ Mainscreen::Mainscreen(CommsPort &port, const Clock &clock, QObject *parent)
       commsport(port),
       m_clock(clock),
       m_log(std::make_unique<LogWriter>()),
+      m_outlet(m_feed, port, *m_log),
       m_modFunctions(m_g, *this, port, clock, *m_log, m_feed)
 {
     buildControls();

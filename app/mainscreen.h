@@ -13,6 +13,7 @@
 #include "app/controls.h"
 #include "app/globaldec.h"
 #include "app/modfunctions.h"
+#include "app/outlet.h"
 #include "comms/portmap.h"
 #include "monitor/monitorview.h"
 #include "reception/messagefeed.h"
@@ -35,6 +36,8 @@ public:
     LogWriter &logWriter() { return *m_log; }
     // Every message the receive path handled, once handled.
     MessageFeed &feed() { return m_feed; }
+    // What the outputs take: the feed, the port's and the log's state, the second.
+    Outlet &outlet() { return m_outlet; }
     // tmrcomms, asleep while the line is quiet: start and stop it here.
     ReceiveTick &receiveTick() { return *m_tick; }
 
@@ -82,7 +85,7 @@ public:
     void txtfilepath_Apply();
     void txtpulsefilename_Apply();
     void showLogNotice();
-    // The broker's line in the same notice (app/uplink.h), empty for none.
+    // The broker's line in the same notice (uplink/uplink.h), empty for none.
     void setUplinkNotice(const QString &text);
 
     // Clock tick and snapshots (logging/snapshothandlers.cpp)
@@ -112,6 +115,7 @@ private:
     const Clock &m_clock;
     std::unique_ptr<LogWriter> m_log;
     MessageFeed m_feed;
+    Outlet m_outlet;
     ModFunctions m_modFunctions;
     QString m_lostDevice; // the device waiting to come back, by its stable name
     QString m_uplinkNotice;

@@ -38,12 +38,12 @@
 #include "app/clock.h"
 #include "app/mainscreen.h"
 #include "app/mainscreenwindow.h"
-#include "app/uplink.h"
 #include "comms/fakecommsport.h"
 #include "comms/qtcommsport.h"
 #include "monitor/frmmonitor.h"
 #include "monitor/signalchart.h"
 #include "reception/frame.h"
+#include "uplink/uplink.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -290,11 +290,9 @@ void publishedMessageCost(benchmark::State &state, bool mqtt)
             return;
         }
         MqttOptions options;
-        options.url = broker.url();
-        options.host = QStringLiteral("127.0.0.1");
-        options.port = broker.port();
+        setBrokerUrl(options, broker.url());
         options.station = QStringLiteral("bench");
-        uplink = std::make_unique<Uplink>(c.window, c.clock, options, EventOptions());
+        uplink = std::make_unique<Uplink>(c.window.outlet(), c.clock, options, EventOptions());
         uplink->start();
         QElapsedTimer waited;
         waited.start();

@@ -1,6 +1,8 @@
 #pragma once
 // A Mosquitto of the benchmark's own on a free loopback port, anonymous
 // clients let in, logging to its standard error so we can wait for it.
+#include "mqtt/brokeraddress.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
@@ -16,7 +18,7 @@ public:
     // Starts it and waits up to 10 s until it listens; false if it did not.
     bool start();
     quint16 port() const { return m_port; }
-    QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1").arg(m_port); }
+    QString url() const { return brokerUrl({QStringLiteral("127.0.0.1"), m_port, false}); }
     // What it logged so far (for a message when something failed).
     QByteArray log();
 

@@ -20,6 +20,7 @@
 #include "support/ptypair.h"
 
 #include "mqtt/mqttclient.h"
+#include "mqtt/topics.h"
 #include "reception/crc16.h"
 #include "reception/frame.h"
 #include "reception/telemetry.h"
@@ -125,11 +126,12 @@ int main(int argc, char *argv[])
     settings.port = broker.port();
     settings.clientId = QStringLiteral("latency-reader");
     MqttClient reader(settings);
-    const QByteArray topics = QStringLiteral("halvern/%1/").arg(kStationName).toUtf8();
+    const QString prefix = QLatin1String(kDefaultPrefix);
+    const QByteArray status = statusTopic(prefix, kStationName);
     QObject::connect(&reader, &MqttClient::messageReceived, [&](const QByteArray &topic, const QByteArray &payload) {
         const qint64 arrivedNs = clock.nsecsElapsed();
-        if (topic == topics + "status") {
-            online = payload == "online";
+        if (topic == status) {
+            online = payload == kStatusOnline;
             return;
         }
         const int tx = QJsonDocument::fromJson(payload).object().value(QLatin1String("tx")).toInt();
@@ -143,8 +145,8 @@ int main(int argc, char *argv[])
         latenciesMs.push_back(double(arrivedNs - pending.front().writtenNs) / 1e6);
         pending.pop_front();
     });
-    reader.subscribe(topics + "status");
-    reader.subscribe(topics + "tx/+"); // not tx/<number>/silent
+    reader.subscribe(status);
+    reader.subscribe(everyTxTopic(prefix, kStationName));
     reader.start();
 
     QProcess station;

@@ -1,7 +1,8 @@
 #pragma once
 // The events of a running console or station: every message the receive
-// path hands on, and once a second the clock, the port and the log, through
-// the tracker. Both programs listen to `raised`.
+// path hands on, the port's loss, and once a second (the outlet's first step)
+// the clock, the port and the log, through the tracker. Both programs listen
+// to `raised`.
 #include "events/eventtracker.h"
 #include "events/stationevent.h"
 
@@ -9,13 +10,13 @@
 #include <QString>
 
 class Clock;
-class Mainscreen;
+class Outlet;
 struct HandledMessage;
 
 class EventSource : public QObject {
     Q_OBJECT
 public:
-    EventSource(Mainscreen &window, const Clock &clock, const EventSettings &settings, QObject *parent = nullptr);
+    EventSource(Outlet &outlet, const Clock &clock, const EventSettings &settings, QObject *parent = nullptr);
 
     const EventTracker &tracker() const { return m_tracker; }
 
@@ -28,7 +29,7 @@ private:
     void everySecond();
     void raise(const QList<StationEvent> &events);
 
-    Mainscreen &m_window;
+    Outlet &m_outlet;
     const Clock &m_clock;
     EventTracker m_tracker;
     QString m_lostDevice;      // empty: no port lost

@@ -16,6 +16,7 @@ bool isQuarterHour(int minute)
 // the file system, and the quarter-hour snapshot. The snapshot is taken on
 // the first tick of minutes 0, 15, 30 and 45; lastlogmin keeps it to one per
 // quarter hour, and holds the start-up minute so none is taken in that minute.
+// Then the outputs' second (app/outlet.h), once all of this is done.
 //
 // A folder the user chose that has not passed its test since unticks
 // "Enable Logging" (the user ticks it again). One that passed and now fails
@@ -42,6 +43,7 @@ void Mainscreen::tmrpctime_Timer()
             m_modFunctions.LogDisplayData();
         }
     }
+    emit m_outlet.secondTicked();
 }
 
 // A snapshot on request, whatever option is chosen; pressed in a quarter-hour

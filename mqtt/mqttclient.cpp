@@ -5,7 +5,6 @@
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QSocketNotifier>
-#include <QUrl>
 #include <QtDebug>
 
 #include <cerrno>
@@ -122,40 +121,7 @@ QString lastTlsError()
 
 QString MqttSettings::url() const
 {
-    const QString shownHost = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
-    return QStringLiteral("%1://%2:%3")
-        .arg(tls ? QStringLiteral("mqtts") : QStringLiteral("mqtt"), shownHost)
-        .arg(port);
-}
-
-std::optional<MqttSettings> parseMqttUrl(const QString &text, QString *error)
-{
-    const auto wrong = [&](const QString &why) {
-        *error =
-            QStringLiteral("MQTT broker \"%1\": %2 (expected mqtt://host:1883 or mqtts://host:8883)").arg(text, why);
-        return std::nullopt;
-    };
-    const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid())
-        return wrong(QStringLiteral("not an address"));
-    MqttSettings settings;
-    if (url.scheme() == QLatin1String("mqtts"))
-        settings.tls = true;
-    else if (url.scheme() != QLatin1String("mqtt"))
-        return wrong(url.scheme().isEmpty() ? QStringLiteral("no scheme") : QStringLiteral("unknown scheme"));
-    settings.host = url.host();
-    if (settings.host.isEmpty())
-        return wrong(QStringLiteral("no host"));
-    if (!url.userInfo().isEmpty())
-        return wrong(QStringLiteral("user names and passwords have their own options"));
-    if (!url.path().isEmpty() && url.path() != QLatin1String("/"))
-        return wrong(QStringLiteral("a path is not used"));
-    if (url.hasQuery() || url.hasFragment())
-        return wrong(QStringLiteral("a query or fragment is not used"));
-    if (url.port() == 0)
-        return wrong(QStringLiteral("port 0"));
-    settings.port = quint16(url.port(settings.tls ? 8883 : 1883));
-    return settings;
+    return brokerUrl({host, port, tls});
 }
 
 MqttClient::MqttClient(const MqttSettings &settings, QObject *parent) : QObject(parent), m_settings(settings)

@@ -17,6 +17,7 @@
 // (kMaxIncomingPacket): a broker drops bigger messages for this client, so a
 // huge message on a subscribed topic never reaches memory. A broker that
 // refuses MQTT 5 gets 3.1.1 (said once), without that protection.
+#include "mqtt/brokeraddress.h"
 #include "publishqueue.h"
 
 #include <QByteArray>
@@ -25,7 +26,6 @@
 #include <QString>
 #include <QTimer>
 #include <functional>
-#include <optional>
 #include <vector>
 
 class QHostInfo;
@@ -36,7 +36,7 @@ struct mqtt5__property; // libmosquitto's mosquitto_property
 
 struct MqttSettings {
     QString host;
-    quint16 port = 1883;
+    quint16 port = kMqttPort;
     bool tls = false;
     QString caFile; // TLS: the broker's CA; empty: the system's CAs
     QString user;
@@ -46,10 +46,6 @@ struct MqttSettings {
     // "mqtt://host:1883": how the status lines name the broker.
     QString url() const;
 };
-
-// mqtt://host[:port] (port 1883) or mqtts://host[:port] (port 8883). On a
-// wrong address returns nothing and sets `error` to one line saying why.
-std::optional<MqttSettings> parseMqttUrl(const QString &text, QString *error);
 
 class MqttClient : public QObject {
     Q_OBJECT

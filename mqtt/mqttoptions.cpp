@@ -1,6 +1,8 @@
 #include "mqtt/mqttoptions.h"
 
+#include "mqtt/brokeraddress.h"
 #include "mqtt/cafile.h"
+#include "mqtt/topics.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -66,44 +68,7 @@ QString systemError()
 
 QString applyUrl(MqttOptions &mqtt, EventOptions &, const QString &value)
 {
-    const QString bad = QStringLiteral("%1 is not mqtt://HOST[:PORT] or mqtts://HOST[:PORT]").arg(quoted(value));
-    const bool tls = value.startsWith(QLatin1String("mqtts://"));
-    if (!tls && !value.startsWith(QLatin1String("mqtt://")))
-        return bad;
-    const QString rest = value.mid(tls ? 8 : 7);
-    QString host;
-    QString after;               // ":PORT" or nothing
-    if (rest.startsWith(u'[')) { // an IPv6 address
-        const qsizetype close = rest.indexOf(u']');
-        host = rest.mid(1, close - 1);
-        after = rest.mid(close + 1);
-        const bool address =
-            close > 1 && host.contains(u':') && std::all_of(host.cbegin(), host.cend(), [](QChar c) {
-                return c.isDigit() || (c.toLower() >= u'a' && c.toLower() <= u'f') || c == u':' || c == u'.';
-            });
-        if (!address)
-            return bad;
-    } else {
-        const qsizetype colon = rest.indexOf(u':');
-        host = rest.left(colon);
-        after = colon < 0 ? QString() : rest.mid(colon);
-        if (!std::all_of(host.cbegin(), host.cend(), [](QChar c) { return isNameCharacter(c) || c == u'.'; }))
-            return bad;
-    }
-    if (host.isEmpty() || (!after.isEmpty() && !after.startsWith(u':')))
-        return bad;
-    qint64 port = tls ? 8883 : 1883;
-    if (!after.isEmpty()) {
-        port = wholeNumber(after.mid(1), 1, 65535);
-        if (port < 0)
-            return QStringLiteral("%1: the port %2 is not a whole number from 1 to 65535")
-                .arg(quoted(value), quoted(after.mid(1)));
-    }
-    mqtt.url = value;
-    mqtt.host = host;
-    mqtt.port = quint16(port);
-    mqtt.tls = tls;
-    return {};
+    return setBrokerUrl(mqtt, value);
 }
 
 QString applyUser(MqttOptions &mqtt, EventOptions &, const QString &value)
@@ -444,6 +409,19 @@ std::optional<QString> MqttEventDraft::finish(const QString &hostName, const QSt
     if (mqtt.station.isEmpty())
         mqtt.station = stationNameFromHost(hostName);
     return std::nullopt;
+}
+
+QString setBrokerUrl(MqttOptions &options, const QString &url)
+{
+    const auto parsed = parseBrokerAddress(url);
+    if (const auto *problem = std::get_if<QString>(&parsed))
+        return *problem;
+    const auto &address = std::get<BrokerAddress>(parsed);
+    options.url = url;
+    options.host = address.host;
+    options.port = address.port;
+    options.tls = address.tls;
+    return {};
 }
 
 MqttSettings mqttSettings(const MqttOptions &options, const QString &clientId)

@@ -13,6 +13,7 @@
 // config file may keep them while url is commented out.
 #include "app/configfile.h"
 #include "mqtt/mqttclient.h"
+#include "mqtt/topics.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -39,7 +40,7 @@ struct MqttOptions {
     QString passwordFile;       // as given, or $CREDENTIALS_DIRECTORY/passwordCredential
     QString passwordCredential; // a credential systemd hands over (LoadCredential=)
     QString caFile;
-    QString prefix = QStringLiteral("halvern"); // at most kLongestPrefix characters
+    QString prefix{QLatin1String(kDefaultPrefix)}; // at most kLongestPrefix characters
     QString station; // letters, digits, '-' and '_', at most kLongestStation; by default from the host name
 
     bool enabled() const { return !url.isEmpty(); }
@@ -86,6 +87,10 @@ struct MqttEventDraft {
     // $CREDENTIALS_DIRECTORY) and the station name defaults to the host name.
     std::optional<QString> finish(const QString &hostName, const QString &credentialsFolder = {});
 };
+
+// The broker's address into the options (mqtt/brokeraddress.h); empty, or
+// why the text is not an address, the options as they were.
+QString setBrokerUrl(MqttOptions &options, const QString &url);
 
 // The broker connection the options describe, under `clientId`.
 MqttSettings mqttSettings(const MqttOptions &options, const QString &clientId);

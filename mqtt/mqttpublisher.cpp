@@ -1,7 +1,6 @@
 #include "mqtt/mqttpublisher.h"
 
-#include "app/mainscreen.h"
-#include "comms/commsport.h"
+#include "app/outlet.h"
 #include "events/stationevent.h"
 #include "mqtt/discovery.h"
 #include "mqtt/mqttclient.h"
@@ -30,9 +29,9 @@ constexpr int kReannounceStepMs = 10;
 constexpr int kReannounceRetryMs = 1000;
 } // namespace
 
-MqttPublisher::MqttPublisher(MqttClient &client, Mainscreen &window, const QString &prefix, const QString &station,
+MqttPublisher::MqttPublisher(MqttClient &client, Outlet &outlet, const QString &prefix, const QString &station,
                              const QByteArray &instanceId, QObject *parent)
-    : QObject(parent), m_client(client), m_window(window), m_prefix(prefix), m_station(station), m_presence(instanceId)
+    : QObject(parent), m_client(client), m_outlet(outlet), m_prefix(prefix), m_station(station), m_presence(instanceId)
 {
     m_client.setWill(statusTopic(m_prefix, m_station), kStatusOffline, kRetained);
     m_client.subscribe(kHomeAssistantStatusTopic);
@@ -41,9 +40,9 @@ MqttPublisher::MqttPublisher(MqttClient &client, Mainscreen &window, const QStri
     connect(&m_reannounceStep, &QTimer::timeout, this, &MqttPublisher::reannounceStep);
     connect(&m_client, &MqttClient::connected, this, &MqttPublisher::connected);
     connect(&m_client, &MqttClient::messageReceived, this, &MqttPublisher::messageReceived);
-    connect(&window.feed(), &MessageFeed::handled, this, &MqttPublisher::messageHandled);
-    connect(window.tmrpctime, &QTimer::timeout, this, &MqttPublisher::everySecond);
-    connect(window.tmrpctime, &QTimer::timeout, this, &MqttPublisher::countSecond);
+    connect(&outlet.feed(), &MessageFeed::handled, this, &MqttPublisher::messageHandled);
+    outlet.everySecond(Outlet::Second::PublisherState, this, [this] { everySecond(); });
+    outlet.everySecond(Outlet::Second::PublisherCount, this, [this] { countSecond(); });
 }
 
 // After every connect: the broker may have restarted without its retained
@@ -73,7 +72,7 @@ void MqttPublisher::messageHandled(const HandledMessage &message)
     m_heard.insert(reading.txno, reading);
     if (firstTime) {
         publishDiscovery(reading);
-        m_client.publish(silentTopic(m_prefix, m_station, reading.txno), "OFF", kAtLeastOnce, kRetained);
+        m_client.publish(silentTopic(m_prefix, m_station, reading.txno), kSilentOff, kAtLeastOnce, kRetained);
     }
     m_client.publish(txTopic(m_prefix, m_station, reading.txno), messageJson(message), kAtLeastOnce, kRetained);
 }
@@ -81,9 +80,10 @@ void MqttPublisher::messageHandled(const HandledMessage &message)
 void MqttPublisher::eventRaised(const StationEvent &event)
 {
     m_client.publish(eventsTopic(m_prefix, m_station), eventJson(event), kAtLeastOnce, !kRetained);
-    if (event.tx && (event.name == "silent" || event.name == "heard_again"))
-        m_client.publish(silentTopic(m_prefix, m_station, *event.tx), event.name == "silent" ? "ON" : "OFF",
-                         kAtLeastOnce, kRetained);
+    const bool silent = event.name == EventName::Silent;
+    if (event.tx && (silent || event.name == EventName::HeardAgain))
+        m_client.publish(silentTopic(m_prefix, m_station, *event.tx), silent ? kSilentOn : kSilentOff, kAtLeastOnce,
+                         kRetained);
 }
 
 // Home Assistant announces itself after a restart: it has forgotten every
@@ -99,7 +99,7 @@ void MqttPublisher::messageReceived(const QByteArray &topic, const QByteArray &p
         updateNameShared();
         return;
     }
-    if (topic != kHomeAssistantStatusTopic || payload != kStatusOnline)
+    if (topic != kHomeAssistantStatusTopic || payload != kHomeAssistantBirth)
         return;
     m_reannounceWanted = true;
     if (mayReannounce())
@@ -181,7 +181,7 @@ void MqttPublisher::everySecond()
 {
     if (m_finishing)
         return;
-    const bool open = m_window.port().portOpen();
+    const bool open = m_outlet.portOpen();
     bool changed = open != m_portOpen;
     m_portOpen = open;
     if (++m_secondsThisMinute >= 60) {
@@ -196,7 +196,7 @@ void MqttPublisher::everySecond()
 
 void MqttPublisher::publishState()
 {
-    m_portOpen = m_window.port().portOpen();
+    m_portOpen = m_outlet.portOpen();
     m_client.publish(stationStateTopic(m_prefix, m_station), stationStatePayload(m_portOpen, m_messagesLastMinute),
                      kAtLeastOnce, kRetained);
 }

@@ -25,15 +25,15 @@
 #include "mqtt/presence.h"
 #include "reception/telemetry.h"
 
-class Mainscreen;
 class MqttClient;
+class Outlet;
 struct HandledMessage;
 struct StationEvent;
 
 class MqttPublisher : public QObject {
     Q_OBJECT
 public:
-    MqttPublisher(MqttClient &client, Mainscreen &window, const QString &prefix, const QString &station,
+    MqttPublisher(MqttClient &client, Outlet &outlet, const QString &prefix, const QString &station,
                   const QByteArray &instanceId, QObject *parent = nullptr);
 
     void eventRaised(const StationEvent &event);
@@ -64,7 +64,7 @@ private:
     void updateNameShared();
 
     MqttClient &m_client;
-    Mainscreen &m_window;
+    Outlet &m_outlet;
     QString m_prefix;
     QString m_station;
     QHash<std::int32_t, Reading> m_heard; // the last reading of every transmitter, for discovery again
@@ -73,7 +73,7 @@ private:
     std::optional<int> m_messagesLastMinute; // none until a whole minute is counted
     bool m_portOpen = false;
 
-    qint64 m_second = 0; // seconds of the window's tick so far: wall clock jumps do not matter
+    qint64 m_second = 0; // seconds of the outlet's tick so far: wall clock jumps do not matter
     StationPresence m_presence;
     qint64 m_presenceAnnouncedAt = 0;
     bool m_nameShared = false;

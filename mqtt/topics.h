@@ -22,6 +22,8 @@
 #include <QString>
 #include <cstdint>
 
+inline constexpr char kDefaultPrefix[] = "halvern";
+
 inline constexpr char kStatusOnline[] = "online";
 inline constexpr char kStatusOffline[] = "offline";
 inline constexpr char kSilentOn[] = "ON";
@@ -29,6 +31,8 @@ inline constexpr char kSilentOff[] = "OFF";
 
 inline constexpr char kDiscoveryPrefix[] = "homeassistant";
 inline constexpr char kHomeAssistantStatusTopic[] = "homeassistant/status";
+// What Home Assistant publishes there when it (re)starts: send every config again.
+inline constexpr char kHomeAssistantBirth[] = "online";
 
 // P/S/<leaf>
 inline QByteArray stationTopic(const QString &prefix, const QString &station, const char *leaf)
@@ -61,9 +65,21 @@ inline QByteArray presenceTopic(const QString &prefix, const QString &station)
     return stationTopic(prefix, station, "presence");
 }
 
+// P/S/tx/: the level under which every transmitter has its topics.
+inline QByteArray txLevel(const QString &prefix, const QString &station)
+{
+    return stationTopic(prefix, station, "tx/");
+}
+
 inline QByteArray txTopic(const QString &prefix, const QString &station, std::int32_t txno)
 {
-    return stationTopic(prefix, station, "tx/") + QByteArray::number(txno);
+    return txLevel(prefix, station) + QByteArray::number(txno);
+}
+
+// P/S/tx/+: every transmitter's readings, not their silent flags.
+inline QByteArray everyTxTopic(const QString &prefix, const QString &station)
+{
+    return txLevel(prefix, station) + '+';
 }
 
 inline QByteArray silentTopic(const QString &prefix, const QString &station, std::int32_t txno)

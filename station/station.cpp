@@ -2,13 +2,13 @@
 
 #include "app/mainscreen.h"
 #include "app/receivetick.h"
-#include "app/uplink.h"
 #include "comms/commsport.h"
 #include "logging/logwriter.h"
 #include "logging/recovery.h"
 #include "reception/messagejson.h"
 #include "station/linestream.h"
 #include "station/servicenotifier.h"
+#include "uplink/uplink.h"
 
 #include <QDir>
 #include <QTimer>
@@ -32,14 +32,14 @@ Station::Station(const StationOptions &options, CommsPort &port, const Clock &cl
         });
     }
     connect(&m_form->feed(), &MessageFeed::handled, this, &Station::messageHandled);
-    m_uplink = new Uplink(*m_form, clock, m_options.mqtt, m_options.events, this);
+    m_uplink = new Uplink(m_form->outlet(), clock, m_options.mqtt, m_options.events, this);
     connect(m_uplink, &Uplink::diagnostic, this, [](const QString &line) { diagnostic(line); });
     connect(m_uplink, &Uplink::eventRaised, this, [this](const StationEvent &event) {
         if (m_json)
             m_json->writeLine(eventJson(event));
     });
-    // After the form's own clock tick: the folder watch and retries are done.
-    connect(m_form->tmrpctime, &QTimer::timeout, this, &Station::everySecond);
+    // The outlet's last step: the folder watch, the retries and the uplink's second are done.
+    m_form->outlet().everySecond(Outlet::Second::Program, this, [this] { everySecond(); });
     const WatchdogPing ping = watchdogPing(m_notifier.watchdogInterval());
     if (!ping.note.isEmpty())
         diagnostic(ping.note);

@@ -10,10 +10,10 @@
 #include "support/consolefixture.h"
 #include "support/mosquittobroker.h"
 
-#include "app/uplink.h"
 #include "mqtt/mqttclient.h"
 #include "mqtt/mqttpublisher.h"
 #include "mqtt/topics.h"
+#include "uplink/uplink.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -113,7 +113,7 @@ struct Publishing {
     MqttPublisher publisher;
 
     explicit Publishing(quint16 port)
-        : client(settings(port)), publisher(client, console.w(), u"halvern"_qs, u"away"_qs, "0000beef")
+        : client(settings(port)), publisher(client, console.w().outlet(), u"halvern"_qs, u"away"_qs, "0000beef")
     {
         console.openPort1();
     }
@@ -192,7 +192,7 @@ private slots:
         mqtt.host = QStringLiteral("127.0.0.1");
         mqtt.port = broker.port();
         mqtt.station = QStringLiteral("coalesce");
-        Uplink uplink(console.w(), console.clock, mqtt, EventOptions{});
+        Uplink uplink(console.w().outlet(), console.clock, mqtt, EventOptions{});
         uplink.start();
         // Connected, and the subscriber too: the status is retained, the first
         // presence is not and may come before it subscribed.

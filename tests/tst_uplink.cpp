@@ -6,8 +6,8 @@
 #include "support/mosquittobroker.h"
 #include "support/ptypair.h"
 
-#include "app/uplink.h"
 #include "reception/frame.h"
+#include "uplink/uplink.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -35,10 +35,9 @@ bool has(const QStringList &lines, const QString &topic, const QString &payload 
     });
 }
 
-// The console's second tick, as its timer gives it.
+// The console's second tick, as its timer gives it: the window's steps, then the outlet's.
 void tick(Console &console)
 {
-    console.w().tmrpctime_Timer();
     QMetaObject::invokeMethod(console.w().tmrpctime, "timeout");
 }
 
@@ -109,7 +108,7 @@ private slots:
         events.onEvent = hook;
         events.silentAfterMinutes = 2;
         events.silentAfter.insert(200, 5);
-        Uplink uplink(console.w(), console.clock, mqtt, events);
+        Uplink uplink(console.w().outlet(), console.clock, mqtt, events);
         QStringList raised;
         connect(&uplink, &Uplink::eventRaised, this, [&](const StationEvent &event) { raised << event.name; });
         uplink.start();
@@ -152,7 +151,7 @@ private slots:
         mqtt.host = QStringLiteral("127.0.0.1");
         mqtt.port = broker.port();
         mqtt.station = QStringLiteral("site3");
-        Uplink uplink(console.w(), console.clock, mqtt, EventOptions{});
+        Uplink uplink(console.w().outlet(), console.clock, mqtt, EventOptions{});
         uplink.start();
         const auto states = [&] { return live.lines().filter(QStringLiteral("halvern/site3/state ")); };
         QTRY_COMPARE(states().size(), 1);

@@ -2,8 +2,9 @@
 // What leaves the machine, the same in the console and the station: the
 // events of the receive path (to the hook, and to whoever listens here), and
 // with --mqtt the readings, raw messages, events, the station's state and
-// Home Assistant discovery on the broker. All of it hangs off the window's
-// message feed and clock tick; none of it can hold up the receive tick.
+// Home Assistant discovery on the broker. All of it hangs off the outlet
+// (app/outlet.h): the message feed, the port, the log and the second; none
+// of it can hold up the receive tick.
 #include "events/stationevent.h"
 #include "mqtt/mqttoptions.h"
 
@@ -15,9 +16,9 @@ class Clock;
 class EventHook;
 struct HookEvent;
 class EventSource;
-class Mainscreen;
 class MqttClient;
 class MqttPublisher;
+class Outlet;
 class SavedMessages;
 
 // An event in the texts the hook and the desktop show.
@@ -26,7 +27,7 @@ HookEvent hookEvent(const StationEvent &event, const QString &station);
 class Uplink : public QObject {
     Q_OBJECT
 public:
-    Uplink(Mainscreen &window, const Clock &clock, const MqttOptions &mqtt, const EventOptions &events,
+    Uplink(Outlet &outlet, const Clock &clock, const MqttOptions &mqtt, const EventOptions &events,
            QObject *parent = nullptr);
     ~Uplink() override;
 

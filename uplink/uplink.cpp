@@ -1,7 +1,7 @@
-#include "app/uplink.h"
+#include "uplink/uplink.h"
 
 #include "app/clock.h"
-#include "app/mainscreen.h"
+#include "app/outlet.h"
 #include "events/eventhook.h"
 #include "events/eventsource.h"
 #include "logging/recovery.h"
@@ -11,8 +11,6 @@
 #include "mqtt/savedmessages.h"
 #include "mqtt/topics.h"
 #include "reception/jsontext.h"
-
-#include <QTimer>
 
 HookEvent hookEvent(const StationEvent &event, const QString &station)
 {
@@ -38,11 +36,10 @@ EventSettings eventSettings(const EventOptions &options)
 }
 } // namespace
 
-Uplink::Uplink(Mainscreen &window, const Clock &clock, const MqttOptions &mqtt, const EventOptions &events,
-               QObject *parent)
+Uplink::Uplink(Outlet &outlet, const Clock &clock, const MqttOptions &mqtt, const EventOptions &events, QObject *parent)
     : QObject(parent), m_url(mqtt.url), m_prefix(mqtt.prefix), m_station(mqtt.station)
 {
-    m_events = std::make_unique<EventSource>(window, clock, eventSettings(events));
+    m_events = std::make_unique<EventSource>(outlet, clock, eventSettings(events));
     connect(m_events.get(), &EventSource::raised, this, &Uplink::eventRaised);
     if (!events.onEvent.isEmpty()) {
         m_hook = std::make_unique<EventHook>(events.onEvent, clock);
@@ -59,7 +56,7 @@ Uplink::Uplink(Mainscreen &window, const Clock &clock, const MqttOptions &mqtt, 
             m_state = line;
             emit diagnostic(QStringLiteral("MQTT: ") + line);
         });
-        m_publisher = std::make_unique<MqttPublisher>(*m_client, window, mqtt.prefix, mqtt.station, instanceId);
+        m_publisher = std::make_unique<MqttPublisher>(*m_client, outlet, mqtt.prefix, mqtt.station, instanceId);
         connect(m_publisher.get(), &MqttPublisher::nameSharedChanged, this, [this](bool shared) {
             emit diagnostic(
                 shared ? QStringLiteral("MQTT: another station uses the name \"%1\" on this broker; give "
@@ -68,7 +65,7 @@ Uplink::Uplink(Mainscreen &window, const Clock &clock, const MqttOptions &mqtt, 
                        : QStringLiteral("MQTT: no other station uses the name \"%1\" any more").arg(m_station));
         });
         connect(m_events.get(), &EventSource::raised, m_publisher.get(), &MqttPublisher::eventRaised);
-        connect(window.tmrpctime, &QTimer::timeout, this, &Uplink::everySecond);
+        outlet.everySecond(Outlet::Second::UplinkDrops, this, [this] { everySecond(); });
     }
 }
 

@@ -4,6 +4,7 @@
 #include "app/mainscreen.h"
 #include "app/mainscreenwindow.h"
 #include "app/quitonsignal.h"
+#include "app/versionnotice.h"
 #include "comms/qtcommsport.h"
 #include "events/desktopnotifier.h"
 #include "logging/recovery.h"
@@ -31,7 +32,7 @@ int main(int argc, char *argv[])
         return 0;
     }
     if (options.version) {
-        std::printf("halvern-console %s\n", HALVERN_VERSION);
+        std::printf("%s\n", qPrintable(versionNotice("halvern-console")));
         return 0;
     }
 

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 Halvern console developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Run by cmake --install (and by cpack): puts the station's unit and
 # configuration file where the prefix of this installation asks, which is
 # only known now (cmake --install --prefix, /usr in the Debian package).

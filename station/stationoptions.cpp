@@ -1,6 +1,7 @@
 #include "station/stationoptions.h"
 
 #include "app/configfile.h"
+#include "app/versionnotice.h"
 #include "station/forget.h"
 
 #include <QFile>
@@ -485,5 +486,5 @@ QString stationUsage()
 
 QString stationVersion()
 {
-    return QStringLiteral("halvern-station " HALVERN_VERSION);
+    return versionNotice("halvern-station");
 }

@@ -63,5 +63,5 @@ QString defaultStationConfigFile(const QProcessEnvironment &environment);
 // The --help text, in the shape help2man reads.
 QString stationUsage();
 
-// The --version line, without its line end.
+// What --version prints (versionNotice), without a line end after it.
 QString stationVersion();

@@ -353,7 +353,8 @@ void TestReceiverSim::profilesPlayValidMessages()
     QTRY_COMPARE(sim.process.state(), QProcess::NotRunning);
     QCOMPARE(sim.process.exitCode(), 0);
 
-    QCOMPARE(console.received.size(), count * messageLength);
+    // The last bytes may still wait in the line when the simulator has ended.
+    QTRY_COMPARE(console.received.size(), count * messageLength);
     for (int i = 0; i < count; ++i) {
         const QByteArray message = console.received.mid(i * messageLength, messageLength);
         if (messageLength == kScanningLength) {

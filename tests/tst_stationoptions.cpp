@@ -564,7 +564,11 @@ private slots:
             QVERIFY2(lines.filter(start).size() == 1 && lines.filter(start).first().startsWith(start), option);
         }
         QVERIFY(stationUsage().contains(QStringLiteral("Exit status: 0 clean exit, 1 failure, 2 bad configuration.")));
-        QCOMPARE(stationVersion(), QStringLiteral("halvern-station " HALVERN_VERSION));
+        // help2man takes the page's header from the first line of --version.
+        const QStringList version = stationVersion().split(u'\n');
+        QCOMPARE(version.first(), QStringLiteral("halvern-station " HALVERN_VERSION));
+        QVERIFY(version.contains(QStringLiteral(
+            "License GPL-3.0-or-later: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.")));
     }
 };
 

@@ -1,6 +1,7 @@
 // halvern-receiver-sim: stands in for the VHF receiver on a pseudo-terminal.
 // It plays receiver traffic into the line at the line rate and prints every
 // command the console sends back.
+#include "app/versionnotice.h"
 #include "commands.h"
 #include "ptyline.h"
 #include "replay.h"
@@ -356,6 +357,7 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QString::fromUtf8(description));
     parser.addHelpOption();
     parser.addOptions({
+        {QStringLiteral("version"), QStringLiteral("Show the version and the licence, then exit.")},
         {QStringLiteral("profile"), QStringLiteral("Traffic: steady, busy, noisy or scanning (default steady)."),
          QStringLiteral("name"), QStringLiteral("steady")},
         {QStringLiteral("gap"), QStringLiteral("Least silence before each message, 30 or more (default by profile)."),
@@ -384,6 +386,10 @@ int main(int argc, char *argv[])
         return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("%s\n", qPrintable(versionNotice("halvern-receiver-sim")));
+        return 0;
+    }
     Settings settings;
     if (const auto problem = readSettings(parser, settings))
         return usageError(*problem);

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The style of the console's text boxes: the application's own, except that
 // a box's panel (background and frame) is drawn once per size, state and

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Where the console reads the local date and time: the system clock when it
 // runs, a clock that tests set and advance. Beside it a monotonic time, for

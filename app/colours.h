@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The colours of both windows, each named once, as red, green and blue: the
 // form holds them without Qt Gui, the windows turn them into palettes

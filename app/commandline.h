@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The console's optional arguments. Without any it behaves as it always has.
 //   --port N=DEVICE   port N (1..10) is DEVICE, e.g. a pseudo-terminal (repeatable)

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The INI config files of the console and the station, read strictly: lines
 // are "key = value", "[section]", blank, or comments starting with ';' or '#'

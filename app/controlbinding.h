@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Binds a widget of the window to its control of the form, both ways: the
 // widget shows what the control holds (text, text colour, shown, enabled,

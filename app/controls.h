@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The form's controls: what the procedures and handlers read and set, held
 // without widgets. Each has the member functions of the widget it stands for

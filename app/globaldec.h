@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The program-wide variables, one set for the run, owned by the main window.
 // Every procedure reads and writes them from the user-interface thread only.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The console's logging categories. Only warnings show by default; switch a
 // category's debug messages on with QT_LOGGING_RULES, for example

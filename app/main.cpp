@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The Halvern VHF receiver console: one main window, the receiver on a serial port.
 #include "app/clock.h"
 #include "app/commandline.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The main form: every control but the signal monitor's, held without
 // widgets (app/controls.h), its timers and handlers, the program-wide

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The form's controls with the texts and states they start with. Where they
 // sit and how they look is the window's (app/mainscreenwindow_layout.cpp),
 // which finds each control by its object name.

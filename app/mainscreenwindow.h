@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The console's main window: the form's controls as widgets, built from the
 // layout tables in mainscreenwindow_layout.cpp and each bound to its control

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window's widgets, laid out in twips as tables: name, caption,
 // geometry, colours and font. Frames' children are placed relative to their
 // frame. What the boxes hold and which options are chosen is the form's

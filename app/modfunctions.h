@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The console's procedures. Each works on the program-wide variables, the
 // main window's controls and the serial port; the handlers of the windows

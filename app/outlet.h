@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The one narrow input of everything that leaves the machine (events, the
 // JSON stream's events, the broker, the programs' own lines and notices):

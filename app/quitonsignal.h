@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // SIGINT, SIGTERM, SIGHUP and SIGQUIT end the event loop the ordinary way, so
 // the port is closed before the process ends (a killed process leaves the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The 10 ms receive tick (the window's tmrcomms) asleep on a quiet line.
 // After a tick that leaves nothing waiting in the port (so no message is being

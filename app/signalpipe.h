@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // POSIX signals noticed in the event loop, by the self-pipe trick: the
 // handler only writes the signal's number to a non-blocking pipe (write(2) is

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Building controls the way both windows describe them: geometry in twips,
 // colours as red, green, blue, and a font by family and point size.

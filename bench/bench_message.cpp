@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The receive tick's cost per message, with the real widgets (offscreen),
 // "Log Every Message Received" writing a real file and the signal monitor
 // open and live. Painting is measured apart: it happens later in the event

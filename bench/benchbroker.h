@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A Mosquitto of the benchmark's own on a free loopback port, anonymous
 // clients let in, logging to its standard error so we can wait for it.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Runs the console as a user would for a measured time and reports what it
 // cost: the main window shown, then port 1 open on a device at the chosen rate,
 // optionally "Log Every Message Received" and the signal monitor open (its

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Puts a console into the state a user's clicks would: port 1 open,
 // "Log Every Message Received" on, the signal monitor open and live.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The floor of polling every 10 ms: a Qt program with the console's platform
 // and event loop that runs nothing but one 10 ms precise timer. Run beside the
 // console for the same time, its CPU time is what the console's idle CPU time

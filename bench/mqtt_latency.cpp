@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // From the end of a frame on the line to its reading at a subscriber: the
 // real station on a pseudo-terminal, publishing to a Mosquitto of our own on
 // this machine, and an MQTT client here subscribed to its readings. Frames of

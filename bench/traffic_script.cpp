@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Writes a script for the receiver simulator (--script) out of timed phases:
 //   halvern-bench-script [--baud RATE] PHASE...   with PHASE = valid:SECONDS or flood:SECONDS
 // valid: well-formed frames of all five types from eight transmitters, each

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The serial port component `commsport`: exactly the operations the console
 // uses, so the port can be real (QSerialPort) or a fake in tests.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A serial port for tests and benchmarks: incoming bytes are queued by the
 // test, writes are recorded, chosen port numbers fail to open.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Which device stands behind port numbers kFirstPort to kLastPort (1 to 10). On Windows port N is
 // "COMN". Elsewhere the ports are the machine's serial devices: USB and ACM

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Port and baud-rate selection. Opening a port is also how the console finds
 // out which ports exist: a port that cannot be opened has its button hidden.
 #include "app/mainscreen.h"

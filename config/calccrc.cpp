@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Closing and sending a receiver command: the CRC of cmdstring, appended low
 // byte first, and one write of the whole frame.
 #include "app/globaldec.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Receiver command frames: prefix ("AT=" or "AP"), payload, CRC-16/MODBUS of
 // prefix and payload, low byte then high byte. No terminator.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The receiver configuration buttons. Each starts cmdstring afresh from its
 // prefix, appends the payload read from its boxes and closes and writes the
 // frame (SendCommand). A box whose value has no place in the frame stops the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The console's events as desktop notifications: org.freedesktop.Notifications
 // on the session bus, called without waiting for the answer. Where there is no

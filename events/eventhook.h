@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Runs the user's program for each event (--on-event PROGRAM): no shell and
 // no arguments, so nothing in a message can become a command. The event is in

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The events of a running console or station: every message the receive
 // path hands on, the port's loss, and once a second (the outlet's first step)

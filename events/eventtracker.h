@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Turns what the station sees (handled messages, the passing of time, the
 // port, the log writer) into events. The state lives in memory only: a restart

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Something worth telling people about: a transmitter's battery, tamper switch,
 // channels or silence, the receiver going quiet, the port, the log. The JSON

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The CSV line builder under arbitrary field texts: a line read back by a
 // strict CSV reader gives exactly the fields it was built from, so a comma,
 // quote or line break in a field can never shift or split the fields of a

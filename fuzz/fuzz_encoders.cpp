@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The mode and address commands under arbitrary box texts: either the
 // command is refused, or its frame has the right length, a CRC that holds
 // and fields that read back as the values typed, rounded as documented.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The receive path under arbitrary receiver traffic: bytes arrive in chunks
 // and the poll ticks between them. Whatever the bytes are, the display table
 // and the signal history stay within their ranges, and every message the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The number rules under arbitrary texts and doubles: the leading-number
 // rule never gives NaN or -0, a number the console writes reads back as the
 // same number, and the whole-number conversions stay defined for any double.

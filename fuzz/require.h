@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A broken invariant in a fuzz target: say which one and abort, so that
 // libFuzzer reports it like a crash and keeps the input.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The CSV log format: a daily file per base name, a fixed header, five
 // fields a line, lines ended by CR LF.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // What the message log and the display snapshot share before their lines:
 // whether the folder takes lines, the file name of the day and base name,

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A log file opened for one append: open, write, close. The file is opened
 // without following a link and without waiting on it, and only a regular

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The log folder and base name in effect, and the notice under them. A text
 // the user types takes effect when its editing ends (Enter, or leaving the
 // box), so the texts on the way from one folder to another ("/", "/home/")

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Writes log lines to their files, opening, appending and closing the file
 // for every write, so each line is complete on disk when the call returns

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // At exit, log lines that still wait are not lost: after one last attempt
 // to write them, what remains goes to recovery files in the user's state

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // What a screen reader finds in the signal monitor's chart. The rows are
 // drawn as one picture, so the chart offers them to assistive technology as

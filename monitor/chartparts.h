@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The parts of the signal monitor's chart that change with every reading:
 // the text boxes txtadd(i) and sig_lvl(i) and the bars sigbar(i). Each is

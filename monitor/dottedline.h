@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A vertical dotted line, one pixel wide: the grid of the signal monitor.
 // The bars beneath it change with every message, and each time the part of

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The signal monitor window: the signal history's readings as rows of bars
 // against a scale S0 to S10. Built from the layout tables in

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The signal monitor's controls, laid out in twips as tables: the banner and
 // panel, a row of address, level and bar per history entry, the grid and its legend, the
 // two buttons.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // What the procedures see of the signal monitor window: its load step, its
 // rows (RedrawMonitor fills them) and showing it. The console's Frmmonitor

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // "Signal Monitor": the one monitor window, created on first use (and again
 // after "Main Menu" unloaded it), shown modally. The modal loop keeps
 // handling events, so the form's timers go on receiving and the chart keeps

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Copies the signal history into the monitor window, row i from entry i.
 #include "app/globaldec.h"
 #include "app/modfunctions.h"

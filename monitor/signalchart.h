@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The chart's panel (Shape1) and everything drawn on it for the readings:
 // the rows (one per history entry) of address box, level box and bar. A

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // How a broker is addressed, the one grammar of --mqtt, the [mqtt] url key
 // and every line that names a broker:

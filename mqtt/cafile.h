@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The check of a CA file at start, so that a file the TLS connection could
 // never use stops the start with its reason instead of failing every connect.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Home Assistant MQTT discovery: the retained config messages that make each
 // transmitter a device in Home Assistant, and the station a device of its

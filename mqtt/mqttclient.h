@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // One connection to an MQTT broker, kept up for as long as the program runs,
 // driven from the Qt event loop: libmosquitto's socket is watched by socket

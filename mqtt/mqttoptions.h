@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The MQTT and event options, the same in the console and the station: one
 // table of them (long option, value name, help line, how a value is taken)

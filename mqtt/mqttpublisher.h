@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // What a console or station hands to its broker: its status (online, and
 // offline as its will), every reading under its transmitter, raw messages,

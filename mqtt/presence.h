@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Telling apart two running programs that publish under one station name (a
 // cloned SD card keeps the host name, the default name). Each program picks a

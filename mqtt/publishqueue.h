@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The messages an MQTT connection still owes the broker, oldest first. The
 // first `handed` of them were given to the current connection and wait for

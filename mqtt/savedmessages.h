@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Messages a broker never acknowledged, kept in a file across an exit: one
 // file per station and broker in the state folder, read at the next start

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Every MQTT topic the station publishes or reads, named in one place. P is
 // the prefix (--mqtt-prefix, default "halvern"), S the station name (letters,

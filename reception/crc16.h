@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // CRC-16/MODBUS: reflected polynomial 0xA001, initial 0xFFFF, no final XOR,
 // sent low byte first. One function serves the receive check and the

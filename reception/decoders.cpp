@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The telemetry decoders: the message's values go into the program-wide
 // variables, its account into msgtext, and the display table takes it over.
 #include "app/globaldec.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The display table: every decoded message finds its transmitter's rows, or
 // takes the first free one, and shows its values there. Around the table:
 // the address filter of "Message Received" and the message log.

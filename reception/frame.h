@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The layout of what the receiver sends, in one place: the decoder, the
 // receive poll, the simulator, the fuzzers and the tests all take it from here.

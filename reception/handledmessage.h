@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // One message as the receive poll handled it, for whatever passes messages
 // on (the JSON stream): when it was framed, its bytes, and what it was.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The signal history: the last kHistoryLength signal readings with their
 // transmitter numbers, entry kHistoryNewest the newest. Fed by telemetry rows
 // and scanning messages.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Compact JSON text with its keys in the order written (QJsonObject sorts
 // them), for the objects the station hands on: messages, events, discovery.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Where the receive path hands on every message it handled, after the table,
 // the history and the log have taken it: the JSON stream listens here. With

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // One handled message as one compact JSON object, for the station's --json
 // output and anything else that passes messages on. Keys come in a fixed

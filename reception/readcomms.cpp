@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The receive poll: a message is the burst of bytes that has stopped growing
 // for one tick (or one of the whole frames such a burst is made of). It is
 // read, checked and handed on by its type code.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // "Sequential Address": numbers rows 1 to 41 two apart from the number in
 // row 0, or frees them all when row 0 reads exactly "0". Each write is a
 // change of the row's transmitter number, so the row's time and values are

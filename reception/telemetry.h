@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Decoding of the five telemetry message types. The frame's layout and type
 // codes are in reception/frame.h; what the fields hold:

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // halvern-station --forget NUMBER: a transmitter heard once (a neighbour's, a
 // unit on the bench) stays a device in Home Assistant for as long as its

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Lines to a descriptor (the JSON stream on standard output) that never hold
 // up the event loop: a reader that falls behind leaves lines waiting here,

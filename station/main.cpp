@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The Halvern station: the console's receive, decode, table and logging path
 // without a display, for running as a service.
 #include "app/argument.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // What the station tells the service manager: ready, a status line, the
 // watchdog's "still alive", stopping. The real one speaks systemd's notify

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The station: the console's main form with no window, its controls set
 // from the options instead of by clicks, so the receive, decode, table and

@@ -1,4 +1,8 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 Halvern console developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Validates the console's AppStream metainfo offline and checks that it
 # describes the desktop entry it launches.
 # Usage: metainfo.sh METAINFO DESKTOP_ENTRY

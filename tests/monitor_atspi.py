@@ -1,4 +1,8 @@
 #!/usr/bin/python3
+
+# SPDX-FileCopyrightText: 2026 Halvern console developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Reads the signal monitor the way a screen reader does: over the AT-SPI bus.
 
 Starts a private session bus, the accessibility bus, an X server without a

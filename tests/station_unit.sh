@@ -1,4 +1,8 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 Halvern console developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Installs a built tree into a temporary prefix and checks the station's
 # systemd unit there with systemd-analyze verify (no running systemd needed):
 # the unit must parse without a single complaint, name an installed program

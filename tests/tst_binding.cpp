@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The window bound to the form: for every kind of control, the widget shows
 // what the control holds after a change by the program and after the user's
 // real keystrokes and clicks, and the control's change (what its handler

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The text boxes' panel is drawn from a cache: a box must look exactly as
 // the application's style draws it directly, whatever its colours, size and
 // state, and a change of colour must not bring back an old picture.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The receiver configuration buttons on the main window: the frames that
 // leave the port byte for byte, refusals, a closed port, a failing write.
 #include "support/consolefixture.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The configuration buttons end to end: the console's real serial port on a
 // pseudo-terminal, the test reading the frames where the receiver would.
 #include "app/clock.h"

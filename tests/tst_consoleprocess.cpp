@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The console as its users start it: the real program, in its own process,
 // with port 1 on a pseudo-terminal.
 #include "support/ptypair.h"

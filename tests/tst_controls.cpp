@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The form's controls without widgets: changes raised at once and only when
 // something changed, exclusive groups as QButtonGroup keeps them, clicks.
 #include "app/controls.h"

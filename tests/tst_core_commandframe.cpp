@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Receiver command frames: CRC closing, the mode byte, address fields and refusals.
 #include "config/commandframe.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Home Assistant discovery configs, parsed as JSON and held to what Home
 // Assistant's MQTT discovery accepts; every value template is evaluated
 // against the JSON object a real decoded reading is published as, and the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Events from sequences of frames as the receive poll hands them on, the
 // passing of time, the port and the log writer; and the event's JSON object.
 #include "events/eventtracker.h"

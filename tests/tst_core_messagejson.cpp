@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The JSON object of one handled message: frames of every type as the receive
 // poll classifies and decodes them, parsed back with a real JSON parser.
 #include "reception/crc16.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The leading-number rule, the whole-number conversions and number texts.
 #include "app/numbers.h"
 

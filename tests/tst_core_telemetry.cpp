@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // CRC-16/MODBUS, decoding of the five telemetry types and their account texts.
 #include "reception/crc16.h"
 #include "reception/telemetry.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Desktop notifications through a real session bus this test starts, with
 // its own notification service on it; and with no bus at all.
 #include "events/desktopnotifier.h"

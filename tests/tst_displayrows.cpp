@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The display table: which row a message takes, what the row shows, the
 // address filter, and the handlers that edit the table.
 #include "app/colours.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // End to end through a real pseudo-terminal and the real QSerialPort: the
 // test plays the receiver on the master side, the console polls its port
 // with its own timers.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The event hook as a real program sees it: shell scripts written here record
 // what they were handed, hang, crash or fail.
 #include "events/eventhook.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The console's exit with log lines still waiting: a real SIGTERM ends the
 // event loop, and the exit step saves the console's own waiting lines. The
 // installed program, told to stop with nothing waiting, says nothing and

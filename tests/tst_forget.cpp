@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // halvern-station --forget against a real Mosquitto: the retained messages
 // of one transmitter go, everything else on the broker stays, a running
 // station is not thrown off, and what cannot be done ends with one line.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The signal history: 37 readings, newest last, fed by AddToHistory and by
 // scanning messages arriving through the receive poll.
 #include "support/consolefixture.h"

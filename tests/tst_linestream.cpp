@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The JSON stream's writer on a real pipe: a reader that stops reading never
 // holds up the writer, and gets the newest lines in order once it reads
 // again; a reader that goes away ends the stream, nothing more.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The message log: the folder test, the file of the day and base name, the
 // header, the line of the current message, lines that wait while their file
 // cannot be written or their folder is away, and folder and base name texts

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The log writer on its own: header and lines, and lines that wait while the
 // file system refuses them. A folder that is taken away and made again
 // stands in for the refusals of the file system, since permissions do not

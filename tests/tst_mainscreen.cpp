@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window as it opens: captions, defaults, groups and the table,
 // each box showing what the form holds.
 #include "support/windowfixture.h"

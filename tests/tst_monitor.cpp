@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The signal monitor window: its layout, the bar widths, the redraw from the
 // signal history, freezing, and opening and closing while readings arrive.
 #include "app/boxpanelstyle.h"

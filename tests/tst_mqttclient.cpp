@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // MqttClient against a real Mosquitto broker on a free loopback port, read
 // back with mosquitto_sub: nothing is mocked at the MQTT level.
 #include "mqtt/mqttclient.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Readings waiting for an absent broker outlive the exit: the real station
 // (and console) on a pseudo-terminal, a real Mosquitto stopped and started
 // again empty, the state folder in a temporary one. The saved file is named

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Home Assistant's births asked for every config again: once at a time, at
 // most once a minute on the console's tick, a birth in between served once
 // the minute is up. And a flood of births while the receiver is busy: the real

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Which port, rate or logging choice is taken must be seen at a glance: the
 // rendered indicator of a selected option button (or a ticked check box)
 // stands out from an unselected one, while the captions stay white on the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The outlet, what everything that leaves the machine takes: the uplink
 // runs from one without any window, and the second's listeners run in their
 // documented order, once each, after the clock tick's own steps.

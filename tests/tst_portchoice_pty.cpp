@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The port and rate buttons on the real QSerialPort and real pseudo-terminals:
 // the line runs at the rate the window shows, and a lost adapter is waited
 // for by its own stable name, never by a port number the machine has since

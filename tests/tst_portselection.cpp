@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Port and baud-rate buttons: the start-up probe, "Off", reopening at a new
 // rate, and waiting for a port that vanished.
 #include "support/consolefixture.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // SIGTERM, SIGINT, SIGHUP and SIGQUIT end the console's event loop the ordinary
 // way (so the port is closed), noticed in the event loop itself: no timer runs
 // here, as none runs in a console whose receive tick sleeps on a quiet line.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Framing by silence, the 250-byte cap, colours and the hand-over by type.
 #include "support/consolefixture.h"
 

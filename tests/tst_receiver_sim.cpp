@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The receiver simulator, run as the console would meet it: a process
 // whose pseudo-terminal is opened with QSerialPort.
 #include "reception/crc16.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The receive tick on a fake port: when it sleeps, what wakes it, and where
 // on its 10 ms grid the woken timer is set for. The test calls the tick as the
 // running timer would (the timer stays active, its interval read back).

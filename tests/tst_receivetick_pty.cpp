@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The receive tick asleep on a quiet line, through a real pseudo-terminal and
 // the real QSerialPort: it frames exactly what a tick that never sleeps
 // frames, it stops on a quiet line and is woken by arriving bytes, also at

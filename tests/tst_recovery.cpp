@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Log lines still waiting at exit: one last attempt, then recovery files in
 // the state folder, and standard error names each one.
 #include "logging/logwriter.h"

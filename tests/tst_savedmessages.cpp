@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The file of messages saved for a broker, on real files: read back byte for
 // byte, damage refused, older files first, owner only and never through a
 // symbolic link, one program at a time on a station's files; saved messages

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // "Sequential Address": rows 1 to 41 numbered two apart from row 0, or all
 // freed when row 0 reads exactly "0".
 #include "app/numbers.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The station's notify messages on a real datagram socket bound here as the
 // service manager's: sent whole to a path or an abstract name, never waited
 // for when the manager does not read (dropped, counted, said), the watchdog's

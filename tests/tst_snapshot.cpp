@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The display snapshot: the one-second clock tick with its folder watch and
 // quarter-hour rule, the "Log Display data" button, and the snapshot lines.
 #include "app/clock.h"

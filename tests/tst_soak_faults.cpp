@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Soak: the faults at once. Readings of several transmitters keep arriving
 // through a real pseudo-terminal and the real QSerialPort while the device
 // vanishes (with a whole frame not yet polled, or half a frame) and comes

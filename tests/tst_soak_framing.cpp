@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Soak: a dirty line. Garbage between frames, frames split over ticks, frames
 // with garbage behind them, garbage glued in front of them, over-long bursts
 // that overflow the port's buffer, scanning messages, frames of two

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Soak: messages keep arriving under "Log Every Message Received" while the
 // log folder is taken away and given back, the day's file is blocked (a
 // folder stands at its path, which stops root too) and the date turns.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Soak: the receiver's device vanishes and comes back again and again while
 // frames flow, through real pseudo-terminals, the real QSerialPort and the
 // console's own timers. Every frame the console received while its port was

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The start of the real programs, run as they are run: what would hang a
 // start (a FIFO named as a file) or flood the journal ends it at once with one
 // line and exit status 2, and the station run as a user of its own, as the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The station beside the console and as a service: the same traffic through
 // real pseudo-terminals makes the same log files; the program's JSON stream
 // parses; it speaks the notify protocol and answers its signals.

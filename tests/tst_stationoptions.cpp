@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The station's options: command line, config file, which one wins, which
 // file is read, and the one-line errors that stop a start.
 #include "station/stationoptions.h"

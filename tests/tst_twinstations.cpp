@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Two stations with one name on one broker, as two machines from one cloned
 // SD card would be: the real station program twice, each on its own
 // pseudo-terminal, a real Mosquitto. Neither may throw the other off the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Readings and events leaving the machine, against a real Mosquitto: the
 // station program publishes its readings, discovery and status and leaves
 // its will when killed; events from traffic reach the broker and the hook

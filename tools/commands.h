@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // What the console sends the receiver: "AT=" + mode byte (6 bytes) and "AP"
 // + three or eight 3-byte addresses (13 or 28 bytes), each closed by the

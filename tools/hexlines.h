@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // What the simulator's script and replay files have in common: one record a
 // line, bytes written as hex pairs separated by blanks, '#' starting a

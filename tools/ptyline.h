@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The simulator's end of the serial line: the master side of a
 // pseudo-terminal whose slave device the console opens as its port.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // halvern-receiver-sim: stands in for the VHF receiver on a pseudo-terminal.
 // It plays receiver traffic into the line at the line rate and prints every
 // command the console sends back.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Replay files: a field capture kept as text, one record a line: the time in
 // seconds since the capture began, a blank, then the bytes received as hex

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Script files for the simulator: one message per line, written as hex byte
 // pairs separated by blanks, optionally preceded by the silence to keep

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Receiver traffic for the simulator: well-formed telemetry frames and
 // scanning messages, plus the damage a real radio link produces.

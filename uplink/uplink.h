@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // What leaves the machine, the same in the console and the station: the
 // events of the receive path (to the hook, and to whoever listens here), and

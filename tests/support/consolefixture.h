@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The main form on a fake port and a manual clock, started as the console
 // starts, with its timers stopped so a test drives every tick itself. No

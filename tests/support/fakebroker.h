@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A small MQTT broker of a test's own on a free loopback port, for the
 // brokers real ones are not: one that never acknowledges, closes as soon as

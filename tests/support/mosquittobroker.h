@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A Mosquitto broker of a test's own on a free loopback port, and
 // mosquitto_sub reading it back: nothing is mocked at the MQTT level.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Sets a file's access ACL as setfacl would, through the extended attribute
 // the kernel keeps it in, so tests need no acl package. The mode's group bits

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Halvern console developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A pseudo-terminal pair for end-to-end tests: the test plays the receiver
 // on the master side; the console opens the slave device as its serial port.

@@ -35,6 +35,10 @@ inline constexpr char PortLost[] = "port_lost";
 inline constexpr char PortBack[] = "port_back";
 inline constexpr char LogLinesWaiting[] = "log_lines_waiting";
 inline constexpr char LogLinesDropped[] = "log_lines_dropped";
+// A command from P/S/commands written to the receiver (detail: the frame in
+// hex), or refused (detail: why).
+inline constexpr char CommandSent[] = "command_sent";
+inline constexpr char CommandRefused[] = "command_refused";
 } // namespace EventName
 
 // {"time":...,"kind":"event","event":...,"tx":...,"type":...,"detail":...} in

@@ -16,6 +16,12 @@
 //                          "silent" entity in Home Assistant
 //   P/S/events             every event, JSON, QoS 1, not retained
 //   P/S/raw                raw, scanning and overlong messages, QoS 0
+//   P/S/frames             every framed message's bytes exactly as framed,
+//                          binary, QoS 1, not retained, in order: what a
+//                          remote console (--remote S) receives from
+//   P/S/commands           a receiver command frame (binary) from a remote
+//                          console, QoS 1; the station writes it to its
+//                          receiver only with --accept-commands
 //   P/S/presence           the random instance id of each running program
 //                          with this station name, on connect and every
 //                          minute, QoS 1, not retained (mqtt/presence.h)
@@ -61,6 +67,16 @@ inline QByteArray eventsTopic(const QString &prefix, const QString &station)
 inline QByteArray rawTopic(const QString &prefix, const QString &station)
 {
     return stationTopic(prefix, station, "raw");
+}
+
+inline QByteArray framesTopic(const QString &prefix, const QString &station)
+{
+    return stationTopic(prefix, station, "frames");
+}
+
+inline QByteArray commandsTopic(const QString &prefix, const QString &station)
+{
+    return stationTopic(prefix, station, "commands");
 }
 
 inline QByteArray presenceTopic(const QString &prefix, const QString &station)

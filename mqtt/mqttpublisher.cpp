@@ -64,6 +64,8 @@ void MqttPublisher::connected()
 void MqttPublisher::messageHandled(const HandledMessage &message)
 {
     ++m_messagesThisMinute;
+    // Every message as framed, for remote consoles: in order and at least once.
+    m_client.publish(framesTopic(m_prefix, m_station), message.bytes, kAtLeastOnce, !kRetained);
     if (message.kind != HandledMessage::Kind::Reading) {
         m_client.publish(rawTopic(m_prefix, m_station), messageJson(message), kAtMostOnce, !kRetained);
         return;

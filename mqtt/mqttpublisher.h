@@ -3,9 +3,10 @@
 
 #pragma once
 // What a console or station hands to its broker: its status (online, and
-// offline as its will), every reading under its transmitter, raw messages,
-// events, the silent flag of each transmitter, its own state, and the Home
-// Assistant discovery configs of itself and every transmitter heard.
+// offline as its will), every reading under its transmitter, every message's
+// bytes as framed, raw messages, events, the silent flag of each transmitter,
+// its own state, and the Home Assistant discovery configs of itself and every
+// transmitter heard.
 //
 // Home Assistant asks for every config again by publishing "online" on
 // homeassistant/status; anyone allowed to publish there can ask as often as

@@ -2,11 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "mqttclient.h"
+#include "hostlookup.h"
 
 #include <QEventLoop>
 #include <QFile>
-#include <QHostAddress>
-#include <QHostInfo>
 #include <QSocketNotifier>
 #include <QtDebug>
 
@@ -74,7 +73,7 @@ SSL_CTX *tlsContext(const MqttSettings &settings, QString *verifyError, QString 
     SSL_CTX_set_verify(context, SSL_VERIFY_PEER, &rememberVerifyError);
     X509_VERIFY_PARAM *checks = SSL_CTX_get0_param(context);
     const QByteArray host = settings.host.toUtf8();
-    if (!QHostAddress(settings.host).isNull())
+    if (isNumericHost(settings.host))
         X509_VERIFY_PARAM_set1_ip_asc(checks, host.constData());
     else
         X509_VERIFY_PARAM_set1_host(checks, host.constData(), size_t(host.size()));
@@ -127,9 +126,11 @@ QString MqttSettings::url() const
     return brokerUrl({host, port, tls});
 }
 
-MqttClient::MqttClient(const MqttSettings &settings, QObject *parent) : QObject(parent), m_settings(settings)
+MqttClient::MqttClient(const MqttSettings &settings, QObject *parent)
+    : QObject(parent), m_settings(settings), m_lookup(new HostLookup(this))
 {
     initialiseLibrary();
+    connect(m_lookup, &HostLookup::finished, this, &MqttClient::hostLookedUp);
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &MqttClient::attempt);
     m_housekeeping.setInterval(1000);
@@ -145,8 +146,6 @@ MqttClient::MqttClient(const MqttSettings &settings, QObject *parent) : QObject(
 
 MqttClient::~MqttClient()
 {
-    if (m_lookupId >= 0)
-        QHostInfo::abortHostLookup(m_lookupId);
     closeConnection();
 }
 
@@ -205,9 +204,7 @@ void MqttClient::finish(const QByteArray &topic, const QByteArray &payload, bool
     }
     m_finished = true;
     m_retry.stop();
-    if (m_lookupId >= 0)
-        QHostInfo::abortHostLookup(m_lookupId);
-    m_lookupId = -1;
+    m_lookup->abort();
     if (m_mosq && m_connected) {
         // A clean DISCONNECT tells the broker to forget the will, which is
         // right only once the last message (offline) is acknowledged. If it
@@ -228,31 +225,22 @@ void MqttClient::attempt()
     if (m_finished)
         return;
     ++m_attempts;
-    if (!QHostAddress(m_settings.host).isNull()) {
+    if (isNumericHost(m_settings.host)) {
         connectTo(m_settings.host);
         return;
     }
-    m_lookupId = QHostInfo::lookupHost(m_settings.host, this, &MqttClient::hostLookedUp);
+    m_lookup->start(m_settings.host);
 }
 
-void MqttClient::hostLookedUp(const QHostInfo &info)
+void MqttClient::hostLookedUp(const QString &address)
 {
-    m_lookupId = -1;
     if (m_finished)
         return;
-    const QList<QHostAddress> addresses = info.addresses();
-    if (info.error() != QHostInfo::NoError || addresses.isEmpty()) {
+    if (address.isEmpty()) {
         fail(QStringLiteral("MQTT broker host %1 not found").arg(m_settings.host));
         return;
     }
-    QHostAddress chosen = addresses.first();
-    for (const QHostAddress &address : addresses) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-            chosen = address;
-            break;
-        }
-    }
-    connectTo(chosen.toString());
+    connectTo(address);
 }
 
 void MqttClient::connectTo(const QString &address)

@@ -31,7 +31,7 @@
 #include <functional>
 #include <vector>
 
-class QHostInfo;
+class HostLookup;
 class QSocketNotifier;
 struct mosquitto;
 struct mosquitto_message;
@@ -123,7 +123,7 @@ private:
     static void onLogCallback(mosquitto *, void *self, int level, const char *text);
 
     void attempt();
-    void hostLookedUp(const QHostInfo &info);
+    void hostLookedUp(const QString &address);
     void connectTo(const QString &address);
     bool configure();
     bool limitIncomingPackets(const QByteArray &address);
@@ -157,7 +157,7 @@ private:
     QTimer m_stable;       // the connection held long enough to reset the backoff
     int m_backoffMs = 1000;
     int m_attempts = 0;
-    int m_lookupId = -1;
+    HostLookup *m_lookup;   // the broker's name, looked up off the event loop
     int m_connackCode = -1; // -1: no answer to the connect yet
     bool m_started = false;
     bool m_finished = false;

@@ -161,6 +161,8 @@ std::optional<std::int64_t> toInt64(double whole)
 
 double leadingNumber(QStringView text)
 {
+    if (text.isEmpty())
+        return 0.0; // most rows of the table, looked at for every message
     const std::u16string s = compacted(text);
     double value = 0.0;
     if (s.size() >= 2 && s[0] == u'&' && (s[1] == u'H' || s[1] == u'h'))

@@ -15,6 +15,7 @@
 // with no reading (a number typed in) takes the snapshot's own date.
 void ModFunctions::LogDisplayData()
 {
+    const LogWriter::Batch oneOpen(m_log); // the header, if new, and the lines in one write
     if (!logFileReady(m_ui.chklogen->isChecked(), m_g, *this, m_log))
         return;
     const QString today = logDate(m_g.daystr, m_g.monthstr, m_g.yearstr);

@@ -13,6 +13,7 @@
 // prepared but gets no line. While the folder is away the line waits.
 void ModFunctions::LogMessage()
 {
+    const LogWriter::Batch oneOpen(m_log); // the header, if new, and the lines in one write
     if (!logFileReady(m_ui.chklogen->isChecked(), m_g, *this, m_log))
         return;
     if (m_g.txno == 0)

@@ -8,6 +8,7 @@
 #include "logging/logfileopen.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -35,7 +36,7 @@ void LogWriter::append(const QString &path, const QString &line)
 // lines.
 void LogWriter::enqueue(const QString &path, const QString &line, bool headerOnly)
 {
-    const QString before = notice();
+    const QString before = m_batches > 0 ? QString() : notice();
     auto file = std::find_if(m_files.begin(), m_files.end(), [&](const FileQueue &f) { return f.path == path; });
     if (file == m_files.end()) {
         m_files.push_back({path, {}, QString(), false});
@@ -50,11 +51,36 @@ void LogWriter::enqueue(const QString &path, const QString &line, bool headerOnl
         entries.push_back({m_nextOrder++, line, headerOnly});
         ++m_waitingCount;
     }
+    if (m_batches > 0) {
+        file->held = true;
+        return;
+    }
     flush(*file);
     while (m_waitingCount > m_bound)
         dropOldest();
     forgetWritten();
     if (notice() != before)
+        emit pendingChanged();
+}
+
+void LogWriter::hold()
+{
+    if (m_batches++ == 0)
+        m_noticeBeforeHold = notice();
+}
+
+void LogWriter::release()
+{
+    if (--m_batches > 0)
+        return;
+    for (FileQueue &file : m_files) {
+        if (std::exchange(file.held, false))
+            flush(file);
+    }
+    while (m_waitingCount > m_bound)
+        dropOldest();
+    forgetWritten();
+    if (notice() != m_noticeBeforeHold)
         emit pendingChanged();
 }
 

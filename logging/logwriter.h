@@ -4,7 +4,8 @@
 #pragma once
 // Writes log lines to their files, opening, appending and closing the file
 // for every write, so each line is complete on disk when the call returns
-// and other programs can read the file between lines.
+// (or, inside a Batch, when the batch ends) and other programs can read the
+// file between lines.
 //
 // A line (or a file's header) that cannot be written is not lost: it waits,
 // in order with the other lines of its file, and is written at that file's
@@ -33,6 +34,21 @@ public:
     };
 
     explicit LogWriter(int capacity = kDefaultCapacity, QObject *parent = nullptr);
+
+    // While a Batch lives, writes wait; when the last one ends, each file
+    // written to is opened once for all of them: a procedure that prepares
+    // a file and appends to it costs one open, and a snapshot's lines go in
+    // one write.
+    class Batch {
+    public:
+        explicit Batch(LogWriter &writer) : m_writer(writer) { m_writer.hold(); }
+        ~Batch() { m_writer.release(); }
+        Batch(const Batch &) = delete;
+        Batch &operator=(const Batch &) = delete;
+
+    private:
+        LogWriter &m_writer;
+    };
 
     // Makes sure the file exists: a new (or empty) file gets the header line.
     void prepare(const QString &path);
@@ -71,9 +87,12 @@ private:
         std::deque<Entry> entries;
         QString refusal;
         bool failing = false; // the last write to the file failed
+        bool held = false;    // written to while a Batch lives
     };
 
     void enqueue(const QString &path, const QString &line, bool headerOnly);
+    void hold();
+    void release();
     void flush(FileQueue &file);
     void dropOldest();
     void forgetWritten();
@@ -83,4 +102,6 @@ private:
     int m_bound; // most lines kept waiting
     quint64 m_nextOrder = 0;
     qint64 m_droppedCount = 0;
+    int m_batches = 0;          // Batches alive
+    QString m_noticeBeforeHold; // what the window showed when the first began
 };

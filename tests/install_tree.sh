@@ -166,12 +166,12 @@ fi
 # Each package depends on what its own programs link. libqt6gui6 also brings
 # the xcb platform plugin the console opens its windows with; the station
 # installs on a machine without a desktop: no Qt Gui, Widgets or DBus, no X
-# or GL library.
+# or GL library, and no Qt Network (the system's resolver finds the broker).
 depends_table=(
   # package          wants (w) or refuses (r)  packages
   "halvern-console   w  libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6"
-  "halvern-station   w  libqt6core6 libqt6serialport6 libqt6network6 libmosquitto1"
-  "halvern-station   r  libqt6gui6 libqt6widgets6 libqt6dbus6 libx11-.* libxcb.* libegl.* libgl.* libopengl.*"
+  "halvern-station   w  libqt6core6 libqt6serialport6 libmosquitto1"
+  "halvern-station   r  libqt6gui6 libqt6widgets6 libqt6dbus6 libqt6network6 libx11-.* libxcb.* libegl.* libgl.* libopengl.*"
 )
 for row in "${depends_table[@]}"; do
   read -r package wants relations <<<"$row"

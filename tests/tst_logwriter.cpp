@@ -87,6 +87,8 @@ class TestLogWriter : public QObject {
 private slots:
     void init();
     void headerOnceThenLines();
+    void batchWritesOnceAtItsEnd_data();
+    void batchWritesOnceAtItsEnd();
     void prepareLeavesExistingFileAlone();
     void lineToNewOrEmptyFileStartsWithHeader();
     void refusedLinesFollowInOrderOnceWritable();
@@ -129,6 +131,43 @@ void TestLogWriter::headerOnceThenLines()
     writer.append(file, QStringLiteral("555,3,10,09:05:08,8/12/2026"));
     QCOMPARE(fileContents(file), kHeader + lines({"1234,7,22,09:05:07,8/12/2026", "555,3,10,09:05:08,8/12/2026"}));
     QCOMPARE(writer.pending(), 0);
+}
+
+// A batch (one procedure's writes) opens each file once, when it ends; the
+// window's notice changes only if lines are left waiting then.
+void TestLogWriter::batchWritesOnceAtItsEnd_data()
+{
+    QTest::addColumn<bool>("folderThere");
+    QTest::addColumn<int>("noticeChanges");
+    QTest::addColumn<int>("waiting");
+    QTest::newRow("folder there") << true << 0 << 0;
+    QTest::newRow("folder away") << false << 1 << 2;
+}
+
+void TestLogWriter::batchWritesOnceAtItsEnd()
+{
+    QFETCH(bool, folderThere);
+    if (!folderThere)
+        takeFolderAway();
+    LogWriter writer;
+    QSignalSpy noticeChanged(&writer, &LogWriter::pendingChanged);
+    {
+        const LogWriter::Batch outer(writer);
+        writer.prepare(file);
+        writer.append(file, QStringLiteral("a"));
+        {
+            const LogWriter::Batch inner(writer);
+            writer.append(file, QStringLiteral("b"));
+        }
+        QVERIFY(!QFile::exists(file)); // held until the outer batch ends
+    }
+    QTEST(int(noticeChanged.size()), "noticeChanges");
+    QTEST(writer.pending(), "waiting");
+    if (!folderThere) {
+        bringFolderBack();
+        writer.retry();
+    }
+    QCOMPARE(fileContents(file), kHeader + lines({"a", "b"}));
 }
 
 void TestLogWriter::prepareLeavesExistingFileAlone()

@@ -110,6 +110,10 @@ signals:
     // After every connect the broker accepted: the place to publish "online".
     void connected();
     void messageReceived(const QByteArray &topic, const QByteArray &payload);
+    // The same message, with whether the broker kept it (retained) rather
+    // than passing it on as it was published: for those to whom an old one
+    // is not news.
+    void messageArrived(const QByteArray &topic, const QByteArray &payload, bool retained);
     // One line per change of the connection's state ("connected to
     // mqtt://host:1883", or why it failed), never repeated while retrying.
     void statusChanged(const QString &line);

@@ -63,7 +63,8 @@ public:
     void setQueueLimit(qsizetype limit);
 
     // The largest packet taken from the broker: the station subscribes only
-    // to Home Assistant's "online"/"offline", and a console reading a remote
+    // to Home Assistant's "online"/"offline", presence ids and commands of 28
+    // bytes at most, and a console reading a remote
     // station gets 11-byte frames and readings of a few hundred bytes, so
     // 16 KiB leaves room for long topics and larger readings to come while a
     // flood of big messages still costs little.

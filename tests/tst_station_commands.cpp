@@ -198,6 +198,7 @@ private slots:
         // Subscribed before it says "online": commands published from now on reach it.
         QTRY_VERIFY(
             !live.lines().filter(QRegularExpression(QStringLiteral("^halvern/cmd/status . . online$"))).isEmpty());
+        QTRY_VERIFY(broker.log().contains("\thalvern/cmd/commands (QoS 1)")); // whether it accepts them or not
 
         QStringList expected;
         for (const QString &step : std::as_const(script)) {

@@ -6,7 +6,7 @@
 #include "comms/commsport.h"
 #include "logging/logwriter.h"
 
-Outlet::Outlet(MessageFeed &feed, const CommsPort &port, const LogWriter &log, QObject *parent)
+Outlet::Outlet(MessageFeed &feed, CommsPort &port, const LogWriter &log, QObject *parent)
     : QObject(parent), m_feed(feed), m_port(port), m_log(log)
 {
     connect(&port, &CommsPort::lost, this, &Outlet::portLost);
@@ -27,6 +27,11 @@ QString Outlet::portDevice() const
 QString Outlet::portError() const
 {
     return m_port.errorString();
+}
+
+bool Outlet::writeToReceiver(const QByteArray &frame)
+{
+    return m_port.output(frame);
 }
 
 int Outlet::logLinesWaiting() const

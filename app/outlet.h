@@ -5,8 +5,8 @@
 // The one narrow input of everything that leaves the machine (events, the
 // JSON stream's events, the broker, the programs' own lines and notices):
 // the message feed, the port's state, the log writer's state and the end of
-// each second. The window owns it (Mainscreen::outlet()); the outputs never
-// see the window.
+// each second; and one way back, a command frame written to the receiver. The window owns it (Mainscreen::outlet());
+// the outputs never see the window.
 //
 // The second's listeners run in this order, each once per second, after the
 // clock tick's own steps (tmrpctime_Timer: the clock, the folder watch, the
@@ -40,7 +40,7 @@ public:
     enum class Second { Events, PublisherState, PublisherCount, UplinkDrops, Program };
     static constexpr int kSecondSteps = int(Second::Program) + 1;
 
-    Outlet(MessageFeed &feed, const CommsPort &port, const LogWriter &log, QObject *parent = nullptr);
+    Outlet(MessageFeed &feed, CommsPort &port, const LogWriter &log, QObject *parent = nullptr);
 
     // Every message the receive path handled, once handled.
     MessageFeed &feed() const { return m_feed; }
@@ -49,6 +49,10 @@ public:
     bool portOpen() const;
     QString portDevice() const;
     QString portError() const;
+    // A command frame to the receiver, as SendCommand writes one: buffered,
+    // so it never holds up the tick. False when no port is open or the port
+    // did not take it all.
+    bool writeToReceiver(const QByteArray &frame);
 
     // The log writer: lines waiting for the folder, and dropped since nothing
     // last waited (the count starts again once every line is written).
@@ -74,7 +78,7 @@ private:
     void runSecond();
 
     MessageFeed &m_feed;
-    const CommsPort &m_port;
+    CommsPort &m_port;
     const LogWriter &m_log;
     std::array<std::vector<Listener>, kSecondSteps> m_second;
 };

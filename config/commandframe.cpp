@@ -87,3 +87,21 @@ BytesOrRefusal addressFrame(const QString &commandName, const QStringList &addre
     }
     return withCrc(frame);
 }
+
+QString commandFrameProblem(const QByteArray &payload)
+{
+    static const QByteArray mode = QByteArrayLiteral("AT=");
+    static const QByteArray address = QByteArrayLiteral("AP");
+    const bool isMode = payload.startsWith(mode);
+    const bool isAddress = payload.startsWith(address);
+    if (!isMode && !isAddress) {
+        const bool startsAsOne = mode.startsWith(payload) || address.startsWith(payload);
+        return startsAsOne ? QStringLiteral("wrong length") : QStringLiteral("wrong prefix");
+    }
+    const qsizetype n = payload.size();
+    if (isMode ? n != kModeFrameLength : n != kAddress3FrameLength && n != kAddress8FrameLength)
+        return QStringLiteral("wrong length");
+    if (withCrc(payload.first(n - 2)) != payload)
+        return QStringLiteral("bad CRC");
+    return {};
+}

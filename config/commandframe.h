@@ -41,3 +41,16 @@ BytesOrRefusal addressField(const QString &text);
 // "Set Mode not sent: mode 256 is outside 0 to 255".
 BytesOrRefusal modeFrame(const QString &modeText);
 BytesOrRefusal addressFrame(const QString &commandName, const QStringList &addressTexts);
+
+// The lengths of whole frames: "AT=", the mode byte and the CRC; "AP", three
+// or eight address fields and the CRC.
+inline constexpr qsizetype kModeFrameLength = 3 + 1 + 2;
+inline constexpr qsizetype kAddress3FrameLength = 2 + 3 * 3 + 2;
+inline constexpr qsizetype kAddress8FrameLength = 2 + 8 * 3 + 2;
+
+// Why bytes from elsewhere (a remote console) are not a frame the receiver
+// may be sent: "wrong prefix", "wrong length" or "bad CRC", checked in that
+// order; empty when they are a whole mode or address frame. Bytes too short
+// to hold a prefix but starting as one does ("", "A", "AT") are of the wrong
+// length, not of the wrong prefix.
+QString commandFrameProblem(const QByteArray &payload);

@@ -554,8 +554,11 @@ void MqttClient::onPublishCallback(mosquitto *, void *self, int mid, int reasonC
 
 void MqttClient::onMessageCallback(mosquitto *, void *self, const mosquitto_message *message)
 {
-    emit static_cast<MqttClient *>(self)->messageReceived(
-        QByteArray(message->topic), QByteArray(static_cast<const char *>(message->payload), message->payloadlen));
+    auto *client = static_cast<MqttClient *>(self);
+    const QByteArray topic(message->topic);
+    const QByteArray payload(static_cast<const char *>(message->payload), message->payloadlen);
+    emit client->messageReceived(topic, payload);
+    emit client->messageArrived(topic, payload, message->retain);
 }
 
 void MqttClient::onLogCallback(mosquitto *, void *self, int level, const char *text)

@@ -63,7 +63,8 @@ public:
     void setQueueLimit(qsizetype limit);
 
     // The largest packet taken from the broker: the station subscribes only
-    // to Home Assistant's "online"/"offline", and a console reading a remote
+    // to Home Assistant's "online"/"offline", presence ids and commands of 28
+    // bytes at most, and a console reading a remote
     // station gets 11-byte frames and readings of a few hundred bytes, so
     // 16 KiB leaves room for long topics and larger readings to come while a
     // flood of big messages still costs little.
@@ -110,6 +111,10 @@ signals:
     // After every connect the broker accepted: the place to publish "online".
     void connected();
     void messageReceived(const QByteArray &topic, const QByteArray &payload);
+    // The same message, with whether the broker kept it (retained) rather
+    // than passing it on as it was published: for those to whom an old one
+    // is not news.
+    void messageArrived(const QByteArray &topic, const QByteArray &payload, bool retained);
     // One line per change of the connection's state ("connected to
     // mqtt://host:1883", or why it failed), never repeated while retrying.
     void statusChanged(const QString &line);

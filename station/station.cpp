@@ -37,6 +37,8 @@ Station::Station(const StationOptions &options, CommsPort &port, const Clock &cl
     connect(&m_form->feed(), &MessageFeed::handled, this, &Station::messageHandled);
     m_uplink = new Uplink(m_form->outlet(), clock, m_options.mqtt, m_options.events, this);
     connect(m_uplink, &Uplink::diagnostic, this, [](const QString &line) { diagnostic(line); });
+    // Always listened to, so a remote console hears why nothing happened when they are not accepted.
+    m_uplink->answerCommands(m_options.acceptCommands);
     connect(m_uplink, &Uplink::eventRaised, this, [this](const StationEvent &event) {
         if (m_json)
             m_json->writeLine(eventJson(event));

@@ -5,6 +5,7 @@
 
 #include "app/configfile.h"
 #include "app/versionnotice.h"
+#include "events/commandgate.h"
 #include "station/forget.h"
 
 #include <QFile>
@@ -118,22 +119,33 @@ QString applyFilter(StationOptions &options, const QString &value)
     return {};
 }
 
-QString applyJson(StationOptions &options, const QString &value)
+// The config file's booleans: true, 1 or yes; false, 0 or no; any case.
+QString applyBoolean(bool &target, const QString &value)
 {
     const QString word = value.toLower();
     for (const char *yes : {"true", "1", "yes"}) {
         if (word == QLatin1String(yes)) {
-            options.json = true;
+            target = true;
             return {};
         }
     }
     for (const char *no : {"false", "0", "no"}) {
         if (word == QLatin1String(no)) {
-            options.json = false;
+            target = false;
             return {};
         }
     }
     return QStringLiteral("%1 is not true or false (nor 1 or 0, yes or no)").arg(quoted(value));
+}
+
+QString applyJson(StationOptions &options, const QString &value)
+{
+    return applyBoolean(options.json, value);
+}
+
+QString applyAcceptCommands(StationOptions &options, const QString &value)
+{
+    return applyBoolean(options.acceptCommands, value);
 }
 
 struct Option {
@@ -152,6 +164,7 @@ constexpr Option kOptions[] = {
     {"base-name", "NAME", "the log file base name, no /, \\ or .. (default halvernlog)", applyBaseName},
     {"filter", "N", "the address filter, 0 to 16777215 (default 0)", applyFilter},
     {"json", nullptr, "also write each handled message as JSON to standard output", applyJson},
+    {"accept-commands", nullptr, "write commands from the broker to the receiver (below)", applyAcceptCommands},
     {"forget", "NUMBER", "clear transmitter NUMBER from the broker and exit (below)", nullptr},
     {"config", "FILE", "read FILE instead of the default config file", nullptr},
     {"help", nullptr, "show this text and exit", nullptr},
@@ -462,9 +475,10 @@ QString stationUsage()
         text += name.leftJustified(21) + QLatin1String(option.help) + u'\n';
     }
     text += QStringLiteral("\n"
-                           "The options --port to --json can also be set in the [station] section of an\n"
-                           "INI config file, one \"key = value\" line each, the key named as the option\n"
-                           "without \"--\" (json = true or false); the command line overrides the file.\n"
+                           "The options --port to --accept-commands can also be set in the [station]\n"
+                           "section of an INI config file, one \"key = value\" line each, the key named as\n"
+                           "the option without \"--\" (json = true or false); the command line overrides\n"
+                           "the file.\n"
                            "Without --config the file is $CONFIGURATION_DIRECTORY/station.conf when\n"
                            "systemd sets CONFIGURATION_DIRECTORY (/etc/halvern/station.conf for the system\n"
                            "service), otherwise\n"
@@ -473,6 +487,13 @@ QString stationUsage()
                            "\n")
             + mqttEventConfigUsage()
             + QStringLiteral("\n"
+                             "With --accept-commands (off by default) a station with a broker writes the\n"
+                             "mode and address frames a remote console publishes on P/S/commands to its\n"
+                             "receiver: only whole frames whose CRC holds, at most %2 a second, never one\n"
+                             "the broker kept retained. Each is an event, command_sent with the frame in\n"
+                             "hex or command_refused with the reason; without the option every command is\n"
+                             "refused (\"commands not accepted\"). The console never takes commands.\n"
+                             "\n"
                              "With --forget NUMBER the station does not start: it clears, on the broker of\n"
                              "--mqtt or the config file, the retained messages of transmitter NUMBER of the\n"
                              "station (its Home Assistant discovery configs of any type, its reading and its\n"
@@ -483,7 +504,8 @@ QString stationUsage()
                              "status 1.\n"
                              "\n"
                              "Exit status: 0 clean exit, 1 failure, 2 bad configuration.\n")
-                  .arg(kForgetWaitMs / 1000);
+                  .arg(kForgetWaitMs / 1000)
+                  .arg(CommandGate::kPerSecond);
     return text;
 }
 

@@ -31,6 +31,7 @@ struct StationOptions {
     QString baseName = QStringLiteral("halvernlog");
     qint32 filter = 0; // the address filter, 0..16777215
     bool json = false;
+    bool acceptCommands = false;  // write commands from P/S/commands to the receiver (uplink/receivercommands.h)
     MqttOptions mqtt;             // the password file already read, the station name set
     EventOptions events;          // the hook's path absolute
     QString configFile;           // the file read, or empty when none was

@@ -30,6 +30,8 @@ private slots:
     void addressField();
     void addressFrame_data();
     void addressFrame();
+    void commandFrameProblem_data();
+    void commandFrameProblem();
 };
 
 void TestCoreCommandFrame::withCrc_data()
@@ -208,6 +210,51 @@ void TestCoreCommandFrame::addressFrame()
     QFETCH(QString, command);
     QFETCH(QStringList, boxes);
     QTEST(shown(::addressFrame(command, boxes)), "expected");
+}
+
+// Bytes from a remote console: only whole mode and address frames whose CRC
+// holds may reach the receiver.
+void TestCoreCommandFrame::commandFrameProblem_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QString>("problem");
+
+    const QByteArray mode2 = QByteArray::fromHex("41543D02C499");
+    const QByteArray add3 = ::withCrc(QByteArray("AP\x00\x04\xD2\x01\x11\x70\x00\x00\x00", 11));
+    const QByteArray add8 = ::withCrc("AP" + QByteArray(24, '\x05'));
+    QTest::newRow("mode 2") << mode2 << "";
+    QTest::newRow("mode 255") << QByteArray::fromHex("41543DFF0518") << "";
+    QTest::newRow("3 addresses") << add3 << "";
+    QTest::newRow("8 addresses") << add8 << "";
+    QTest::newRow("CRC bytes swapped") << QByteArray::fromHex("41543D0299C4") << "bad CRC";
+    QTest::newRow("mode byte changed") << QByteArray::fromHex("41543D03C499") << "bad CRC";
+    const auto flipped = [](QByteArray bytes, qsizetype at) {
+        bytes[at] = char(bytes[at] ^ 0x01);
+        return bytes;
+    };
+    QTest::newRow("3 addresses, a field changed") << flipped(add3, 4) << "bad CRC";
+    QTest::newRow("8 addresses, CRC high byte changed") << flipped(add8, 27) << "bad CRC";
+    QTest::newRow("lower-case prefix") << ::withCrc(QByteArray("at=\x02", 4)) << "wrong prefix";
+    QTest::newRow("AT without =") << ::withCrc(QByteArray("AT\x02\x02", 4)) << "wrong prefix";
+    QTest::newRow("telemetry frame") << QByteArray::fromHex("8201234503002B00700000") << "wrong prefix";
+    QTest::newRow("one other byte") << QByteArray("B") << "wrong prefix";
+    QTest::newRow("empty") << QByteArray() << "wrong length";
+    QTest::newRow("A alone") << QByteArray("A") << "wrong length";
+    QTest::newRow("AT alone") << QByteArray("AT") << "wrong length";
+    QTest::newRow("AT= alone") << QByteArray("AT=") << "wrong length";
+    QTest::newRow("mode, no CRC") << QByteArray("AT=\x02", 4) << "wrong length";
+    QTest::newRow("mode, a byte more") << mode2 + '\x00' << "wrong length";
+    QTest::newRow("12 bytes") << ::withCrc("AP" + QByteArray(8, '\x01')) << "wrong length";
+    QTest::newRow("14 bytes") << ::withCrc("AP" + QByteArray(10, '\x01')) << "wrong length";
+    QTest::newRow("27 bytes") << ::withCrc("AP" + QByteArray(23, '\x01')) << "wrong length";
+    QTest::newRow("29 bytes") << ::withCrc("AP" + QByteArray(25, '\x01')) << "wrong length";
+    QTest::newRow("address frame of mode length") << ::withCrc("AP" + QByteArray(2, '\x01')) << "wrong length";
+}
+
+void TestCoreCommandFrame::commandFrameProblem()
+{
+    QFETCH(QByteArray, payload);
+    QTEST(::commandFrameProblem(payload), "problem");
 }
 
 QTEST_GUILESS_MAIN(TestCoreCommandFrame)

@@ -118,14 +118,21 @@ private slots:
         const QString topic = QStringLiteral("halvern/s1/tx/74565");
         const QString file = state.path() + QStringLiteral("/halvern/s1@127.0.0.1_%1.mqtt").arg(broker.port());
         QList<int> arrived; // in order, as subscribers saw them
+        QStringList frames; // the frames as hex, as a remote console saw them
+        const QStringList asHex{QStringLiteral("-F"), QStringLiteral("%x")};
+        const QString framesTopic = QStringLiteral("halvern/s1/frames");
         qsizetype savedCount = 0;
         {
-            Subscriber before(broker.port(), topic);
+            Subscriber framesBefore(broker.port(), framesTopic, asHex);
             QVERIFY(broker.waitForLog("SUBACK"));
+            Subscriber before(broker.port(), topic);
+            QVERIFY(QTest::qWaitFor([&] { return broker.log().count("SUBACK") >= 2; }, 10000));
             Program station(state.path(), broker.url());
             QVERIFY(station.said("MQTT: connected"));
             QVERIFY(station.send(1, 5));
             QTRY_COMPARE(before.lines().size(), 5);
+            QTRY_COMPARE(framesBefore.lines().size(), 5);
+            frames = framesBefore.lines();
             for (const QString &line : before.lines())
                 arrived.append(readingNumber(line.section(u' ', 3).toUtf8()));
             broker.stop();
@@ -141,12 +148,23 @@ private slots:
                     readings.append(readingNumber(message.payload));
             }
             QCOMPARE(readings, numbers(6, 40));
+            QStringList savedFrames;
+            for (const OutgoingMessage &message : saved) {
+                if (message.topic == framesTopic.toUtf8())
+                    savedFrames << QString::fromLatin1(message.payload.toHex());
+            }
+            QStringList waited;
+            for (const int n : numbers(6, 40))
+                waited << QString::fromLatin1(reading(n).toHex());
+            QCOMPARE(savedFrames, waited);
             savedCount = qsizetype(saved.size());
         }
 
         QVERIFY(broker.start()); // no persistence: an empty store
-        Subscriber after(broker.port(), topic);
+        Subscriber framesAfter(broker.port(), framesTopic, asHex);
         QVERIFY(broker.waitForLog("SUBACK"));
+        Subscriber after(broker.port(), topic);
+        QVERIFY(QTest::qWaitFor([&] { return broker.log().count("SUBACK") >= 2; }, 10000));
         Program station(state.path(), broker.url());
         QVERIFY(
             station.said("MQTT: " + QByteArray::number(savedCount) + " messages saved at an earlier exit go first"));
@@ -162,6 +180,14 @@ private slots:
                 firstTimes.append(n);
         }
         QCOMPARE(firstTimes, numbers(1, 45));
+        // The frames alike: those that waited for the broker, then live ones, in order.
+        QTRY_VERIFY(framesAfter.lines().size() >= 40);
+        frames += framesAfter.lines();
+        frames.removeDuplicates(); // at least once; each reading's frame differs
+        QStringList expectedFrames;
+        for (const int n : numbers(1, 45))
+            expectedFrames << QString::fromLatin1(reading(n).toHex());
+        QCOMPARE(frames, expectedFrames);
         qInfo("%lld readings came again", qlonglong(arrived.size() - firstTimes.size()));
         QTRY_VERIFY(!QFileInfo::exists(file));
         QString path;

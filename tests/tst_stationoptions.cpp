@@ -36,12 +36,13 @@ QString summary(const std::variant<StationOptions, StationOptionsError> &parsed)
     if (const auto *error = std::get_if<StationOptionsError>(&parsed))
         return QStringLiteral("error: ") + error->message;
     const StationOptions &o = std::get<StationOptions>(parsed);
-    return QStringLiteral("%1 %2 log=%3 %4 base=%5 filter=%6 json=%7")
+    return QStringLiteral("%1 %2 log=%3 %4 base=%5 filter=%6 json=%7 commands=%8")
         .arg(o.port, o.baudSettings)
         .arg(int(o.log))
         .arg(o.logFolder, o.baseName)
         .arg(o.filter)
-        .arg(o.json ? QStringLiteral("true") : QStringLiteral("false"));
+        .arg(o.json ? QStringLiteral("true") : QStringLiteral("false"))
+        .arg(o.acceptCommands ? QStringLiteral("true") : QStringLiteral("false"));
 }
 
 // The MQTT and event options in one line, or "error: " and the message.
@@ -106,24 +107,31 @@ private slots:
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<QString>("expected");
         const char *full = "; the station\n[station]\nport = /dev/file\n  baud=4800  \r\n# logging\n"
-                           "log-folder = \"%D\"\nlog = every\nbase-name = \"from file\"\nfilter = 77\njson = Yes\n";
+                           "log-folder = \"%D\"\nlog = every\nbase-name = \"from file\"\nfilter = 77\njson = Yes\n"
+                           "accept-commands = TRUE\n";
         struct Row {
             const char *name, *file, *arguments, *expected;
         };
         const Row rows[] = {
             // clang-format off
             {"defaults", "", "--port /dev/ttyUSB0",
-             "/dev/ttyUSB0 9600,n,8,1 log=0  base=halvernlog filter=0 json=false"},
+             "/dev/ttyUSB0 9600,n,8,1 log=0  base=halvernlog filter=0 json=false commands=false"},
             {"spaced", "", "--port a --baud 4800 --log every --filter 123 --base-name x_ --json --log-folder %D/",
-             "a 4800,n,8,1 log=1 %D/ base=x_ filter=123 json=true"},
+             "a 4800,n,8,1 log=1 %D/ base=x_ filter=123 json=true commands=false"},
+            {"commands accepted", "", "--port a --accept-commands",
+             "a 9600,n,8,1 log=0  base=halvernlog filter=0 json=false commands=true"},
+            {"commands in the file", "[station]\naccept-commands = 1\n", "--port a",
+             "a 9600,n,8,1 log=0  base=halvernlog filter=0 json=false commands=true"},
+            {"commands, a bad boolean", "[station]\naccept-commands = on\n", "--port a",
+             "error: %F:2: accept-commands: \"on\" is not true or false (nor 1 or 0, yes or no)"},
             {"joined, folder gains /", "",
              "--port=b --baud=19200 --log=snapshot --log-folder=%D --filter=16777215 --json=no",
-             "b 19200,n,8,1 log=3 %D/ base=halvernlog filter=16777215 json=false"},
-            {"file alone", full, "", "/dev/file 4800,n,8,1 log=1 %D/ base=from file filter=77 json=true"},
-            {"command line wins", full, "--port=cli --baud 19200 --log=off --json=0 --filter=0",
-             "cli 19200,n,8,1 log=0 %D/ base=from file filter=0 json=false"},
+             "b 19200,n,8,1 log=3 %D/ base=halvernlog filter=16777215 json=false commands=false"},
+            {"file alone", full, "", "/dev/file 4800,n,8,1 log=1 %D/ base=from file filter=77 json=true commands=true"},
+            {"command line wins", full, "--port=cli --baud 19200 --log=off --json=0 --filter=0 --accept-commands=no",
+             "cli 19200,n,8,1 log=0 %D/ base=from file filter=0 json=false commands=false"},
             {"file completes", "[station]\nlog-folder=%D\n", "--port=p --log=separate",
-             "p 9600,n,8,1 log=2 %D/ base=halvernlog filter=0 json=false"},
+             "p 9600,n,8,1 log=2 %D/ base=halvernlog filter=0 json=false commands=false"},
 
             {"unknown option", "", "--port p --verbose=1", "error: unknown option \"--verbose\""},
             {"short option", "", "-p x", "error: unexpected argument \"-p\""},
@@ -549,7 +557,8 @@ private slots:
         QVERIFY(summary(parseStationOptions({}, env)).contains(QLatin1String("unknown section")));
 
         const auto parsed = parseStationOptions(arguments, env);
-        QCOMPARE(summary(parsed), QStringLiteral(" 9600,n,8,1 log=0  base=halvernlog filter=0 json=false"));
+        QCOMPARE(summary(parsed),
+                 QStringLiteral(" 9600,n,8,1 log=0  base=halvernlog filter=0 json=false commands=false"));
         QCOMPARE(std::get<StationOptions>(parsed).help, help);
         QCOMPARE(std::get<StationOptions>(parsed).version, !help);
     }
@@ -561,8 +570,8 @@ private slots:
         const QStringList lines = stationUsage().split(u'\n');
         QCOMPARE(lines.first(), QStringLiteral("Usage: halvern-station [OPTION]..."));
         for (const char *option : {"--port DEVICE ", "--baud RATE ", "--log-folder DIR ", "--log MODE ",
-                                   "--base-name NAME ", "--filter N ", "--json ", "--mqtt URL ", "--mqtt-prefix P ",
-                                   "--station NAME ", "--config FILE ", "--help ", "--version "}) {
+                                   "--base-name NAME ", "--filter N ", "--json ", "--accept-commands ", "--mqtt URL ",
+                                   "--mqtt-prefix P ", "--station NAME ", "--config FILE ", "--help ", "--version "}) {
             const QString start = QStringLiteral("  ") + QLatin1String(option);
             QVERIFY2(lines.filter(start).size() == 1 && lines.filter(start).first().startsWith(start), option);
         }

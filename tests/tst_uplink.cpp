@@ -53,6 +53,10 @@ private slots:
     {
         Broker broker(QStringLiteral("allow_anonymous true"));
         QVERIFY(broker.start());
+        // Each frame as hex, one a line: the bytes of a frame may hold a line end.
+        Subscriber frames(broker.port(), QStringLiteral("halvern/site1/frames"),
+                          {QStringLiteral("-F"), QStringLiteral("%x")});
+        QVERIFY(broker.waitForLog("SUBACK"));
         Subscriber live(broker.port(), QStringLiteral("#"));
         PtyPair line;
         QProcess station;
@@ -74,6 +78,24 @@ private slots:
             payloadOf(live.lines(), QStringLiteral("homeassistant/sensor/halvern_site1_74565/temperature/config"));
         QCOMPARE(config.value(u"state_topic").toString(), u"halvern/site1/tx/74565"_qs);
         QCOMPARE(config.value(u"availability_topic").toString(), u"halvern/site1/status"_qs);
+
+        // Every message as framed, byte for byte and in order, whatever it is:
+        // line ends and zeros inside, scanning, a bad CRC, an overlong burst.
+        const QList<QByteArray> sent{telemetryFrame(kTemperatureCode, 74565, 0x83, 0x00, 0x2B, 0x00, 7),
+                                     telemetryFrame(kTemperatureCode, 10, 0x03, 0x00, 0x0A, 0x00, 0),
+                                     QByteArrayLiteral("S\x07"),
+                                     hexBytes("82 01 23 45 03 00 2B 00 70 00 00"),
+                                     QByteArray(300, 'Z'),
+                                     QByteArray(1, '\n')};
+        for (const QByteArray &frame : sent.mid(1)) {
+            const qsizetype before = frames.lines().size();
+            QVERIFY(line.write(frame));
+            QTRY_VERIFY(frames.lines().size() > before); // one burst, one message
+        }
+        QStringList hex;
+        for (const QByteArray &frame : sent)
+            hex << QString::fromLatin1(frame.toHex());
+        QCOMPARE(frames.lines(), hex);
 
         // Retained: a subscriber that comes later still finds the reading.
         Subscriber later(broker.port(), QStringLiteral("halvern/site1/tx/74565"));
@@ -116,6 +138,9 @@ private slots:
         connect(&uplink, &Uplink::eventRaised, this, [&](const StationEvent &event) { raised << event.name; });
         uplink.start();
         QTRY_VERIFY(has(live.lines(), QStringLiteral("halvern/site2/status"), QStringLiteral("online")));
+        // Subscribed before "online" is published, were it ever: the console never takes commands.
+        QTRY_VERIFY(broker.log().contains("'halvern/site2/status'"));
+        QVERIFY(!broker.log().contains("\thalvern/site2/commands (QoS 1)"));
 
         console.receive(telemetryFrame(kTemperatureCode, 100, 0x03, 0, 40, 0, 5));
         console.receive(telemetryFrame(kContactCode, 200, 0x03, 0, 0, 1, 5));

@@ -14,6 +14,7 @@
 #include "mqtt/savedmessages.h"
 #include "mqtt/topics.h"
 #include "reception/jsontext.h"
+#include "uplink/receivercommands.h"
 
 HookEvent hookEvent(const StationEvent &event, const QString &station)
 {
@@ -40,7 +41,7 @@ EventSettings eventSettings(const EventOptions &options)
 } // namespace
 
 Uplink::Uplink(Outlet &outlet, const Clock &clock, const MqttOptions &mqtt, const EventOptions &events, QObject *parent)
-    : QObject(parent), m_url(mqtt.url), m_prefix(mqtt.prefix), m_station(mqtt.station)
+    : QObject(parent), m_outlet(outlet), m_clock(clock), m_url(mqtt.url), m_prefix(mqtt.prefix), m_station(mqtt.station)
 {
     m_events = std::make_unique<EventSource>(outlet, clock, eventSettings(events));
     connect(m_events.get(), &EventSource::raised, this, &Uplink::eventRaised);
@@ -74,6 +75,22 @@ Uplink::Uplink(Outlet &outlet, const Clock &clock, const MqttOptions &mqtt, cons
 
 Uplink::~Uplink() = default;
 
+void Uplink::answerCommands(bool accept)
+{
+    if (!m_client || m_commands)
+        return;
+    m_commands = std::make_unique<ReceiverCommands>(m_outlet, m_clock, accept);
+    // Through the event source's own signal: the JSON stream, the broker and the hook hear them as any event.
+    connect(m_commands.get(), &ReceiverCommands::raised, m_events.get(), &EventSource::raised);
+    const QByteArray topic = commandsTopic(m_prefix, m_station);
+    m_client->subscribe(topic);
+    connect(m_client.get(), &MqttClient::messageArrived, m_commands.get(),
+            [this, topic](const QByteArray &received, const QByteArray &payload, bool retained) {
+                if (received == topic)
+                    m_commands->received(payload, retained);
+            });
+}
+
 void Uplink::start()
 {
     if (!m_client)
@@ -102,6 +119,8 @@ void Uplink::finish()
 {
     if (!m_publisher)
         return;
+    m_commands.reset(); // nothing is written nor said after this, "offline" the last word
+
     m_publisher->finish();
     if (!m_saved)
         return;

@@ -22,6 +22,7 @@ class EventSource;
 class MqttClient;
 class MqttPublisher;
 class Outlet;
+class ReceiverCommands;
 class SavedMessages;
 
 // An event in the texts the hook and the desktop show.
@@ -33,6 +34,12 @@ public:
     Uplink(Outlet &outlet, const Clock &clock, const MqttOptions &mqtt, const EventOptions &events,
            QObject *parent = nullptr);
     ~Uplink() override;
+
+    // The station's own, before start(): subscribes P/S/commands and answers
+    // every command there (uplink/receivercommands.h), writing it to the
+    // receiver only if `accept`. Nothing without MQTT; the console never
+    // takes commands, so it never calls this.
+    void answerCommands(bool accept);
 
     // Connects to the broker (in the background), the messages an earlier
     // exit saved for it (recoveryFolder()) going first.
@@ -57,6 +64,8 @@ signals:
 private:
     void everySecond();
 
+    Outlet &m_outlet;
+    const Clock &m_clock;
     QString m_url;
     QString m_prefix;
     QString m_station;
@@ -64,6 +73,7 @@ private:
     std::unique_ptr<EventHook> m_hook;
     std::unique_ptr<MqttClient> m_client;
     std::unique_ptr<MqttPublisher> m_publisher;
+    std::unique_ptr<ReceiverCommands> m_commands;
     std::unique_ptr<SavedMessages> m_saved; // from start() on
     QString m_state;                        // the client's last status line
     qint64 m_droppedSeen = 0;

@@ -57,6 +57,8 @@ public:
     {
         return QTest::qWaitFor([&] { return m_log.contains(text); }, 10000);
     }
+    // What it logged since it last started.
+    const QByteArray &log() const { return m_log; }
     QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1").arg(m_port); }
     quint16 port() const { return m_port; }
     QString path(const QString &name) const { return m_dir.filePath(name); }

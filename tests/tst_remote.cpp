@@ -460,6 +460,42 @@ private slots:
         QCOMPARE(remote.form.txtinstring->text(), shown);
     }
 
+    // Consoles watching a station publish nothing on the broker, neither
+    // while they watch nor when they end: the programs themselves, twice.
+    void watchingChangesNothing()
+    {
+        Broker broker(kAnonymous);
+        QVERIFY(broker.start());
+        TestClient fakeStation(broker, QStringLiteral("station"));
+        fakeStation.client.publish("halvern/S/status", kStatusOnline, 1, true);
+        QTRY_COMPARE(fakeStation.client.waiting(), 0);
+        Subscriber everything(broker.port(), QStringLiteral("#"));
+        QTRY_COMPARE(everything.lines(), QStringList{"halvern/S/status 1 1 online"});
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QDir::tempPath() + QStringLiteral("/no-console-config"));
+        std::array<QProcess, 2> consoles;
+        for (QProcess &console : consoles) {
+            console.setProcessEnvironment(environment);
+            console.start(qEnvironmentVariable("HALVERN_CONSOLE"),
+                          {QStringLiteral("--remote"), QStringLiteral("S"), QStringLiteral("--mqtt"), broker.url(),
+                           QStringLiteral("-platform"), QStringLiteral("offscreen")});
+        }
+        // Both connected and subscribed to the frames.
+        QTRY_COMPARE_WITH_TIMEOUT(broker.logCount("halvern/S/frames"), 2, 15000);
+        fakeStation.client.publish("halvern/test/mark", "1", 1, false);
+        QTRY_COMPARE(everything.lines().size(), 2);
+        for (QProcess &console : consoles) {
+            console.terminate();
+            QVERIFY(console.waitForFinished(10000));
+            QCOMPARE(console.exitCode(), 0);
+        }
+        fakeStation.client.publish("halvern/test/mark", "2", 1, false);
+        QTRY_COMPARE(everything.lines().size(), 3);
+        QCOMPARE(everything.lines(),
+                 (QStringList{"halvern/S/status 1 1 online", "halvern/test/mark 0 1 1", "halvern/test/mark 0 1 2"}));
+    }
+
     // The retained status and state of every station, one sorted line each;
     // a broker that cannot be reached is said, with exit status 1.
     void remoteList_data()

@@ -128,8 +128,8 @@ QByteArray RemotePort::input()
 
 bool RemotePort::output(const QByteArray &bytes)
 {
-    if (!m_open)
-        return false;
+    if (!m_open || !m_pendingLoss.isEmpty())
+        return false; // the station is gone already: nothing would write it
     m_client->publish(m_commandsTopic, bytes, 1, false);
     return true;
 }

@@ -19,6 +19,11 @@ QString commandLineUsage()
                        "  --port N=DEVICE  use DEVICE (for example /dev/ttyUSB0 or a pseudo-terminal\n"
                        "                   such as /dev/pts/3) as port N, N from %1 to %2; repeatable.\n"
                        "                   Ports not named keep the machine's serial devices in order.\n")
+        + QStringLiteral("  --remote STATION show station STATION's receiver through the broker (--mqtt\n"
+                         "                   or the config file's url) instead of a serial port: its\n"
+                         "                   table, monitor and logs as if it were here, and Set Mode,\n"
+                         "                   Set 3ch Add and Set 8ch Add sent to it\n"
+                         "  --remote-list    list the stations on the broker with their state and exit\n")
         + mqttEventUsage(19)
         + QStringLiteral("  --config FILE    read FILE instead of the default config file\n"
                          "  --help           show this text and exit\n"
@@ -183,6 +188,21 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const QStringList &
             options.version = true;
             continue;
         }
+        if (argument == QLatin1String("--remote-list")) {
+            options.remoteList = true;
+            continue;
+        }
+        if (name == QLatin1String("remote")) {
+            if (equals < 0 && i + 1 >= arguments.size())
+                return CommandLineError{QStringLiteral("--remote wants a value (STATION)")};
+            const QString value = equals < 0 ? arguments.at(++i) : argument.mid(equals + 1);
+            if (!options.remote.isNull())
+                return CommandLineError{QStringLiteral("--remote is given twice")};
+            if (const QString problem = stationNameProblem(value); !problem.isEmpty())
+                return CommandLineError{QStringLiteral("--remote: %1").arg(problem)};
+            options.remote = value;
+            continue;
+        }
         if (argument == QLatin1String("--port")) {
             if (i + 1 >= arguments.size())
                 return CommandLineError{QStringLiteral("--port wants N=DEVICE")};
@@ -210,5 +230,13 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const QStringList &
             readMqttEventOptions(options, configFile.isNull() ? defaultConsoleConfigFile(environment) : configFile,
                                  settings, environment.value(QStringLiteral("CREDENTIALS_DIRECTORY"))))
         return *error;
+    if (!options.remote.isNull() && options.remoteList)
+        return CommandLineError{QStringLiteral("--remote and --remote-list do not go together")};
+    if ((!options.remote.isNull() || options.remoteList) && !options.mqtt.enabled())
+        return CommandLineError{
+            QStringLiteral("%1 needs a broker: --mqtt URL, or url in the config file's [mqtt]")
+                .arg(options.remoteList ? QStringLiteral("--remote-list") : QStringLiteral("--remote"))};
+    if (!options.remote.isNull() && !options.ports.isEmpty())
+        return CommandLineError{QStringLiteral("--remote opens no serial port: --port does not go with it")};
     return options;
 }

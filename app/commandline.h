@@ -6,6 +6,8 @@
 //   --port N=DEVICE   port N (1..10) is DEVICE, e.g. a pseudo-terminal (repeatable)
 //   the MQTT and event options of mqtt/mqttoptions.h, as the station takes them
 //   --config FILE     the config file, holding only [mqtt], [events] and [silent-after]
+//   --remote STATION  the port is that station's receiver, through the broker
+//   --remote-list     lists the stations on the broker and exits
 //   --help, --version
 // and the options every Qt program takes (-platform NAME, -style NAME, -reverse, ...),
 // which are stepped over here and left to QApplication.
@@ -23,6 +25,8 @@ struct CommandLine {
     MqttOptions mqtt;    // the password file already read, the station name set
     EventOptions events; // the hook's path absolute
     QString configFile;  // the file read, or empty when none was
+    QString remote;      // the station watched through the broker, or empty
+    bool remoteList = false;
     bool help = false;
     bool version = false;
 };

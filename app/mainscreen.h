@@ -60,6 +60,7 @@ public:
     std::array<TextBox *, 9> txtadd{}; // 1..8
     TextBox *txtmask = nullptr, *txtaddfilter = nullptr, *txtinstring = nullptr;
     Label *lbllogqueue = nullptr; // lines waiting for the log folder
+    Label *lblremote = nullptr;   // the remote station shown and how it stands; shown with --remote only
     std::array<TextBox *, kDisplayRows> txttx{}, txsignal{}, txtlog{}, txtcount{}, txtzero{};
     QTimer *tmrcomms = nullptr, *tmrpctime = nullptr; // tmrcomms is driven by receiveTick()
     QTimer *tmrreopen = nullptr;                      // retries a lost port once a second

@@ -92,6 +92,8 @@ void Mainscreen::buildControls()
 
     lbllogqueue = new Label(this, QStringLiteral("lbllogqueue"));
     lbllogqueue->hide();
+    lblremote = new Label(this, QStringLiteral("lblremote"));
+    lblremote->hide();
 }
 
 QString defaultLogFolder()

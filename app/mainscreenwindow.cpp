@@ -51,6 +51,7 @@ void MainscreenWindow::bindControls()
             bindControl(qobject_cast<CheckControl *>(control(button)), button);
     }
     bindControl(m_form.lbllogqueue, lbllogqueue);
+    bindControl(m_form.lblremote, lblremote);
 }
 
 void MainscreenWindow::closeEvent(QCloseEvent *event)

@@ -46,6 +46,7 @@ public:
     std::array<QLineEdit *, 9> txtadd{}; // 1..8
     QLineEdit *txtmask = nullptr, *txtaddfilter = nullptr, *txtinstring = nullptr;
     QLabel *lbllogqueue = nullptr;
+    QLabel *lblremote = nullptr;
     std::array<QLineEdit *, kDisplayRows> txttx{}, txsignal{}, txtlog{}, txtcount{}, txtzero{};
 
 protected:

@@ -242,6 +242,10 @@ void MainscreenWindow::buildControls()
     txtmask->setAccessibleName(QStringLiteral("Clock"));
     txtmask->setAccessibleDescription(QStringLiteral("Click to clear the display table"));
     lbllogqueue = makeLabel(this, "lbllogqueue", "", {4080, 1500, 6135, 300}, Qt::yellow, kSansSerifBold);
+    // A remote station's name and standing, in the port frame beside port 1:
+    // ports 2 to 10 do not exist there.
+    lblremote = makeLabel(frmcomms, "lblremote", "", {1320, 240, 2475, 585}, kCaption, kDefaultFont);
+    lblremote->setWordWrap(true);
 
     setTabChain();
 }

@@ -7,22 +7,8 @@
 #include "app/mainscreen.h"
 #include "app/modfunctions.h"
 #include "comms/commsport.h"
+#include "config/commandname.h"
 #include "reception/crc16.h"
-
-namespace {
-
-// The button caption of the command in a closed frame, for the messages
-// that say why it was not sent: "AT=" is Set Mode, "AP" carries three-byte
-// addresses ("Set 3ch Add", "Set 8ch Add").
-QString commandName(const QByteArray &frame)
-{
-    if (frame.startsWith("AT="))
-        return QStringLiteral("Set Mode");
-    const qsizetype addresses = (frame.size() - 4) / 3; // less prefix and CRC
-    return QStringLiteral("Set %1ch Add").arg(addresses);
-}
-
-} // namespace
 
 void ModFunctions::CalcCRC()
 {

@@ -4,6 +4,7 @@
 #include "mqtt/discovery.h"
 
 #include "mqtt/topics.h"
+#include "reception/jsontext.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -258,8 +259,9 @@ QList<DiscoveryMessage> stationDiscovery(const QString &prefix, const QString &s
     return messages;
 }
 
-QByteArray stationStatePayload(bool portOpen, std::optional<int> messagesPerMinute)
+QByteArray stationStatePayload(bool portOpen, std::optional<int> messagesPerMinute, const QString &device)
 {
-    return QByteArray(R"({"port":")") + (portOpen ? "open" : "waiting") + R"(","messages_per_minute":)"
+    return QByteArray(R"({"port":")") + (portOpen ? "open" : "waiting") + R"(","device":)" + jsonQuoted(device.toUtf8())
+           + R"(,"messages_per_minute":)"
            + (messagesPerMinute ? QByteArray::number(*messagesPerMinute) : QByteArrayLiteral("null")) + '}';
 }

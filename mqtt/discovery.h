@@ -36,8 +36,10 @@
 // publishes retained. Everything uses P/S/status for availability.
 //
 // The station's entities read P/S/state, {"port":"open"|"waiting",
-// "messages_per_minute":N}, retained: the port state (port) and the messages
-// per minute (messages_per_minute, null until a whole minute is counted).
+// "device":"/dev/ttyUSB0","messages_per_minute":N}, retained: the port state
+// (port), the device it opened last or waits for (device, what a remote
+// console shows) and the messages per minute (messages_per_minute, null
+// until a whole minute is counted).
 #include "reception/telemetry.h"
 
 #include <QByteArray>
@@ -74,7 +76,7 @@ QList<QByteArray> transmitterConfigTopics(const QString &station, std::int32_t t
 QList<DiscoveryMessage> stationDiscovery(const QString &prefix, const QString &station, const QString &version);
 
 // The retained payload of P/S/state; no count yet: "messages_per_minute":null.
-QByteArray stationStatePayload(bool portOpen, std::optional<int> messagesPerMinute);
+QByteArray stationStatePayload(bool portOpen, std::optional<int> messagesPerMinute, const QString &device = {});
 
 // The type as people read it in a device name: Temperature, Pulse,
 // Contact, Alarm, Gully pot.

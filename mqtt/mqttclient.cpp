@@ -245,8 +245,9 @@ void MqttClient::hostLookedUp(const QString &address)
 
 void MqttClient::connectTo(const QString &address)
 {
-    m_mosq =
-        mosquitto_new(m_settings.clientId.isEmpty() ? nullptr : m_settings.clientId.toUtf8().constData(), true, this);
+    const bool keepSession = m_settings.sessionExpirySeconds > 0 && !m_settings.clientId.isEmpty();
+    m_mosq = mosquitto_new(m_settings.clientId.isEmpty() ? nullptr : m_settings.clientId.toUtf8().constData(),
+                           !keepSession, this);
     if (!m_mosq) {
         fail(QStringLiteral("cannot set up the MQTT client: %1").arg(QString::fromLocal8Bit(strerror(errno))));
         return;
@@ -323,6 +324,9 @@ bool MqttClient::limitIncomingPackets(const QByteArray &address)
     constexpr int kRefusedKeepalive = 1;
     mosquitto_property *properties = nullptr;
     int rc = mosquitto_property_add_int32(&properties, MQTT_PROP_MAXIMUM_PACKET_SIZE, kMaxIncomingPacket);
+    if (rc == MOSQ_ERR_SUCCESS && m_settings.sessionExpirySeconds > 0 && !m_settings.clientId.isEmpty())
+        rc = mosquitto_property_add_int32(&properties, MQTT_PROP_SESSION_EXPIRY_INTERVAL,
+                                          m_settings.sessionExpirySeconds);
     if (rc == MOSQ_ERR_SUCCESS)
         rc = mosquitto_connect_bind_v5(m_mosq, address.constData(), m_settings.port, kRefusedKeepalive, nullptr,
                                        properties);
@@ -460,11 +464,14 @@ QString MqttClient::failureLine(int rc, int error) const
 void MqttClient::fail(const QString &line)
 {
     closeConnection();
+    const bool wasConnected = m_connected;
     m_connected = false;
     m_queue.connectionLost();
     if (m_finished)
         return;
     report(line);
+    if (wasConnected)
+        emit disconnected();
     m_retry.start(m_backoffMs);
     m_backoffMs = std::min(2 * m_backoffMs, kLastBackoffMs);
 }

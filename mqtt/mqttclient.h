@@ -45,6 +45,10 @@ struct MqttSettings {
     QString user;
     QByteArray password;
     QString clientId; // empty: the library picks one
+    // Above 0: the broker keeps this client's session (its subscriptions and
+    // the QoS 1 messages meant for it) this many seconds after a connection
+    // drops, so a reader misses nothing while it reconnects. Needs clientId.
+    quint32 sessionExpirySeconds = 0;
 
     // "mqtt://host:1883": how the status lines name the broker.
     QString url() const;
@@ -115,6 +119,8 @@ signals:
     // than passing it on as it was published: for those to whom an old one
     // is not news.
     void messageArrived(const QByteArray &topic, const QByteArray &payload, bool retained);
+    // A connection the broker had accepted ended (the client reconnects).
+    void disconnected();
     // One line per change of the connection's state ("connected to
     // mqtt://host:1883", or why it failed), never repeated while retrying.
     void statusChanged(const QString &line);

@@ -127,12 +127,8 @@ QString applyPrefix(MqttOptions &mqtt, EventOptions &, const QString &value)
 
 QString applyStation(MqttOptions &mqtt, EventOptions &, const QString &value)
 {
-    if (value.size() > kLongestStation)
-        return QStringLiteral("%1 characters, more than the %2 a station name may have")
-            .arg(value.size())
-            .arg(kLongestStation);
-    if (!isName(value))
-        return QStringLiteral("%1 is not letters, digits, - and _ only").arg(quoted(value));
+    if (QString problem = stationNameProblem(value); !problem.isEmpty())
+        return problem;
     mqtt.station = value;
     return {};
 }
@@ -424,6 +420,17 @@ QString setBrokerUrl(MqttOptions &options, const QString &url)
     options.host = address.host;
     options.port = address.port;
     options.tls = address.tls;
+    return {};
+}
+
+QString stationNameProblem(const QString &name)
+{
+    if (name.size() > kLongestStation)
+        return QStringLiteral("%1 characters, more than the %2 a station name may have")
+            .arg(name.size())
+            .arg(kLongestStation);
+    if (!isName(name))
+        return QStringLiteral("%1 is not letters, digits, - and _ only").arg(quoted(name));
     return {};
 }
 

@@ -95,6 +95,10 @@ struct MqttEventDraft {
 // why the text is not an address, the options as they were.
 QString setBrokerUrl(MqttOptions &options, const QString &url);
 
+// Why `name` cannot be a station's name (letters, digits, '-' and '_', at
+// most kLongestStation), or empty.
+QString stationNameProblem(const QString &name);
+
 // The broker connection the options describe, under `clientId`.
 MqttSettings mqttSettings(const MqttOptions &options, const QString &clientId);
 

@@ -187,7 +187,7 @@ void MqttPublisher::everySecond()
     if (m_finishing)
         return;
     const bool open = m_outlet.portOpen();
-    bool changed = open != m_portOpen;
+    bool changed = open != m_portOpen || m_outlet.portDevice() != m_portDevice;
     m_portOpen = open;
     if (++m_secondsThisMinute >= 60) {
         m_messagesLastMinute = m_messagesThisMinute;
@@ -202,8 +202,9 @@ void MqttPublisher::everySecond()
 void MqttPublisher::publishState()
 {
     m_portOpen = m_outlet.portOpen();
-    m_client.publish(stationStateTopic(m_prefix, m_station), stationStatePayload(m_portOpen, m_messagesLastMinute),
-                     kAtLeastOnce, kRetained);
+    m_portDevice = m_outlet.portDevice();
+    m_client.publish(stationStateTopic(m_prefix, m_station),
+                     stationStatePayload(m_portOpen, m_messagesLastMinute, m_portDevice), kAtLeastOnce, kRetained);
 }
 
 // The final wait runs the event loop: the re-announce, the tick's state and

@@ -76,6 +76,7 @@ private:
     int m_messagesThisMinute = 0;
     std::optional<int> m_messagesLastMinute; // none until a whole minute is counted
     bool m_portOpen = false;
+    QString m_portDevice; // the device in the state last published
 
     qint64 m_second = 0; // seconds of the outlet's tick so far: wall clock jumps do not matter
     StationPresence m_presence;

@@ -79,6 +79,23 @@ private slots:
                                              << "--config: holds a control character (U+0000 at 7)";
         QTest::newRow("station name of 65")
             << QStringList{"--station", QString(65, u's')} << "--station: 65 characters, more than the 64";
+        QTest::newRow("--remote without a broker")
+            << QStringList{"--remote", "pumphouse"}
+            << "--remote needs a broker: --mqtt URL, or url in the config file's [mqtt]";
+        QTest::newRow("--remote-list without a broker")
+            << QStringList{"--remote-list"} << "--remote-list needs a broker";
+        QTest::newRow("--remote, a name with a slash") << QStringList{"--mqtt", "mqtt://h", "--remote", "a/b"}
+                                                       << "--remote: \"a/b\" is not letters, digits, - and _ only";
+        QTest::newRow("--remote, a wildcard") << QStringList{"--mqtt", "mqtt://h", "--remote=+"} << "--remote: \"+\"";
+        QTest::newRow("--remote, no name") << QStringList{"--mqtt", "mqtt://h", "--remote="} << "--remote: \"\"";
+        QTest::newRow("--remote without its value") << QStringList{"--remote"} << "--remote wants a value (STATION)";
+        QTest::newRow("--remote, name of 65")
+            << QStringList{"--remote", QString(65, u's')} << "--remote: 65 characters, more than the 64";
+        QTest::newRow("--remote twice") << QStringList{"--remote", "a", "--remote", "b"} << "--remote is given twice";
+        QTest::newRow("--remote with --remote-list")
+            << QStringList{"--mqtt", "mqtt://h", "--remote", "a", "--remote-list"} << "do not go together";
+        QTest::newRow("--remote with --port")
+            << QStringList{"--mqtt", "mqtt://h", "--remote", "a", "--port", "1=/dev/x"} << "--port does not go with it";
     }
     void badArgumentsAreRefusedWithAReason()
     {
@@ -131,6 +148,10 @@ private slots:
             << QStringLiteral("[mqtt]\nprefix = a") + QChar(0) + QStringLiteral("b\n") << QStringList{}
             << "error: %D/xdg/halvern/console.conf:2: prefix: holds a control "
                "character (U+0000 at 2)";
+        QTest::newRow("--remote, the file's broker")
+            << file << QStringList{"--remote", "pumphouse"} << "file:1883 fp 5=2 remote=pumphouse " + defaultFile;
+        QTest::newRow("--remote-list, --mqtt")
+            << "" << QStringList{"--remote-list", "--mqtt=mqtt://cli"} << "cli:1883 halvern 5=60 list file=";
         QTest::newRow("a credential, none handed over")
             << "" << QStringList{"--mqtt-password-credential", "pw"}
             << "error: --mqtt-password-credential: no credentials from systemd";
@@ -162,11 +183,14 @@ private slots:
             actual = QStringLiteral("error: ") + error->message;
         } else {
             const CommandLine &options = std::get<CommandLine>(parsed);
-            actual = QStringLiteral("%1:%2 %3 5=%4 %5")
+            actual = QStringLiteral("%1:%2 %3 5=%4 %5%6")
                          .arg(options.mqtt.host)
                          .arg(options.mqtt.port)
                          .arg(options.mqtt.prefix)
                          .arg(options.events.silentAfterMinutesFor(5))
+                         .arg(options.remoteList         ? QStringLiteral("list ")
+                              : options.remote.isEmpty() ? QString()
+                                                         : QStringLiteral("remote=%1 ").arg(options.remote))
                          .arg(options.mqtt.password.isEmpty()
                                   ? QStringLiteral("file=") + options.configFile
                                   : QStringLiteral("pw=") + QString::fromUtf8(options.mqtt.password));

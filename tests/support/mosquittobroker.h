@@ -59,6 +59,8 @@ public:
     }
     // What it logged since it last started.
     const QByteArray &log() const { return m_log; }
+    // How often `text` is in the log so far.
+    qsizetype logCount(const char *text) const { return m_log.count(text); }
     QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1").arg(m_port); }
     quint16 port() const { return m_port; }
     QString path(const QString &name) const { return m_dir.filePath(name); }

@@ -3,6 +3,8 @@
 
 #include "app/controls.h"
 
+#include "app/numbers.h"
+
 Control::Control(QObject *parent, const QString &name) : QObject(parent)
 {
     setObjectName(name);
@@ -46,8 +48,16 @@ void TextBox::edit(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
+    m_value.reset();
     emit textChanged(m_text);
     emit textEdited(m_text);
+}
+
+double TextBox::value() const
+{
+    if (!m_value)
+        m_value = leadingNumber(m_text);
+    return *m_value;
 }
 
 void TextBox::changeText(const QString &text)
@@ -55,6 +65,7 @@ void TextBox::changeText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
+    m_value.reset();
     emit textChanged(m_text);
 }
 

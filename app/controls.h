@@ -50,6 +50,9 @@ public:
     TextBox(QObject *parent, const QString &name, const QString &text = QString());
 
     QString text() const { return m_text; }
+    // The text's leading number (leadingNumber, app/numbers.h), read once per
+    // text: the table finds its rows by it for every message.
+    double value() const;
     // A text set by the program: not modified, as QLineEdit::setText leaves it.
     void setText(const QString &text);
     void clear() { setText(QString()); }
@@ -77,6 +80,7 @@ private:
     void changeText(const QString &text);
 
     QString m_text;
+    mutable std::optional<double> m_value; // value() of m_text, once asked
     bool m_modified = false;
     std::optional<Colour> m_textColour;
 };

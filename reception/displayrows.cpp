@@ -17,7 +17,7 @@ constexpr int kTamperBit = 16;
 
 double numericValue(const TextBox *box)
 {
-    return leadingNumber(box->text());
+    return box->value();
 }
 
 // The Value field of a message line: the temperature rounded half to even,

@@ -23,6 +23,7 @@ const char *txTypeName(TxType type);
 // An object written member by member in the order they are added.
 class JsonObjectText {
 public:
+    JsonObjectText() { m_text.reserve(kTypicalSize); }
     JsonObjectText &raw(const char *key, const QByteArray &value)
     {
         m_text += m_text.isEmpty() ? '{' : ',';
@@ -38,5 +39,6 @@ public:
     QByteArray close() const { return m_text + '}'; }
 
 private:
+    static constexpr qsizetype kTypicalSize = 256; // a reading's object, grown at most once
     QByteArray m_text;
 };

@@ -86,11 +86,17 @@ private slots:
         QSignalSpy changed(&box, &TextBox::textChanged);
         QStringList seenInside;
         connect(&box, &TextBox::textChanged, this, [&] { seenInside << box.text(); });
+        QList<double> valuesInside; // the number follows the text, even inside the handler
+        connect(&box, &TextBox::textChanged, this, [&] { valuesInside << box.value(); });
+        QCOMPARE(box.value(), 0.0);
         box.setText(QStringLiteral("0")); // the same text: no change
         box.setText(QStringLiteral("12"));
         QCOMPARE(changed.count(), 1);
         QCOMPARE(seenInside, QStringList{"12"}); // raised at once, the new text in place
+        QCOMPARE(box.value(), 12.0);
         box.edit(QStringLiteral("123"));
+        QCOMPARE(box.value(), 123.0);
+        QCOMPARE(valuesInside, (QList<double>{12.0, 123.0}));
         QVERIFY(box.isModified());
         box.setText(QStringLiteral("123")); // unchanged, yet the program's now
         QVERIFY(!box.isModified());

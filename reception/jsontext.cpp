@@ -4,12 +4,16 @@
 #include "reception/jsontext.h"
 
 #include <QString>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 // A JSON string: quotes, backslash and control characters escaped.
 QByteArray jsonQuoted(const QByteArray &utf8)
 {
+    const auto plain = [](char c) { return c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20; };
+    if (std::all_of(utf8.begin(), utf8.end(), plain)) // nearly every text: one copy, no escapes
+        return '"' + utf8 + '"';
     QByteArray out;
     out.reserve(utf8.size() + 2);
     out += '"';

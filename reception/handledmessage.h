@@ -21,4 +21,7 @@ struct HandledMessage {
     bool crcOk = false; // the CRC check as the poll made it; false for an overlong burst
     Reading reading;    // Reading: what it says
     int level = 0;      // Scanning: the level byte as it came
+    // messageJson's text, made by the first that asks: the JSON stream and
+    // the broker share one. A message is not changed once handed on.
+    mutable QByteArray json;
 };

@@ -31,9 +31,7 @@ void addTypeFields(JsonObjectText &json, const Reading &r)
     }
 }
 
-} // namespace
-
-QByteArray messageJson(const HandledMessage &message)
+QByteArray objectText(const HandledMessage &message)
 {
     JsonObjectText json;
     json.raw("time", jsonTime(message.framed));
@@ -61,4 +59,13 @@ QByteArray messageJson(const HandledMessage &message)
         break;
     }
     return json.close();
+}
+
+} // namespace
+
+QByteArray messageJson(const HandledMessage &message)
+{
+    if (message.json.isEmpty())
+        message.json = objectText(message);
+    return message.json;
 }

@@ -40,7 +40,7 @@ HandledMessage reading(const QByteArray &hex, const QDateTime &framed)
     const std::uint16_t crc = crc16Modbus(QByteArrayView(bytes).sliced(kCrcFirstPosition - 1, kCrcCoveredLength));
     bytes += char(crcLow(crc));
     bytes += char(crcHigh(crc));
-    HandledMessage m{HandledMessage::Kind::Reading, framed, bytes, true, {}, 0};
+    HandledMessage m{HandledMessage::Kind::Reading, framed, bytes, true, {}, 0, {}};
     TelemetryFrame frame{};
     std::copy_n(bytes.begin(), frame.size(), frame.begin());
     m.reading = decodeTelemetry(telemetryType(quint8(bytes[0])).value(), frame);
@@ -63,8 +63,13 @@ QList<StationEvent> run(EventTracker &tracker, const QList<QByteArray> &words, c
     if (what == "dropped")
         return tracker.logLinesDropped(now, n);
     if (what == "scan" || what == "raw")
-        return tracker.messageHandled(
-            {what == "scan" ? HandledMessage::Kind::Scanning : HandledMessage::Kind::Raw, now, "S\x07", false, {}, 7});
+        return tracker.messageHandled({what == "scan" ? HandledMessage::Kind::Scanning : HandledMessage::Kind::Raw,
+                                       now,
+                                       "S\x07",
+                                       false,
+                                       {},
+                                       7,
+                                       {}});
     if (!kFrames.contains(what))
         qFatal("no frame named %s", what.constData());
     return tracker.messageHandled(reading(kFrames.value(what), now));

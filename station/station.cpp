@@ -42,6 +42,11 @@ Station::Station(const StationOptions &options, CommsPort &port, const Clock &cl
     connect(m_uplink, &Uplink::eventRaised, this, [this](const StationEvent &event) {
         if (m_json)
             m_json->writeLine(eventJson(event));
+        // What changed the receiver, or was refused, stays in the journal with or without --json.
+        if (event.name == EventName::CommandSent)
+            diagnostic(QStringLiteral("command from the broker written to the receiver: %1").arg(event.detail));
+        else if (event.name == EventName::CommandRefused)
+            diagnostic(QStringLiteral("command from the broker refused: %1").arg(event.detail));
     });
     // The outlet's last step: the folder watch, the retries and the uplink's second are done.
     m_form->outlet().everySecond(Outlet::Second::Program, this, [this] { everySecond(); });

@@ -5,9 +5,11 @@
 // real pseudo-terminals makes the same log files; the program's JSON stream
 // parses; it speaks the notify protocol and answers its signals.
 #include "support/consolefixture.h"
+#include "support/mosquittobroker.h"
 #include "support/ptypair.h"
 
 #include "comms/qtcommsport.h"
+#include "config/commandframe.h"
 #include "reception/frame.h"
 #include "station/servicenotifier.h"
 #include "station/station.h"
@@ -286,6 +288,39 @@ private slots:
         for (const char *library : {"libQt6Gui", "libQt6Widgets", "libQt6DBus", "libQt6Network", "libX11", "libxcb",
                                     "libEGL", "libGL", "libOpenGL"})
             QVERIFY2(!needed.contains(QLatin1String(library)), library);
+    }
+
+    // The program itself, without --json: a command written to the receiver,
+    // and one refused, each leave their line in the journal (standard error).
+    void commandsLeaveTheirLineInTheJournal()
+    {
+        Broker broker(QStringLiteral("allow_anonymous true"));
+        QVERIFY(broker.start());
+        StationProcess station;
+        station.start({QStringLiteral("--accept-commands"), QStringLiteral("--mqtt"), broker.url(),
+                       QStringLiteral("--station"), QStringLiteral("journal")});
+        QVERIFY(station.process.waitForStarted());
+        QVERIFY2(broker.waitForLog("halvern/journal/commands"), station.process.readAllStandardError().constData());
+        const QByteArray mode = withCrc(QByteArrayLiteral("AT=\x02"));
+        for (const QByteArray &payload : {QByteArrayLiteral("XYZ"), mode}) {
+            QProcess publish;
+            publish.start(QStringLiteral("mosquitto_pub"),
+                          {QStringLiteral("-p"), QString::number(broker.port()), QStringLiteral("-t"),
+                           QStringLiteral("halvern/journal/commands"), QStringLiteral("-s")});
+            publish.write(payload);
+            publish.closeWriteChannel();
+            QVERIFY(publish.waitForFinished());
+            QCOMPARE(publish.exitCode(), 0);
+        }
+        QByteArray received;
+        QTRY_COMPARE((received += station.pty.readAvailable()).toHex(' '), mode.toHex(' '));
+        QByteArray journal;
+        QTRY_VERIFY(
+            (journal += station.process.readAllStandardError())
+                .contains("halvern-station: command from the broker written to the receiver: 41 54 3D 02 C4 99\n"));
+        QVERIFY(journal.contains("halvern-station: command from the broker refused: wrong prefix\n"));
+        station.process.terminate();
+        QVERIFY(station.process.waitForFinished());
     }
 
     void speaksNotifyAndAnswersSignals()

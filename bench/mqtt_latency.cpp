@@ -20,6 +20,7 @@
 // With HALVERN_BENCH_VERBOSE set, each write and each reading out of turn is
 // said on standard error.
 #include "benchbroker.h"
+#include "latencykit.h"
 #include "support/ptypair.h"
 
 #include "mqtt/mqttclient.h"
@@ -48,36 +49,6 @@ namespace {
 constexpr int kTransmitters = 5;
 constexpr int kFirstTx = 70001;
 const QString kStationName = QStringLiteral("latency");
-
-QByteArray pulseFrame(int txno, int count)
-{
-    QByteArray frame;
-    for (int value : {int(kPulseCode), txno >> 16, txno >> 8, txno, 0x01, 0, count >> 8, count, 9 << 4})
-        frame.append(char(value & 0xFF));
-    const std::uint16_t crc = crc16Modbus(QByteArrayView(frame).sliced(kCrcFirstPosition - 1, kCrcCoveredLength));
-    frame.append(char(crcLow(crc)));
-    frame.append(char(crcHigh(crc)));
-    return frame;
-}
-
-// The value at `fraction` (0 to 1) of sorted `values`, nearest rank.
-double percentile(const std::vector<double> &values, double fraction)
-{
-    const auto rank = std::size_t(std::max(1.0, std::ceil(fraction * double(values.size()))));
-    return values[rank - 1];
-}
-
-// Runs the event loop (sleeping between events) until `done` or `ms` passed.
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QTimer wake; // so the deadline is seen when nothing else happens
-    wake.start(20);
-    QElapsedTimer waited;
-    waited.start();
-    while (!done() && waited.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
 
 int fail(const QString &line)
 {

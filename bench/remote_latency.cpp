@@ -17,6 +17,7 @@
 //   --count    frames played (400; --quick 200)
 //   --station  the station program (default: ../halvern-station beside this one)
 #include "benchbroker.h"
+#include "latencykit.h"
 #include "support/ptypair.h"
 
 #include "app/clock.h"
@@ -45,34 +46,6 @@ namespace {
 constexpr int kTransmitters = 5;
 constexpr int kFirstTx = 80001;
 const QString kStationName = QStringLiteral("remote-latency");
-
-QByteArray pulseFrame(int txno, int count)
-{
-    QByteArray frame;
-    for (int value : {int(kPulseCode), txno >> 16, txno >> 8, txno, 0x01, 0, count >> 8, count, 9 << 4})
-        frame.append(char(value & 0xFF));
-    const std::uint16_t crc = crc16Modbus(QByteArrayView(frame).sliced(kCrcFirstPosition - 1, kCrcCoveredLength));
-    frame.append(char(crcLow(crc)));
-    frame.append(char(crcHigh(crc)));
-    return frame;
-}
-
-double percentile(const std::vector<double> &values, double fraction)
-{
-    const auto rank = std::size_t(std::max(1.0, std::ceil(fraction * double(values.size()))));
-    return values[rank - 1];
-}
-
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QTimer wake;
-    wake.start(20);
-    QElapsedTimer waited;
-    waited.start();
-    while (!done() && waited.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
 
 int fail(const QString &line)
 {

@@ -8,6 +8,7 @@
 #include "support/consolefixture.h"
 #include "support/mosquittobroker.h"
 #include "support/ptypair.h"
+#include "support/stationtestkit.h"
 
 #include "app/mainscreen.h"
 #include "comms/qtcommsport.h"
@@ -22,12 +23,6 @@
 #include <QRegularExpression>
 
 namespace {
-
-class QuietNotifier final : public ServiceNotifier {
-public:
-    void notify(const QByteArray &) override {}
-    std::chrono::microseconds watchdogInterval() const override { return {}; }
-};
 
 QString hex(const QByteArray &bytes)
 {

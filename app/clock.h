@@ -9,6 +9,7 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 
 class Clock {
@@ -18,10 +19,19 @@ public:
     virtual std::chrono::nanoseconds monotonic() const = 0;
 };
 
+// The local time as the system's time zone has it, given with its offset
+// from UTC. Qt's own local time asks the C library to look for a changed
+// zone at every conversion (a stat of /etc/localtime each time, several per
+// message); here that look is taken once a wall-clock second, so a zone
+// changed by the administrator is followed within a second, and a change of
+// summer time, which the zone's rules already hold, at once.
 class SystemClock final : public Clock {
 public:
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
+    QDateTime now() const override;
     std::chrono::nanoseconds monotonic() const override { return std::chrono::steady_clock::now().time_since_epoch(); }
+
+private:
+    mutable std::atomic<qint64> m_zoneLookedAt{-1}; // the second of the last look
 };
 
 class ManualClock final : public Clock {

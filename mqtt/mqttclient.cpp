@@ -16,6 +16,7 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -26,6 +27,12 @@ constexpr int kConnectLimitMs = 15000;
 // Messages handed to one connection and not yet taken. Few enough that a
 // drop resends little, enough to keep a local broker busy.
 constexpr qsizetype kInFlightLimit = 100;
+constexpr int kReadsAtOnce = 100; // reads of what waited unwatched, per call
+// A message leaves a few in flight (its reading, its frame, an event): those
+// may wait unwatched for their acknowledgements. More is a backlog, which the
+// library sends on only as acknowledgements are read (the broker lets it have
+// 20 unacknowledged unless told otherwise), so it is read at once.
+constexpr qsizetype kInFlightUnwatched = 8;
 
 void initialiseLibrary()
 {
@@ -179,8 +186,16 @@ void MqttClient::publish(const QByteArray &topic, const QByteArray &payload, int
         ++m_publishedLate;
         return;
     }
+    readWhatWaits(false); // acknowledgements first: they free places in flight
     m_queue.push({topic, payload, qos, retain});
     pump();
+    watchSocket();
+}
+
+void MqttClient::setWakeForBroker(bool wake)
+{
+    m_wakeForBroker = wake;
+    watchSocket();
 }
 
 void MqttClient::subscribe(const QByteArray &topic)
@@ -199,6 +214,7 @@ void MqttClient::finish(const QByteArray &topic, const QByteArray &payload, bool
         QEventLoop wait;
         QTimer::singleShot(waitMs, &wait, &QEventLoop::quit);
         m_queueEmptied = [&wait] { wait.quit(); };
+        watchSocket();
         wait.exec();
         m_queueEmptied = nullptr;
     }
@@ -359,11 +375,43 @@ void MqttClient::fallBackToMqtt311()
 
 void MqttClient::socketReadable()
 {
-    if (!m_mosq)
+    // A publish from inside a callback of this read must not read again.
+    if (!m_mosq || m_reading)
         return;
+    m_reading = true;
     errno = 0;
     const int rc = mosquitto_loop_read(m_mosq, 1);
-    afterIo(rc, errno);
+    const int error = errno;
+    m_reading = false;
+    afterIo(rc, error);
+}
+
+// What the broker sent while its socket was not watched. One read takes
+// only as many packets as the library expects; the rest would wait for the
+// next call, so it reads again while the socket holds more (a bounded number
+// of times: a flood waits for the next call, not the event loop for it).
+// `lookForEnd`: read once even if nothing waits, so a connection the broker
+// closed (which leaves no byte to count) is noticed.
+void MqttClient::readWhatWaits(bool lookForEnd)
+{
+    for (int read = 0; read < kReadsAtOnce && m_mosq && m_readable && !m_readable->isEnabled(); ++read) {
+        int waiting = 0;
+        const bool more = ::ioctl(mosquitto_socket(m_mosq), FIONREAD, &waiting) == 0 && waiting > 0;
+        if (!more && !(lookForEnd && read == 0))
+            return;
+        socketReadable();
+    }
+}
+
+void MqttClient::watchSocket()
+{
+    if (!m_mosq)
+        return;
+    if (m_writable)
+        m_writable->setEnabled(mosquitto_want_write(m_mosq));
+    if (m_readable)
+        m_readable->setEnabled(m_wakeForBroker || !m_connected || m_queueEmptied || m_queue.unhanded() > 0
+                               || m_queue.inFlight() > kInFlightUnwatched);
 }
 
 void MqttClient::socketWritable()
@@ -383,6 +431,7 @@ void MqttClient::socketWritable()
 
 void MqttClient::housekeeping()
 {
+    readWhatWaits(true);
     if (!m_mosq)
         return;
     errno = 0;
@@ -411,8 +460,7 @@ void MqttClient::afterIo(int rc, int error)
         becomeConnected();
     if (m_connected)
         pump();
-    if (m_writable)
-        m_writable->setEnabled(mosquitto_want_write(m_mosq));
+    watchSocket();
 }
 
 void MqttClient::becomeConnected()

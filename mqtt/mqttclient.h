@@ -85,6 +85,13 @@ public:
     void publish(const QByteArray &topic, const QByteArray &payload, int qos, bool retain);
     // Subscribed (QoS 1) on every connect, now too if connected.
     void subscribe(const QByteArray &topic);
+    // Whether what the broker sends wakes the program at once (the default).
+    // Without, a connected client reads it when it publishes next or at its
+    // second's housekeeping, so a program that wakes for each message anyway
+    // does not wake again for each acknowledgement; it still reads at once
+    // while it connects, while more than a few messages wait for the broker
+    // and while finish() waits.
+    void setWakeForBroker(bool wake);
     // The clean end: publishes `payload` (QoS 1) after everything waiting,
     // waits up to `waitMs` for the queue to empty (the event loop runs
     // meanwhile), then disconnects so the broker does not send the will.
@@ -141,6 +148,8 @@ private:
     bool refusedMqtt5() const;
     void fallBackToMqtt311();
     void socketReadable();
+    void readWhatWaits(bool lookForEnd);
+    void watchSocket();
     void socketWritable();
     void housekeeping();
     void afterIo(int rc, int error);
@@ -174,6 +183,8 @@ private:
     bool m_finished = false;
     bool m_connected = false;
     bool m_pumping = false;
+    bool m_reading = false;
+    bool m_wakeForBroker = true;
     bool m_mqtt311 = false;           // the broker refused MQTT 5
     bool m_brokerRefusalSaid = false; // a refusal in an acknowledgement was warned about
     qint64 m_refusedByBroker = 0;

@@ -51,6 +51,8 @@ private slots:
     void finishLeavesTheWillWhenOfflineIsNotTaken();
     void refusalsInAcknowledgementsCounted();
     void subscribesAgainAfterReconnect();
+    void readsTheBrokerWhenItWakesAnyway_data();
+    void readsTheBrokerWhenItWakesAnyway();
     void stuckBrokerHoldsNoMoreThanTheLimit();
     void backoffGrowsWhileConnectionsDoNotLast_data();
     void backoffGrowsWhileConnectionsDoNotLast();
@@ -505,6 +507,61 @@ void TestMqttClient::subscribesAgainAfterReconnect()
     QVERIFY(broker.start());
     QCOMPARE(announce(QStringLiteral("online again")), 0); // retained: arrives once subscribed
     QTRY_COMPARE_WITH_TIMEOUT(received.value(1), QStringLiteral("homeassistant/status online again"), 10000);
+}
+
+void TestMqttClient::readsTheBrokerWhenItWakesAnyway_data()
+{
+    QTest::addColumn<bool>("wake");
+    QTest::newRow("woken by the broker") << true;
+    QTest::newRow("reads when it publishes, or each second") << false;
+}
+
+// A client that does not wake for the broker leaves what it sent in the
+// socket until it publishes (or its second's housekeeping comes); nothing
+// is lost or reordered by it, also past the messages allowed in flight, and
+// a broker that goes is noticed as soon.
+void TestMqttClient::readsTheBrokerWhenItWakesAnyway()
+{
+    QFETCH(bool, wake);
+    Broker broker(QStringLiteral("allow_anonymous true"));
+    QVERIFY(broker.start());
+    Subscriber subscriber(broker.port(), QStringLiteral("seq"));
+    QVERIFY(broker.waitForLog("Received SUBSCRIBE from"));
+    MqttSettings settings = settingsFor(broker.url());
+    settings.clientId = QStringLiteral("reader");
+    MqttClient client(settings);
+    client.setWakeForBroker(wake);
+    QStringList received;
+    connect(&client, &MqttClient::messageReceived, this, [&](const QByteArray &topic, const QByteArray &payload) {
+        received << QString::fromUtf8(topic + ' ' + payload);
+    });
+    client.subscribe("news");
+    client.start();
+    QTRY_VERIFY(client.isConnected());
+    QVERIFY(broker.waitForLog("Received SUBSCRIBE from reader"));
+
+    QCOMPARE(QProcess::execute(QStringLiteral("mosquitto_pub"),
+                               {QStringLiteral("-p"), QString::number(broker.port()), QStringLiteral("-t"),
+                                QStringLiteral("news"), QStringLiteral("-m"), QStringLiteral("1")}),
+             0);
+    QVERIFY(broker.waitForLog("Sending PUBLISH to reader"));
+    QTest::qWait(200); // time enough for a wake-up that must not come
+    QCOMPARE(received.size(), wake ? 1 : 0);
+    client.publish("seq", "0", 1, false);
+    QCOMPARE(received, QStringList{QStringLiteral("news 1")});
+
+    const int total = 300; // three times what may be in flight
+    for (int i = 1; i < total; ++i)
+        client.publish("seq", QByteArray::number(i), 1, false);
+    QTRY_COMPARE_WITH_TIMEOUT(client.waiting(), 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(subscriber.lines().size(), total, 10000);
+    for (int i = 0; i < total; ++i)
+        QCOMPARE(subscriber.lines().at(i), QStringLiteral("seq 0 1 %1").arg(i));
+    QCOMPARE(client.dropped(), 0);
+
+    // A broker gone leaves nothing to read, but is noticed within the second.
+    broker.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(!client.isConnected(), 2500);
 }
 
 // A broker that keeps the session alive but never acknowledges: what the

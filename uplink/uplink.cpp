@@ -56,6 +56,9 @@ Uplink::Uplink(Outlet &outlet, const Clock &clock, const MqttOptions &mqtt, cons
         // each other's session over again and again.
         const QByteArray instanceId = newInstanceId();
         m_client = std::make_unique<MqttClient>(mqttSettings(mqtt, mqttClientId(mqtt.station, instanceId)));
+        // The program wakes for every message it publishes: the broker's
+        // acknowledgements are read then, not on a wake-up of their own.
+        m_client->setWakeForBroker(false);
         connect(m_client.get(), &MqttClient::statusChanged, this, [this](const QString &line) {
             m_state = line;
             emit diagnostic(QStringLiteral("MQTT: ") + line);
@@ -84,6 +87,9 @@ void Uplink::answerCommands(bool accept)
     connect(m_commands.get(), &ReceiverCommands::raised, m_events.get(), &EventSource::raised);
     const QByteArray topic = commandsTopic(m_prefix, m_station);
     m_client->subscribe(topic);
+    if (accept)
+        m_client->setWakeForBroker(true); // a command goes to the receiver at once
+
     connect(m_client.get(), &MqttClient::messageArrived, m_commands.get(),
             [this, topic](const QByteArray &received, const QByteArray &payload, bool retained) {
                 if (received == topic)

@@ -29,9 +29,10 @@ constexpr int kConnectLimitMs = 15000;
 constexpr qsizetype kInFlightLimit = 100;
 constexpr int kReadsAtOnce = 100; // reads of what waited unwatched, per call
 // A message leaves a few in flight (its reading, its frame, an event): those
-// may wait unwatched for their acknowledgements. More is a backlog, which the
-// library sends on only as acknowledgements are read (the broker lets it have
-// 20 unacknowledged unless told otherwise), so it is read at once.
+// may wait unwatched for their acknowledgements. More is a backlog (messages
+// wait to be handed only behind a full flight), which the library sends on
+// only as acknowledgements are read (the broker lets it have 20
+// unacknowledged unless told otherwise), so it is read at once.
 constexpr qsizetype kInFlightUnwatched = 8;
 
 void initialiseLibrary()
@@ -410,7 +411,7 @@ void MqttClient::watchSocket()
     if (m_writable)
         m_writable->setEnabled(mosquitto_want_write(m_mosq));
     if (m_readable)
-        m_readable->setEnabled(m_wakeForBroker || !m_connected || m_queueEmptied || m_queue.unhanded() > 0
+        m_readable->setEnabled(m_wakeForBroker || !m_connected || m_queueEmptied
                                || m_queue.inFlight() > kInFlightUnwatched);
 }
 

@@ -52,8 +52,6 @@ public:
     qsizetype size() const { return qsizetype(m_messages.size()); }
     bool isEmpty() const { return m_messages.empty(); }
     qsizetype inFlight() const { return m_inFlight; }
-    // Messages not handed to the connection yet.
-    qsizetype unhanded() const { return size() - m_handed; }
     qint64 dropped() const { return m_dropped; }
 
     // Before the first connection only (nothing handed yet): messages an

@@ -21,6 +21,7 @@
 #include "app/clock.h"
 #include "app/mainscreen.h"
 #include "app/remoteconsole.h"
+#include "mqtt/mqttoptions.h"
 #include "reception/handledmessage.h"
 #include "remote/remoteport.h"
 
@@ -41,9 +42,7 @@ int main(int argc, char *argv[])
     run.startStation(kStationName);
 
     MqttOptions mqtt;
-    mqtt.url = run.broker.url();
-    mqtt.host = QStringLiteral("127.0.0.1");
-    mqtt.port = run.broker.port();
+    setBrokerUrl(mqtt, run.broker.url());
     RemotePort port(mqtt, kStationName);
     SystemClock clock;
     Mainscreen console(port, clock);

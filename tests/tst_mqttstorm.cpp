@@ -14,6 +14,7 @@
 #include "support/mosquittobroker.h"
 
 #include "mqtt/mqttclient.h"
+#include "mqtt/mqttoptions.h"
 #include "mqtt/mqttpublisher.h"
 #include "mqtt/topics.h"
 #include "uplink/uplink.h"
@@ -191,9 +192,7 @@ private slots:
         Console console;
         console.openPort1();
         MqttOptions mqtt;
-        mqtt.url = broker.url();
-        mqtt.host = QStringLiteral("127.0.0.1");
-        mqtt.port = broker.port();
+        setBrokerUrl(mqtt, broker.url());
         mqtt.station = QStringLiteral("coalesce");
         Uplink uplink(console.w().outlet(), console.clock, mqtt, EventOptions{});
         uplink.start();

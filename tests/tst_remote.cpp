@@ -18,6 +18,7 @@
 #include "comms/qtcommsport.h"
 #include "config/commandframe.h"
 #include "mqtt/mqttclient.h"
+#include "mqtt/mqttoptions.h"
 #include "reception/frame.h"
 #include "remote/remoteport.h"
 #include "station/servicenotifier.h"
@@ -36,9 +37,7 @@ const QString kAnonymous = QStringLiteral("allow_anonymous true");
 MqttOptions brokerOptions(const Broker &broker)
 {
     MqttOptions mqtt;
-    mqtt.url = broker.url();
-    mqtt.host = QStringLiteral("127.0.0.1");
-    mqtt.port = broker.port();
+    setBrokerUrl(mqtt, broker.url());
     mqtt.station = QStringLiteral("S");
     return mqtt;
 }

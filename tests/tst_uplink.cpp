@@ -9,6 +9,7 @@
 #include "support/mosquittobroker.h"
 #include "support/ptypair.h"
 
+#include "mqtt/mqttoptions.h"
 #include "reception/frame.h"
 #include "uplink/uplink.h"
 
@@ -125,9 +126,7 @@ private slots:
         Console console;
         console.openPort1();
         MqttOptions mqtt;
-        mqtt.url = broker.url();
-        mqtt.host = QStringLiteral("127.0.0.1");
-        mqtt.port = broker.port();
+        setBrokerUrl(mqtt, broker.url());
         mqtt.station = QStringLiteral("site2");
         EventOptions events;
         events.onEvent = hook;
@@ -175,9 +174,7 @@ private slots:
         Console console;
         console.openPort1();
         MqttOptions mqtt;
-        mqtt.url = broker.url();
-        mqtt.host = QStringLiteral("127.0.0.1");
-        mqtt.port = broker.port();
+        setBrokerUrl(mqtt, broker.url());
         mqtt.station = QStringLiteral("site3");
         Uplink uplink(console.w().outlet(), console.clock, mqtt, EventOptions{});
         uplink.start();
